@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/EchoService.h"
+
+namespace norvik::net {
+
+// The reply record of one echo. It starts all zero; an echo that is really
+// sent overwrites it, one that is not sent leaves it as it was.
+struct EchoReply {
+    std::uint32_t address = 0;  // replying host, network byte order
+    std::int32_t status = 0;
+    std::uint32_t roundTripTime = 0;  // ms
+    std::uint16_t dataSize = 0;
+    std::uint16_t reserved = 0;
+    std::uint32_t dataPointer = 0;  // where the echoed data lies, as a number
+    std::uint8_t ttl = 0;
+    std::uint8_t tos = 0;
+    std::uint8_t flags = 0;
+    std::uint8_t optionsSize = 0;
+    std::uint32_t optionsData = 0;
+    std::string data;  // echoed payload
+
+    // Offsets 12 to 15 (data size and the reserved word) read as one value.
+    std::uint32_t dataSizeField() const { return dataSize | (std::uint32_t(reserved) << 16); }
+};
+
+inline constexpr int kEchoTimeoutMs = 500;
+
+// Sends one echo with a 500 ms time-out to a dotted address. Returns -1 at
+// once, touching nothing, when the text is not an address.
+std::int32_t SendEcho(platform::EchoService& service, const std::string& addressText,
+                      const std::string& payload, EchoReply& reply,
+                      const platform::Waiter& wait = platform::pollWaiter);
+
+// "0   [ ip success ]" and so on: the code, three blanks, "[ ", the text, " ]".
+std::string EchoStatusText(std::int32_t status);
+// The table's text alone ("ip success").
+std::string StatusTableText(std::int32_t status);
+
+}  // namespace norvik::net

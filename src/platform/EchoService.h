@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace norvik::platform {
+
+// How a caller waits for a socket: called with a file descriptor and the
+// milliseconds left; returns true once the descriptor is readable, false
+// when the time ran out. The window passes one that keeps its event loop
+// serving; the default blocks in poll().
+using Waiter = std::function<bool(int fd, int timeoutMs)>;
+bool pollWaiter(int fd, int timeoutMs);
+
+struct EchoRequest {
+    std::uint32_t address = 0;  // network byte order
+    std::string payload;        // sent as bytes
+    int ttl = -1;               // -1: the system's default
+    int timeoutMs = 500;
+};
+
+// IP status codes of echo outcomes.
+namespace status {
+inline constexpr int kSuccess = 0;
+inline constexpr int kDestNetUnreachable = 11002;
+inline constexpr int kDestHostUnreachable = 11003;
+inline constexpr int kDestProtUnreachable = 11004;
+inline constexpr int kDestPortUnreachable = 11005;
+inline constexpr int kPacketTooBig = 11009;
+inline constexpr int kTimedOut = 11010;
+inline constexpr int kBadRoute = 11012;
+inline constexpr int kTtlExpiredTransit = 11013;
+inline constexpr int kTtlExpiredReassembly = 11014;
+inline constexpr int kParamProblem = 11015;
+inline constexpr int kSourceQuench = 11016;
+inline constexpr int kGeneralFailure = 11050;
+}  // namespace status
+
+struct EchoResult {
+    int status = status::kGeneralFailure;
+    std::uint32_t replyAddress = 0;  // network byte order; a router's for its errors
+    std::uint32_t roundTripMs = 0;
+    std::string data;  // echoed payload; empty for answers from a router
+    std::uint8_t ttl = 0;  // time to live of the reply, when known
+};
+
+// One ICMP echo request and its answer.
+class EchoService {
+public:
+    virtual ~EchoService() = default;
+    virtual EchoResult send(const EchoRequest& request, const Waiter& wait) = 0;
+    // Why no ICMP socket could be opened, with what would allow one; empty
+    // when sockets open.
+    virtual std::string unavailableReason() const = 0;
+};
+
+}  // namespace norvik::platform
