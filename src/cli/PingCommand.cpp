@@ -1,0 +1,89 @@
+#include <iostream>
+#include <memory>
+
+#include "cli/Commands.h"
+#include "net/HostToIP.h"
+#include "ping/MemoryPingView.h"
+#include "ping/Numbers.h"
+#include "platform/LinuxEchoService.h"
+#include "platform/SqliteKeyStore.h"
+#include "platform/StderrMessageBox.h"
+#include "platform/SystemResolver.h"
+#include "store/Registry.h"
+#include "store/Settings.h"
+
+namespace norvik::cli {
+
+namespace {
+
+std::string withLf(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+int runPing(const Args& args, std::ostream& out, std::ostream& err) {
+    const char usage[] = "usage: norvik-cli ping [-n COUNT] [-s SIZE] ADDRESS\n";
+    std::optional<std::string> count, size, address;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if ((args[i] == "-n" || args[i] == "-s") && i + 1 < args.size()) {
+            (args[i] == "-n" ? count : size) = args[i + 1];
+            ++i;
+        } else if (!address && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
+            address = args[i];
+        } else {
+            err << usage;
+            return 2;
+        }
+    }
+    if (!address) {
+        err << usage;
+        return 2;
+    }
+
+    auto store = platform::SqliteKeyStore::openDefault();
+    platform::StderrMessageBox boxes(err);
+    store::Registry reg(*store, boxes);
+    platform::SystemResolver resolver;
+    net::HostToIP hosts(resolver, boxes);
+    platform::LinuxEchoService echo;
+
+    ping::MemoryPingView view;
+    // As the Ping page sets itself up: the session key exists, the count
+    // comes from "nopings" when none is given, the list from the session.
+    reg.CreateKeyPath(store::kSessionIPsKey);
+    if (!count) {
+        const std::string stored = reg.ReadKeyValue(store::kNorvikKey, store::kNoPings);
+        count = stored == store::kError ? "1" : stored;
+    }
+    view.address = *address;
+    view.count = *count;
+    view.payload = ping::BuildPayload(size.value_or("32"));
+    view.items = store::ReadSessionList(reg);
+    if (!store->lastError().empty()) err << "norvik-cli: store: " << store->lastError() << "\n";
+
+    bool saidUnavailable = false;
+    view.onPass = [&](int) {
+        out << view.fields[0] << '\t' << view.fields[2] << '\t' << view.fields[3] << '\n';
+        out.flush();
+        const std::string why = echo.unavailableReason();
+        if (!why.empty() && !saidUnavailable) {
+            err << "norvik-cli: " << why << "\n";
+            saidUnavailable = true;
+        }
+    };
+
+    ping::PingRun run(view, reg, hosts, echo, boxes);
+    if (!run.carryoutping_Click() || view.ended) return 1;
+    if (view.reportText.empty()) return 1;  // stopped by an input check
+    out << withLf(view.reportText) << '\n';
+    out << "Time Outs:" << view.reportTimeouts << '\n';
+    return run.figures().successes > 0 ? 0 : 1;
+}
+
+}  // namespace norvik::cli

@@ -1,0 +1,10 @@
+#include <ostream>
+
+#include "cli/Commands.h"
+
+namespace norvik::cli {
+int runReg(const Args&, std::ostream&, std::ostream& err) {
+    err << "not built yet\n";
+    return 2;
+}
+}  // namespace norvik::cli

@@ -1,0 +1,48 @@
+// norvik-cli: the command-line front end. It drives the same libraries as
+// the window, so a person can script a ping or inspect and repair the store.
+#include <iostream>
+#include <string>
+
+#include "cli/Commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: norvik-cli COMMAND [ARGS]\n"
+    "\n"
+    "  resolve NAME                      first IPv4 address of NAME\n"
+    "  reverse ADDRESS                   host name of a dotted IPv4 ADDRESS\n"
+    "  echo [-s SIZE] [-t TTL] ADDRESS   one ICMP echo (SIZE characters, default 32)\n"
+    "  ping [-n COUNT] [-s SIZE] ADDRESS a ping run, as the Ping page does it\n"
+    "  reg read KEYPATH NAME             read a stored value\n"
+    "  reg write KEYPATH NAME TEXT       write a value into an existing key\n"
+    "  reg create KEYPATH                create a key and the keys above it\n"
+    "  reg delete ROOTNAME SUBPATH       delete a key and everything below it\n"
+    "  reg enum ROOTNAME SUBPATH         list the subkeys of a key\n"
+    "  --help                            this text\n"
+    "\n"
+    "KEYPATH is a full key path such as HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik.\n"
+    "The store is $NORVIK_STORE, else $XDG_CONFIG_HOME/norvik/norvik.sqlite3.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace norvik::cli;
+    if (argc < 2) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::string command = argv[1];
+    const Args args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (command == "resolve") return runResolve(args, std::cout, std::cerr);
+    if (command == "reverse") return runReverse(args, std::cout, std::cerr);
+    if (command == "echo") return runEcho(args, std::cout, std::cerr);
+    if (command == "ping") return runPing(args, std::cout, std::cerr);
+    if (command == "reg") return runReg(args, std::cout, std::cerr);
+    std::cerr << "norvik-cli: unknown command '" << command << "'\n" << kUsage;
+    return 2;
+}

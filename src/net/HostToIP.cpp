@@ -1,0 +1,53 @@
+#include "net/HostToIP.h"
+
+namespace norvik::net {
+
+using platform::Buttons;
+using platform::Icon;
+
+HostToIP::HostToIP(platform::Resolver& resolver, platform::MessageBox& boxes)
+    : resolver_(resolver), boxes_(boxes) {}
+
+// The resolver needs no library start-up here, so these cannot fail.
+bool HostToIP::SocketsStart() { return true; }
+void HostToIP::SocketsCleanup() {}
+
+std::string HostToIP::AddressBytesToText(const std::array<std::uint8_t, 4>& bytes) {
+    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
+           std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+}
+
+std::string HostToIP::HostNameToIP(const std::string& name) {
+    auto bytes = resolver_.lookupName(name);
+    if (!bytes) return {};
+    return AddressBytesToText(*bytes);
+}
+
+std::string HostToIP::IPToHostName(const std::string& ipText) {
+    if (!SocketsStart()) {
+        boxes_.show("Network Connection could not be established.", platform::kAppTitle,
+                    Buttons::Ok, Icon::Critical);
+        return {};
+    }
+    const std::uint32_t addr = platform::inetAddr(ipText);
+    if (addr == platform::kInaddrNone) {
+        boxes_.show("No Such IP Address Exists.", "Norvik - No Such IP", Buttons::Ok,
+                    Icon::Critical);
+        return {};
+    }
+    std::array<std::uint8_t, 4> bytes{};
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(addr >> (8 * i));
+    auto name = resolver_.lookupAddress(bytes);
+    if (!name) {
+        boxes_.show("No Such IP Address Exists.", "Norvik - No Such IP", Buttons::Ok,
+                    Icon::Critical);
+        SocketsCleanup();
+        return {};
+    }
+    // The record's name ends at its first NUL.
+    std::string result = name->substr(0, name->find('\0'));
+    SocketsCleanup();
+    return result;
+}
+
+}  // namespace norvik::net

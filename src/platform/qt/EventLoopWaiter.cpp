@@ -1,0 +1,32 @@
+#include "platform/qt/EventLoopWaiter.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+namespace norvik::platform {
+
+bool eventLoopWaiter(int fd, int timeoutMs) {
+    if (timeoutMs < 0) timeoutMs = 0;
+    QEventLoop loop;
+    bool ready = false;
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
+        ready = true;
+        notifier.setEnabled(false);
+        loop.quit();
+    });
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Input held back meanwhile is delivered only once the dispatcher wakes.
+    if (auto* dispatcher = QCoreApplication::eventDispatcher()) dispatcher->wakeUp();
+    return ready;
+}
+
+}  // namespace norvik::platform

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+
+#include "../support/Isolated.h"
+#include "../support/ScriptedMessageBox.h"
+#include "net/HostToIP.h"
+#include "net/PingModule.h"
+#include "platform/SystemResolver.h"
+
+namespace norvik {
+namespace {
+
+using net::EchoStatusText;
+
+TEST(EchoStatusText, DisplayFormOfTableCodes) {
+    EXPECT_EQ(EchoStatusText(0), "0   [ ip success ]");
+    EXPECT_EQ(EchoStatusText(-1), "-1   [ inet_addr: bad IP format ]");
+    EXPECT_EQ(EchoStatusText(500), "500   [ ping timeout ]");
+    EXPECT_EQ(EchoStatusText(11010), "11010   [ ip req timed out ]");
+    EXPECT_EQ(EchoStatusText(11001), "11001   [ ip buf too_small ]");
+    EXPECT_EQ(EchoStatusText(11008), "11008   [ ip hw_error ]");
+    EXPECT_EQ(EchoStatusText(11015), "11015   [ ip param_problem ]");
+    EXPECT_EQ(EchoStatusText(11020), "11020   [ ip spec mtu change ]");
+    EXPECT_EQ(EchoStatusText(11023), "11023   [ ip addr added ]");
+    EXPECT_EQ(EchoStatusText(11050), "11050   [ ip general failure ]");
+    EXPECT_EQ(EchoStatusText(11255), "11255   [ ip pending ]");
+}
+
+TEST(EchoStatusText, CodesOutsideTheTableAreUnknown) {
+    for (int code : {7, 1, -2, 11000, 11024, 11049, 11051, 11254, 11256, INT32_MIN, INT32_MAX}) {
+        EXPECT_EQ(EchoStatusText(code), std::to_string(code) + "   [ unknown  msg returned ]")
+            << code;
+    }
+}
+
+TEST(EchoStatusText, EveryTableCodeHasItsOwnText) {
+    // A slip in the table (a code twice, a text copied down) shows as a
+    // repeated text.
+    std::set<std::string> seen;
+    for (int code = 11001; code <= 11023; ++code) {
+        const std::string t = net::StatusTableText(code);
+        EXPECT_NE(t, "unknown  msg returned") << code;
+        EXPECT_TRUE(seen.insert(t).second) << code << " repeats " << t;
+    }
+}
+
+TEST(AddressBytesToText, PlainDecimalJoinedByDots) {
+    EXPECT_EQ(net::HostToIP::AddressBytesToText({10, 0, 0, 200}), "10.0.0.200");
+    EXPECT_EQ(net::HostToIP::AddressBytesToText({0, 0, 0, 0}), "0.0.0.0");
+    EXPECT_EQ(net::HostToIP::AddressBytesToText({255, 255, 255, 255}), "255.255.255.255");
+}
+
+TEST(InetAddr, ParsesLikeTheSocketLibrary) {
+    EXPECT_EQ(platform::inetAddr("255.255.255.255"), platform::kInaddrNone);
+    EXPECT_EQ(platform::inetAddr(""), platform::kInaddrNone);
+    EXPECT_EQ(platform::inetAddr("localhost"), platform::kInaddrNone);
+    EXPECT_EQ(platform::inetAddr(std::string("127.0.0.1\0junk", 14)), platform::kInaddrNone);
+    EXPECT_EQ(platform::inetAddr("0.0.0.0"), 0u);
+    const std::uint32_t a = platform::inetAddr("192.168.1.1");
+    const auto* b = reinterpret_cast<const std::uint8_t*>(&a);
+    EXPECT_EQ(b[0], 192);
+    EXPECT_EQ(b[3], 1);
+    EXPECT_EQ(platform::inetNtoa(a), "192.168.1.1");
+}
+
+class Resolution : public ::testing::Test {
+protected:
+    platform::SystemResolver resolver;
+    test::ScriptedMessageBox boxes;
+    net::HostToIP net{resolver, boxes};
+};
+
+TEST_F(Resolution, LoopbackForwardAndBack) {
+    EXPECT_EQ(net.HostNameToIP("127.0.0.1"), "127.0.0.1");
+    EXPECT_EQ(net.HostNameToIP("localhost"), "127.0.0.1");
+    EXPECT_EQ(net.IPToHostName("127.0.0.1"), "localhost");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Resolution, AllOnesAndBadTextAreNoSuchAddress) {
+    for (const std::string text : {"255.255.255.255", "", "not an address", "1.2.3.4.5"}) {
+        boxes.shown.clear();
+        EXPECT_EQ(net.IPToHostName(text), "") << text;
+        ASSERT_EQ(boxes.shown.size(), 1u) << text;
+        EXPECT_EQ(boxes.shown[0].text, "No Such IP Address Exists.");
+        EXPECT_EQ(boxes.shown[0].caption, "Norvik - No Such IP");
+        EXPECT_EQ(boxes.shown[0].icon, platform::Icon::Critical);
+    }
+}
+
+TEST_F(Resolution, NamesThatCannotResolveGiveEmptyText) {
+    // Bad input the resolver turns down without asking anyone.
+    EXPECT_EQ(net.HostNameToIP(std::string("local\0host", 10)), "");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Resolution, UnknownNamesAndAddressesWithoutTheNetwork) {
+    // Lookups that would ask a DNS server run where there is none to ask.
+    std::string why;
+    auto got = test::runWithoutNetwork(
+        [&] {
+            std::string r = net.HostNameToIP("no-such-host.invalid") + "|";
+            r += net.HostNameToIP(std::string(10000, 'a')) + "|";
+            r += net.IPToHostName("192.0.2.77") + "|";
+            r += std::to_string(boxes.shown.size());
+            if (!boxes.shown.empty()) r += "|" + boxes.shown.back().text;
+            return r;
+        },
+        why);
+    if (!got) GTEST_SKIP() << "needs a network namespace: " << why;
+    EXPECT_EQ(*got, "|||1|No Such IP Address Exists.");
+}
+
+}  // namespace
+}  // namespace norvik
