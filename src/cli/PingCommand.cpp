@@ -65,7 +65,7 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     view.count = *count;
     view.payload = ping::BuildPayload(size.value_or("32"));
     view.items = store::ReadSessionList(reg);
-    if (!store->lastError().empty()) err << "norvik-cli: store: " << store->lastError() << "\n";
+    if (store->fileFailed()) err << "norvik-cli: store: " << store->lastError() << "\n";
 
     bool saidUnavailable = false;
     view.onPass = [&](int) {

@@ -13,7 +13,7 @@ namespace norvik::net {
 // needs no start-up: SocketsStart always succeeds and SocketsCleanup has
 // nothing to report.
 class HostToIP {
-public:
+  public:
     HostToIP(platform::Resolver& resolver, platform::MessageBox& boxes);
 
     bool SocketsStart();
@@ -27,7 +27,7 @@ public:
 
     static std::string AddressBytesToText(const std::array<std::uint8_t, 4>& bytes);
 
-private:
+  private:
     platform::Resolver& resolver_;
     platform::MessageBox& boxes_;
 };

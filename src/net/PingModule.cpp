@@ -26,12 +26,13 @@ std::int32_t SendEcho(platform::EchoService& service, const std::string& address
     reply.address = result.replyAddress;
     reply.roundTripTime = result.roundTripMs;
     reply.data = result.data;
-    reply.dataSize = static_cast<std::uint16_t>(result.data.size() > 0xFFFF ? 0xFFFF
-                                                                             : result.data.size());
+    reply.dataSize =
+        static_cast<std::uint16_t>(result.data.size() > 0xFFFF ? 0xFFFF : result.data.size());
     reply.reserved = 0;
     reply.ttl = result.ttl;
     // Where the echoed bytes lie, as a number (its low 32 bits).
-    reply.dataPointer = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(reply.data.data()));
+    reply.dataPointer =
+        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(reply.data.data()));
     return reply.status;
 }
 

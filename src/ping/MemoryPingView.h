@@ -10,7 +10,7 @@ namespace norvik::ping {
 // A ping view without widgets: every control is a field. norvik-cli runs
 // the ping through it, printing as passes end.
 class MemoryPingView : public PingView {
-public:
+  public:
     std::string address, count = "1", payload;
     std::vector<std::string> items;
     std::string resolved, todo = "12", done = "12", percent = "100%";

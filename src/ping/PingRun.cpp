@@ -112,8 +112,9 @@ void PingRun::pass(int i, double count) {
         view_.setReplyField(3, PlainDecimal(reply_.dataSizeField()) + " bytes");
         view_.setReplyField(5, PlainDecimal(static_cast<std::int32_t>(reply_.dataPointer)));
     } else {
-        boxes_.show("Windows Sockets for 32 bit Windows environments is not successfully responding.",
-                    platform::kAppTitle, Buttons::Ok, Icon::None);
+        boxes_.show(
+            "Windows Sockets for 32 bit Windows environments is not successfully responding.",
+            platform::kAppTitle, Buttons::Ok, Icon::None);
     }
 
     if (view_.replyField(0) == kSuccessText) {
@@ -143,9 +144,8 @@ void PingRun::report() {
     text += std::string(kCrLf) + kCrLf + "Minimum Ping: " + SignedField(figures_.minimum) + "ms";
     text += std::string(kCrLf) + "Maximum Ping: " + SignedField(figures_.maximum) + "ms";
     const std::string average =
-        figures_.successes != 0
-            ? SignedField(std::floor(double(figures_.sum) / figures_.successes))
-            : std::string("0");
+        figures_.successes != 0 ? SignedField(std::floor(double(figures_.sum) / figures_.successes))
+                                : std::string("0");
     text += std::string(kCrLf) + "Average Ping: " + average + "ms";
     view_.setReport(text, average + "ms", SignedField(failures));
 }

@@ -18,11 +18,11 @@ enum class StatusLook { InProgress, Success, Failure };
 // The controls a ping run reads and writes. The window implements it with
 // its widgets; norvik-cli with plain fields and printed lines.
 class PingView {
-public:
+  public:
     virtual ~PingView() = default;
 
     // Inputs.
-    virtual std::string addressText() = 0;  // Combo1 text
+    virtual std::string addressText() = 0;                // Combo1 text
     virtual std::vector<std::string> addressItems() = 0;  // Combo1 list
     virtual void appendAddressItem(const std::string& address) = 0;
     virtual std::string countText() = 0;    // Combo2 text
@@ -90,7 +90,7 @@ inline constexpr double kMaxPingCount = 32767;
 
 // The ping run behind "Ping Now".
 class PingRun {
-public:
+  public:
     PingRun(PingView& view, store::Registry& registry, net::HostToIP& hosts,
             platform::EchoService& echo, platform::MessageBox& boxes);
 
@@ -101,14 +101,14 @@ public:
     const PingFigures& figures() const { return figures_; }
     const net::EchoReply& reply() const { return reply_; }
 
-private:
+  private:
     struct Failure {
         int number;
         std::string description;
     };
     bool errorDialog(const Failure& f);  // true: go on (Yes)
     void pass(int i, double count);
-    void report(double count);
+    void report();
     void addressHistory();
 
     PingView& view_;

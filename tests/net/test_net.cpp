@@ -66,7 +66,7 @@ TEST(InetAddr, ParsesLikeTheSocketLibrary) {
 }
 
 class Resolution : public ::testing::Test {
-protected:
+  protected:
     platform::SystemResolver resolver;
     test::ScriptedMessageBox boxes;
     net::HostToIP net{resolver, boxes};

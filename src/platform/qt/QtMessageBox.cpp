@@ -32,9 +32,15 @@ Answer QtMessageBox::show(const std::string& text, const std::string& caption, B
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(displayText(text));
     switch (icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-        case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+        case Icon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case Icon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case Icon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
     }
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

@@ -10,7 +10,7 @@ namespace norvik::platform {
 
 // Message boxes through QMessageBox, always as plain text.
 class QtMessageBox : public MessageBox {
-public:
+  public:
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
     Answer show(const std::string& text, const std::string& caption, Buttons buttons,
                 Icon icon) override;
@@ -21,7 +21,7 @@ public:
     // lone LF is one line break.
     static QString displayText(const std::string& text);
 
-private:
+  private:
     QWidget* parent_;
 };
 

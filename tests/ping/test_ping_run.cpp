@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "../support/LoopbackResolver.h"
+#include "../support/ScriptedEchoService.h"
+#include "../support/ScriptedMessageBox.h"
+#include "../support/TempStore.h"
+#include "net/HostToIP.h"
+#include "ping/MemoryPingView.h"
+#include "ping/Numbers.h"
+#include "ping/PingRun.h"
+#include "platform/LinuxEchoService.h"
+#include "platform/SystemResolver.h"
+#include "store/Settings.h"
+
+namespace norvik::ping {
+namespace {
+
+using platform::Answer;
+
+class PingRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(temp.valid());
+        reg.CreateKeyPath(store::kSessionIPsKey);
+        view.address = "localhost";
+        view.payload = BuildPayload("32");
+    }
+
+    bool run() {
+        PingRun r(view, reg, hosts, echo, boxes);
+        const bool went = r.carryoutping_Click();
+        figures = r.figures();
+        return went;
+    }
+    std::string read(const std::string& key, const std::string& name) {
+        return reg.ReadKeyValue(key, name);
+    }
+
+    test::TempStore temp;
+    std::unique_ptr<platform::SqliteKeyStore> keys = temp.open();
+    test::ScriptedMessageBox boxes;
+    store::Registry reg{*keys, boxes};
+    test::LoopbackResolver resolver;
+    net::HostToIP hosts{resolver, boxes};
+    test::ScriptedEchoService echo;
+    MemoryPingView view;
+    PingFigures figures;
+};
+
+TEST_F(PingRunTest, TwoRepliesAndATimeOutMakeTheReport) {
+    view.count = "3";
+    echo.replyAfter(20);
+    echo.replyAfter(31);
+    echo.failWith(11010);
+    ASSERT_TRUE(run());
+
+    EXPECT_EQ(view.reportText,
+              "Ping Report for localhost [127.0.0.1]\r\n\r\n"
+              "20 ms\r\n31 ms\r\nRequest Timed Out\r\n"
+              "\r\n\r\nMinimum Ping:  20ms\r\nMaximum Ping:  31ms\r\nAverage Ping:  25ms");
+    EXPECT_EQ(view.reportAverage, " 25ms");
+    EXPECT_EQ(view.reportTimeouts, " 1");
+    EXPECT_EQ(view.reportShows, 1);
+    EXPECT_EQ(figures.attempts, 3);
+    EXPECT_EQ(figures.successes, 2);
+    // The last pass shows the time-out; the counters never show it done.
+    EXPECT_EQ(view.fields[0], "11010   [ ip req timed out ]");
+    EXPECT_EQ(view.statusCaption, "Failed");
+    EXPECT_EQ(view.done, "2");
+    EXPECT_EQ(view.percent, " 66.7%");
+    EXPECT_EQ(view.todo, "3");
+    EXPECT_EQ(view.panel, "reply");
+    EXPECT_TRUE(view.pingEnabled);
+    EXPECT_TRUE(view.windowEnabled);
+    // Every echo went to the resolved address with the payload and 500 ms.
+    ASSERT_EQ(echo.requests.size(), 3u);
+    for (const auto& r : echo.requests) {
+        EXPECT_EQ(r.address, platform::inetAddr("127.0.0.1"));
+        EXPECT_EQ(r.payload, BuildPayload("32"));
+        EXPECT_EQ(r.timeoutMs, 500);
+    }
+}
+
+TEST_F(PingRunTest, MinimumMaximumAndAverageRoundDown) {
+    view.count = "3";
+    for (int t : {5, 0, 7}) echo.replyAfter(t);
+    ASSERT_TRUE(run());
+    EXPECT_NE(
+        view.reportText.find("Minimum Ping:  0ms\r\nMaximum Ping:  7ms\r\nAverage Ping:  4ms"),
+        std::string::npos)
+        << view.reportText;
+
+    view.count = "2";
+    echo.replyAfter(10);
+    echo.replyAfter(15);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(view.reportAverage, " 12ms");
+    EXPECT_EQ(view.reportTimeouts, " 0");
+    EXPECT_EQ(view.statusCaption, "Successful");
+}
+
+TEST_F(PingRunTest, AllTimeOutsLeaveZeroFigures) {
+    view.count = "4";
+    ASSERT_TRUE(run());
+    EXPECT_NE(view.reportText.find("Minimum Ping:  0ms\r\nMaximum Ping:  0ms\r\nAverage Ping: 0ms"),
+              std::string::npos);
+    EXPECT_EQ(view.reportAverage, "0ms");
+    EXPECT_EQ(view.reportTimeouts, " 4");
+}
+
+TEST_F(PingRunTest, CountsBelowOneMakeNoPassAndEndFailed) {
+    for (const char* count : {"0", "-2", "-0"}) {
+        view.count = count;
+        ASSERT_TRUE(run());
+        EXPECT_TRUE(echo.requests.empty()) << count;
+        EXPECT_EQ(view.statusCaption, "Failed") << count;
+        EXPECT_EQ(view.look, StatusLook::Failure);
+        EXPECT_EQ(view.reportText,
+                  "Ping Report for localhost []\r\n\r\n\r\n\r\nMinimum Ping:  0ms\r\n"
+                  "Maximum Ping:  0ms\r\nAverage Ping: 0ms")
+            << count;
+        EXPECT_EQ(view.reportTimeouts, " 0");
+    }
+    EXPECT_EQ(view.reportShows, 3);
+}
+
+TEST_F(PingRunTest, FractionalCountRunsWholePasses) {
+    view.count = "2.5";
+    std::vector<std::string> percentAtSend;
+    echo.onSend = [&](const platform::EchoRequest&, const platform::Waiter&) {
+        percentAtSend.push_back(view.percent);
+        EXPECT_FALSE(view.windowEnabled);  // the window takes no input during an echo
+        EXPECT_FALSE(view.pingEnabled);
+    };
+    ASSERT_TRUE(run());
+    EXPECT_EQ(percentAtSend, (std::vector<std::string>{"0%", " 40%"}));
+    EXPECT_EQ(figures.attempts, 2);
+}
+
+TEST_F(PingRunTest, CountOfOneFillsTheReportWithoutShowingIt) {
+    view.count = "1";
+    echo.replyAfter(3);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(view.done, "0");
+    EXPECT_EQ(view.percent, "0%");
+    EXPECT_EQ(view.reportShows, 0);
+    EXPECT_NE(view.reportText.find("3 ms"), std::string::npos);
+}
+
+TEST_F(PingRunTest, CountThatIsNoNumberAsksWhetherToGoOn) {
+    view.count = "abc";
+    boxes.answers = {Answer::Yes};
+    ASSERT_TRUE(run());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              "An Error Occurred (Error 13)\r\n\r\nDescription:\r\nType mismatch\r\n\r\n"
+              "Do you wish to continue?\r\n");
+    EXPECT_EQ(boxes.shown[0].caption, "Norvik - Error Occurred");
+    EXPECT_EQ(boxes.shown[0].buttons, platform::Buttons::YesNo);
+    EXPECT_EQ(boxes.shown[0].icon, platform::Icon::None);
+    // Yes goes on after the loop: no pass, a report, the address kept.
+    EXPECT_TRUE(echo.requests.empty());
+    EXPECT_EQ(view.statusCaption, "Failed");
+    EXPECT_EQ(view.reportTimeouts, " 0");
+    EXPECT_EQ(read(store::kSessionIPsKey, "1"), "localhost");
+    EXPECT_EQ(read(store::kNorvikKey, "nopings"), "abc");
+}
+
+TEST_F(PingRunTest, NoEndsTheProgramWithoutSavingTheList) {
+    for (const char* count : {"", "abc", "1e308"}) {
+        boxes.shown.clear();
+        view.count = count;
+        view.ended = false;
+        boxes.answers = {Answer::No};
+        EXPECT_FALSE(run()) << count;
+        EXPECT_TRUE(view.ended);
+        ASSERT_EQ(boxes.shown.size(), 2u);
+        EXPECT_EQ(boxes.shown[1].text,
+                  "Norvik is closing. If this error reoccurs try reinstalling or contact "
+                  "support@norvik.example");
+        EXPECT_EQ(boxes.shown[1].icon, platform::Icon::Critical);
+        EXPECT_EQ(boxes.shown[1].caption, "Norvik");
+        EXPECT_EQ(read(store::kSessionIPsKey, "1"), "Error");
+        EXPECT_TRUE(echo.requests.empty());
+    }
+    EXPECT_EQ(boxes.shown[0].text.substr(0, 28), "An Error Occurred (Error 6)\r");
+}
+
+TEST_F(PingRunTest, InputChecksStopBeforeAnyEcho) {
+    view.count = "5";
+    view.address = "";
+    ASSERT_TRUE(run());
+    view.address = "localhost";
+    view.payload = "";
+    ASSERT_TRUE(run());
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text, "Where exactly did you want to ping?!");
+    EXPECT_EQ(boxes.shown[1].text, "Enter some data to send first! Just the number 1 will do.");
+    for (const auto& b : boxes.shown) {
+        EXPECT_EQ(b.caption, "Norvik");
+        EXPECT_EQ(b.icon, platform::Icon::Critical);
+    }
+    EXPECT_TRUE(echo.requests.empty());
+    EXPECT_EQ(read(store::kNorvikKey, "nopings"), "5");  // written before the checks
+    EXPECT_EQ(read(store::kSessionIPsKey, "1"), "Error");
+    EXPECT_EQ(view.statusCaption, "Ready...");  // the status area is left alone
+    EXPECT_EQ(view.panel, "reply");
+    EXPECT_TRUE(view.pingEnabled);
+}
+
+TEST_F(PingRunTest, ReplyFieldsShowTheRecord) {
+    view.count = "2";
+    echo.replyAfter(9, platform::inetAddr("192.168.1.1"));
+    echo.replyAfter(1, platform::inetAddr("10.0.0.200"));
+    std::vector<std::string> addressField;
+    view.onPass = [&](int) { addressField.push_back(view.fields[1]); };
+    ASSERT_TRUE(run());
+    EXPECT_EQ(addressField, (std::vector<std::string>{"16885952", "-939524086"}));
+    EXPECT_EQ(view.fields[0], "0   [ ip success ]");
+    EXPECT_EQ(view.fields[2], "1 ms");
+    EXPECT_EQ(view.fields[3], "32 bytes");
+    EXPECT_FALSE(view.fields[5].empty());
+}
+
+TEST_F(PingRunTest, BadAddressFailsEveryPassWithItsOwnStatus) {
+    view.count = "2";
+    view.address = "255.255.255.255";
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(echo.requests.empty());
+    EXPECT_EQ(view.fields[0], "-1   [ inet_addr: bad IP format ]");
+    // The record was never written: the fields show its zeroes.
+    EXPECT_EQ(view.fields[2], "0 ms");
+    EXPECT_NE(view.reportText.find("Request Timed Out\r\nRequest Timed Out\r\n"),
+              std::string::npos);
+    EXPECT_EQ(view.reportTimeouts, " 2");
+}
+
+TEST_F(PingRunTest, AddressHistoryAddsNewTextsOnlyAndDropsStaleSlots) {
+    reg.WriteKeyValue(store::kSessionIPsKey, "2", "alpha");
+    reg.WriteKeyValue(store::kSessionIPsKey, "3", "beta");
+    view.items = store::ReadSessionList(reg);  // "alpha", "beta" as the page shows them
+    view.count = "1";
+    view.address = "beta";
+    echo.replyAfter(1);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(view.items, (std::vector<std::string>{"alpha", "beta"}));
+    EXPECT_EQ(read(store::kSessionIPsKey, "1"), "alpha");
+    EXPECT_EQ(read(store::kSessionIPsKey, "2"), "beta");
+    EXPECT_EQ(read(store::kSessionIPsKey, "3"), "Error");  // no second "beta"
+
+    view.address = "Beta";  // capitals count
+    ASSERT_TRUE(run());
+    EXPECT_EQ(store::ReadSessionList(reg), (std::vector<std::string>{"alpha", "beta", "Beta"}));
+}
+
+TEST_F(PingRunTest, LongListsWriteEverySlot) {
+    for (int n = 1; n <= 12; ++n) view.items.push_back("host" + std::to_string(n));
+    view.count = "1";
+    ASSERT_TRUE(run());
+    EXPECT_EQ(read(store::kSessionIPsKey, "12"), "host12");
+    EXPECT_EQ(read(store::kSessionIPsKey, "13"), "localhost");
+    EXPECT_EQ(store::ReadSessionList(reg).size(), 10u);
+}
+
+TEST_F(PingRunTest, OddInputIsHandledWithoutLosingTheStore) {
+    reg.WriteKeyValue(store::kSessionIPsKey, "1", "kept");
+    view.items = {"kept"};
+    view.count = "1";
+    for (const std::string& address :
+         {std::string(10000, 'x'), std::string("h\xc3\xa9llo\x01\x7f"), std::string("a\0b", 3)}) {
+        view.address = address;
+        ASSERT_TRUE(run());
+        EXPECT_EQ(view.fields[0], "-1   [ inet_addr: bad IP format ]");
+    }
+    EXPECT_EQ(read(store::kSessionIPsKey, "1"), "kept");
+    EXPECT_EQ(read(store::kSessionIPsKey, "2"), "Error");  // 10,000 characters do not read back
+}
+
+TEST(PingRunLoopback, RealEchoesToLocalhost) {
+    platform::LinuxEchoService echo;
+    if (!echo.unavailableReason().empty()) GTEST_SKIP() << echo.unavailableReason();
+    test::TempStore temp;
+    auto keys = temp.open();
+    test::ScriptedMessageBox boxes;
+    store::Registry reg(*keys, boxes);
+    reg.CreateKeyPath(store::kSessionIPsKey);
+    platform::SystemResolver resolver;
+    net::HostToIP hosts(resolver, boxes);
+    MemoryPingView view;
+    view.address = "127.0.0.1";
+    view.count = "2";
+    view.payload = BuildPayload("1000");
+    PingRun run(view, reg, hosts, echo, boxes);
+    ASSERT_TRUE(run.carryoutping_Click());
+    EXPECT_EQ(run.figures().successes, 2);
+    EXPECT_EQ(view.fields[0], "0   [ ip success ]");
+    EXPECT_EQ(view.fields[3], "1000 bytes");
+    EXPECT_EQ(view.reportTimeouts, " 0");
+    EXPECT_EQ(reg.ReadKeyValue(store::kSessionIPsKey, "1"), "127.0.0.1");
+}
+
+}  // namespace
+}  // namespace norvik::ping

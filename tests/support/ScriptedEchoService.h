@@ -1,0 +1,52 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "platform/EchoService.h"
+
+namespace norvik::test {
+
+// An echo service that answers from a script: network behaviour loopback
+// cannot produce (time-outs, router errors, odd statuses). With the script
+// empty it answers a time-out.
+class ScriptedEchoService : public platform::EchoService {
+  public:
+    platform::EchoResult send(const platform::EchoRequest& request,
+                              const platform::Waiter& wait) override {
+        requests.push_back(request);
+        if (onSend) onSend(request, wait);
+        if (results.empty()) {
+            platform::EchoResult r;
+            r.status = platform::status::kTimedOut;
+            return r;
+        }
+        auto r = results.front();
+        results.pop_front();
+        if (r.status == platform::status::kSuccess && r.data.empty()) r.data = request.payload;
+        return r;
+    }
+    std::string unavailableReason() const override { return {}; }
+
+    // A reply from addr (network order) after ms with the payload echoed.
+    void replyAfter(std::uint32_t ms, std::uint32_t addr = 0x0100007F) {
+        platform::EchoResult r;
+        r.status = platform::status::kSuccess;
+        r.roundTripMs = ms;
+        r.replyAddress = addr;
+        results.push_back(r);
+    }
+    void failWith(int status, std::uint32_t addr = 0) {
+        platform::EchoResult r;
+        r.status = status;
+        r.replyAddress = addr;
+        results.push_back(r);
+    }
+
+    std::deque<platform::EchoResult> results;
+    std::vector<platform::EchoRequest> requests;
+    std::function<void(const platform::EchoRequest&, const platform::Waiter&)> onSend;
+};
+
+}  // namespace norvik::test
