@@ -1,5 +1,7 @@
 #include "net/HostToIP.h"
 
+#include <cstring>
+
 namespace norvik::net {
 
 using platform::Buttons;
@@ -36,7 +38,7 @@ std::string HostToIP::IPToHostName(const std::string& ipText) {
         return {};
     }
     std::array<std::uint8_t, 4> bytes{};
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(addr >> (8 * i));
+    std::memcpy(bytes.data(), &addr, 4);  // already in network order
     auto name = resolver_.lookupAddress(bytes);
     if (!name) {
         boxes_.show("No Such IP Address Exists.", "Norvik - No Such IP", Buttons::Ok,
