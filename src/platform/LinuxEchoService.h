@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/EchoService.h"
+
+namespace norvik::platform {
+
+// The two kinds of kernel ICMP socket an echo can go through.
+enum class IcmpSocketKind {
+    None,      // no socket could be opened
+    Datagram,  // SOCK_DGRAM/IPPROTO_ICMP, for the groups in net.ipv4.ping_group_range
+    Raw,       // SOCK_RAW/IPPROTO_ICMP, for root or CAP_NET_RAW
+};
+
+// Status of an ICMP error message of this type and code that answers one of
+// our echo requests; nullopt for the types that are no answer to an echo
+// (they are ignored while waiting).
+std::optional<int> statusForIcmpError(int type, int code);
+
+// Status of a request whose send failed with this errno.
+int statusForSendError(int error);
+
+// ICMP echo through the Linux kernel's ICMP sockets. Every send opens its own
+// socket, sends one echo request, waits for the answer through the caller's
+// Waiter and closes the socket again; nothing is held between sends.
+class LinuxEchoService : public EchoService {
+  public:
+    // Which sockets to use. Automatic prefers a datagram socket and falls
+    // back to a raw one when the group range does not allow it.
+    enum class Mode { Automatic, DatagramOnly, RawOnly };
+
+    explicit LinuxEchoService(Mode mode = Mode::Automatic);
+
+    EchoResult send(const EchoRequest& request, const Waiter& wait) override;
+    std::string unavailableReason() const override;
+
+    // The kind of socket the latest send went through.
+    IcmpSocketKind lastSocketKind() const { return lastKind_; }
+
+  private:
+    struct Socket;
+    struct Exchange;
+
+    Socket openSocket() const;
+    bool receiveDatagram(int fd, Exchange& ex);
+    bool receiveDatagramError(int fd, Exchange& ex);
+    bool receiveRaw(int fd, Exchange& ex);
+
+    Mode mode_;
+    IcmpSocketKind lastKind_ = IcmpSocketKind::None;
+    std::uint16_t identifier_;  // raw sockets only; a datagram socket's is its port
+    std::uint16_t sequence_;
+    std::vector<unsigned char> packet_;  // request being sent
+    std::vector<unsigned char> buffer_;  // answer being read
+};
+
+}  // namespace norvik::platform
