@@ -1,0 +1,263 @@
+#include "Netns.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+
+namespace norvik::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads from fd until end of file or the deadline; false on the deadline.
+bool readAll(int fd, std::string& out, Clock::time_point deadline) {
+    char chunk[4096];
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(left));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return true;
+        out.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+void writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+int g_readyFd = -1;  // in a NetnsChild: the write end of its ready pipe
+
+}  // namespace
+
+int runProgram(const std::vector<std::string>& argv, std::string* output) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return -1;
+    }
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(out[1], STDERR_FILENO);
+        const int devNull = ::open("/dev/null", O_RDONLY);
+        if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        const std::string msg = std::string("cannot run ") + argv[0] + ": " + std::strerror(errno);
+        writeAll(STDERR_FILENO, msg);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string text;
+    // `ip` finishes in milliseconds; the bound only keeps a stuck one from
+    // hanging the test.
+    const bool finished = readAll(out[0], text, Clock::now() + std::chrono::seconds(30));
+    ::close(out[0]);
+    if (!finished) ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (output) *output = text;
+    if (!finished || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+NetnsLab::NetnsLab() : prefix_("norvik-echo-" + std::to_string(::getpid()) + "-") {}
+
+NetnsLab::~NetnsLab() {
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it)
+        runProgram({"ip", "netns", "del", *it});
+}
+
+std::string NetnsLab::unavailableReason() {
+    static const std::string reason = [] {
+        if (::geteuid() != 0) return std::string("building network namespaces needs root");
+        std::string out;
+        if (runProgram({"ip", "-V"}, &out) != 0)
+            return "the ip command (iproute2) cannot be run: " + out;
+        const std::string probe = "norvik-echo-" + std::to_string(::getpid()) + "-probe";
+        if (runProgram({"ip", "netns", "add", probe}, &out) != 0)
+            return "`ip netns add` fails here: " + out;
+        runProgram({"ip", "netns", "del", probe});
+        return std::string();
+    }();
+    return reason;
+}
+
+std::string NetnsLab::name(const std::string& role) const { return prefix_ + role; }
+
+bool NetnsLab::run(const std::vector<std::string>& argv) {
+    std::string out;
+    if (runProgram(argv, &out) == 0) return true;
+    error_.clear();
+    for (const auto& a : argv) error_ += a + " ";
+    error_ += "failed: " + out;
+    return false;
+}
+
+bool NetnsLab::add(const std::string& role) {
+    if (!run({"ip", "netns", "add", name(role)})) return false;
+    made_.push_back(name(role));
+    return ip(role, {"link", "set", "lo", "up"});
+}
+
+bool NetnsLab::link(const std::string& a, const std::string& addressA, const std::string& b,
+                    const std::string& addressB) {
+    const std::string base = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
+    const std::string endA = base + "a";
+    const std::string endB = base + "b";
+    return run({"ip", "link", "add", endA, "netns", name(a), "type", "veth", "peer", "name", endB,
+                "netns", name(b)}) &&
+           ip(a, {"addr", "add", addressA, "dev", endA}) &&
+           ip(b, {"addr", "add", addressB, "dev", endB}) && ip(a, {"link", "set", endA, "up"}) &&
+           ip(b, {"link", "set", endB, "up"});
+}
+
+bool NetnsLab::ip(const std::string& role, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"ip", "-n", name(role)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run(argv);
+}
+
+bool NetnsLab::sysctl(const std::string& role, const std::string& key, const std::string& value) {
+    NetnsChild child(name(role), [&] {
+        std::ofstream f("/proc/sys/" + key);
+        f << value << "\n";
+        f.close();
+        return f ? std::string("ok") : std::string("cannot write /proc/sys/" + key);
+    });
+    const auto text = child.result(10000);
+    if (text && *text == "ok") return true;
+    error_ =
+        "sysctl " + key + "=" + value + " in " + name(role) + ": " + (text ? *text : child.why());
+    return false;
+}
+
+NetnsChild::NetnsChild(const std::string& netnsName, std::function<std::string()> body) {
+    int result[2];
+    int ready[2];
+    if (::pipe2(result, O_CLOEXEC) != 0) {
+        why_ = std::string("pipe: ") + std::strerror(errno);
+        return;
+    }
+    if (::pipe2(ready, O_CLOEXEC) != 0) {
+        why_ = std::string("pipe: ") + std::strerror(errno);
+        ::close(result[0]);
+        ::close(result[1]);
+        return;
+    }
+    pid_ = ::fork();
+    if (pid_ < 0) {
+        why_ = std::string("fork: ") + std::strerror(errno);
+        for (int fd : {result[0], result[1], ready[0], ready[1]}) ::close(fd);
+        return;
+    }
+    if (pid_ == 0) {
+        ::close(result[0]);
+        ::close(ready[0]);
+        g_readyFd = ready[1];
+        const std::string path = "/run/netns/" + netnsName;
+        const int ns = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) {
+            writeAll(result[1],
+                     "E" + std::string("cannot enter ") + path + ": " + std::strerror(errno));
+            ::_exit(1);
+        }
+        ::close(ns);
+        std::string text;
+        try {
+            text = "R" + body();
+        } catch (const std::exception& e) {
+            text = std::string("Ethrew: ") + e.what();
+        } catch (...) {
+            text = "Ethrew";
+        }
+        writeAll(result[1], text);
+        ::_exit(0);
+    }
+    ::close(result[1]);
+    ::close(ready[1]);
+    resultFd_ = result[0];
+    readyFd_ = ready[0];
+}
+
+NetnsChild::~NetnsChild() { reap(true); }
+
+void NetnsChild::signalReady() {
+    if (g_readyFd >= 0) writeAll(g_readyFd, "r");
+}
+
+bool NetnsChild::waitReady(int timeoutMs) {
+    if (readyFd_ < 0) return false;
+    for (;;) {
+        pollfd p{readyFd_, POLLIN, 0};
+        const int r = ::poll(&p, 1, timeoutMs);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        char c;
+        return ::read(readyFd_, &c, 1) == 1;
+    }
+}
+
+std::optional<std::string> NetnsChild::result(int timeoutMs) {
+    if (resultFd_ < 0) {
+        if (why_.empty()) why_ = "the child's result was already taken";
+        return std::nullopt;
+    }
+    std::string text;
+    const bool finished =
+        readAll(resultFd_, text, Clock::now() + std::chrono::milliseconds(timeoutMs));
+    reap(!finished);
+    if (!finished) {
+        why_ = "the child did not finish within " + std::to_string(timeoutMs) + " ms";
+        return std::nullopt;
+    }
+    if (text.empty()) {
+        why_ = "the child died without an answer";
+        return std::nullopt;
+    }
+    if (text[0] != 'R') {
+        why_ = text.substr(1);
+        return std::nullopt;
+    }
+    return text.substr(1);
+}
+
+void NetnsChild::reap(bool kill) {
+    if (resultFd_ >= 0) ::close(resultFd_);
+    if (readyFd_ >= 0) ::close(readyFd_);
+    resultFd_ = readyFd_ = -1;
+    if (pid_ <= 0) return;
+    if (kill) ::kill(pid_, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+}
+
+}  // namespace norvik::test

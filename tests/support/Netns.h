@@ -1,0 +1,90 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvik::test {
+
+// Runs a program (no shell) and waits for it; returns its exit status, or
+// -1 when it could not be started or was killed. What it printed, standard
+// output and error together, goes to *output.
+int runProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
+
+// Network namespaces and veth links between them, built with `ip` for one
+// test. Every name carries the process id, so parallel test programs never
+// meet; the destructor deletes the namespaces, and the links with them.
+class NetnsLab {
+  public:
+    NetnsLab();
+    ~NetnsLab();
+    NetnsLab(const NetnsLab&) = delete;
+    NetnsLab& operator=(const NetnsLab&) = delete;
+
+    // Why namespaces cannot be built here (not root, no `ip`, the kernel
+    // refuses); empty when they can. Probed once per process.
+    static std::string unavailableReason();
+
+    // Each step returns false on failure and leaves the reason in error().
+    // A namespace for a role ("sender", "router"...), with its loopback up.
+    bool add(const std::string& role);
+    // A veth pair from role a to role b, each end with its address
+    // ("192.0.2.1/24") and up.
+    bool link(const std::string& a, const std::string& addressA, const std::string& b,
+              const std::string& addressB);
+    // `ip -n <namespace> args...`, e.g. {"route", "add", "default", "via", "192.0.2.1"}.
+    bool ip(const std::string& role, const std::vector<std::string>& args);
+    // Writes a value under /proc/sys inside the namespace: sysctl(role,
+    // "net/ipv4/ip_forward", "1").
+    bool sysctl(const std::string& role, const std::string& key, const std::string& value);
+
+    // The namespace's name as `ip netns` knows it.
+    std::string name(const std::string& role) const;
+    const std::string& error() const { return error_; }
+
+  private:
+    bool run(const std::vector<std::string>& argv);
+
+    std::string prefix_;
+    std::vector<std::string> made_;
+    int links_ = 0;
+    std::string error_;
+};
+
+// A forked child that enters a named network namespace and runs a function
+// there, so that the test process itself stays where it is. The function's
+// text comes back through a pipe. It runs in the child only: it must not use
+// the test's assertions, and it ends with _exit, running no destructors of
+// the parent's objects.
+class NetnsChild {
+  public:
+    NetnsChild(const std::string& netnsName, std::function<std::string()> body);
+    // A child still running is killed, by its process id, and reaped.
+    ~NetnsChild();
+    NetnsChild(const NetnsChild&) = delete;
+    NetnsChild& operator=(const NetnsChild&) = delete;
+
+    // True once the child has called signalReady(); false when it has not
+    // within timeoutMs, or has ended.
+    bool waitReady(int timeoutMs);
+    // The function's text; nullopt when the child could not enter the
+    // namespace, died, or did not finish within timeoutMs (why() says which).
+    std::optional<std::string> result(int timeoutMs);
+    const std::string& why() const { return why_; }
+
+    // Called inside the child: tells waitReady() that it is set up.
+    static void signalReady();
+
+  private:
+    void reap(bool kill);
+
+    pid_t pid_ = -1;
+    int resultFd_ = -1;
+    int readyFd_ = -1;
+    std::string why_;
+};
+
+}  // namespace norvik::test
