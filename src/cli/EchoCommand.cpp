@@ -1,10 +1,99 @@
+// norvik-cli echo [-s SIZE] [-t TTL] ADDRESS: one ICMP echo, the way a ping
+// sends it, with the time to live open to choose. Prints the status text,
+// then the round-trip time, the size of the echoed data and the replying
+// address, one a line.
+#include <charconv>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "cli/Commands.h"
+#include "net/PingModule.h"
+#include "platform/LinuxEchoService.h"
+#include "platform/Resolver.h"
 
 namespace norvik::cli {
-int runEcho(const Args&, std::ostream&, std::ostream& err) {
-    err << "not built yet\n";
-    return 2;
+
+namespace {
+
+const char kUsage[] =
+    "usage: norvik-cli echo [-s SIZE] [-t TTL] ADDRESS\n"
+    "  -s SIZE  payload characters, 0 to 65535 (default 32)\n"
+    "  -t TTL   time to live, 1 to 255 (default: the system's)\n";
+
+// A whole decimal number within [low, high], nothing else.
+std::optional<int> number(const std::string& text, int low, int high) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high)
+        return std::nullopt;
+    return value;
 }
+
+std::string payloadOf(int size) {
+    static const char kLetters[] = "Norvik";
+    std::string payload(static_cast<std::size_t>(size), ' ');
+    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = kLetters[i % 6];
+    return payload;
+}
+
+}  // namespace
+
+int runEcho(const Args& args, std::ostream& out, std::ostream& err) {
+    int size = 32;
+    int ttl = -1;
+    std::optional<std::string> address;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-s" || a == "-t") {
+            const auto value = i + 1 < args.size()
+                                   ? number(args[i + 1], a == "-s" ? 0 : 1, a == "-s" ? 65535 : 255)
+                                   : std::nullopt;
+            if (!value) {
+                err << "norvik-cli echo: " << a << " needs "
+                    << (a == "-s" ? "a size from 0 to 65535" : "a time to live from 1 to 255")
+                    << "\n"
+                    << kUsage;
+                return 2;
+            }
+            (a == "-s" ? size : ttl) = *value;
+            ++i;
+        } else if (!address && (a.empty() || a[0] != '-')) {
+            address = a;
+        } else {
+            err << kUsage;
+            return 2;
+        }
+    }
+    if (!address) {
+        err << kUsage;
+        return 2;
+    }
+
+    const std::uint32_t parsed = platform::inetAddr(*address);
+    if (parsed == platform::kInaddrNone) {
+        out << net::EchoStatusText(-1) << "\n";
+        return 1;
+    }
+
+    platform::EchoRequest request;
+    request.address = parsed;
+    request.payload = payloadOf(size);
+    request.ttl = ttl;
+    request.timeoutMs = net::kEchoTimeoutMs;
+    platform::LinuxEchoService service;
+    const platform::EchoResult result = service.send(request, platform::pollWaiter);
+
+    out << net::EchoStatusText(result.status) << "\n"
+        << result.roundTripMs << " ms\n"
+        << result.data.size() << " bytes\n"
+        << platform::inetNtoa(result.replyAddress) << "\n";
+    if (service.lastSocketKind() == platform::IcmpSocketKind::None) {
+        const std::string why = service.unavailableReason();
+        if (!why.empty()) err << "norvik-cli: " << why << "\n";
+    }
+    return result.status == platform::status::kSuccess ? 0 : 1;
+}
+
 }  // namespace norvik::cli
