@@ -1,0 +1,715 @@
+#include "platform/SqliteKeyStore.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+namespace norvik::platform {
+
+namespace {
+
+constexpr std::uint32_t kFirstRoot = 0x80000000u;
+constexpr std::array<const char*, 7> kRootNames = {
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+
+// Marks a file as ours ("NORV") and says which layout it has.
+constexpr int kApplicationId = 0x4E4F5256;
+constexpr int kLayoutVersion = 1;
+
+// Keys form a tree through parent; the roots have none and their ids are
+// their handles. Names keep the spelling they were created with; lookups and
+// the order of subkeys go by the folded form. Everything is a BLOB so that
+// any bytes, NUL included, come back as they went in. The references carry
+// no cascade: a subtree is deleted in one statement, values first.
+constexpr const char* kCreateLayout = R"sql(
+CREATE TABLE keys (
+    id INTEGER PRIMARY KEY,
+    parent INTEGER REFERENCES keys(id),
+    name BLOB NOT NULL,
+    folded BLOB NOT NULL,
+    UNIQUE (parent, folded)
+);
+CREATE TABLE vals (
+    key INTEGER NOT NULL REFERENCES keys(id),
+    name BLOB NOT NULL,
+    folded BLOB NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY (key, folded)
+) WITHOUT ROWID;
+)sql";
+
+constexpr const char* kInsertRoot =
+    "INSERT INTO keys (id, parent, name, folded) VALUES (?, NULL, ?, ?)";
+constexpr const char* kFindChild = "SELECT id FROM keys WHERE parent = ? AND folded = ?";
+constexpr const char* kInsertChild = "INSERT INTO keys (parent, name, folded) VALUES (?, ?, ?)";
+constexpr const char* kChildAt =
+    "SELECT name FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?";
+constexpr const char* kReadValue = "SELECT data FROM vals WHERE key = ? AND folded = ?";
+constexpr const char* kWriteValue =
+    "INSERT INTO vals (key, name, folded, data) VALUES (?, ?, ?, ?) "
+    "ON CONFLICT (key, folded) DO UPDATE SET data = excluded.data";
+constexpr const char* kDeleteValue = "DELETE FROM vals WHERE key = ? AND folded = ?";
+constexpr const char* kDeleteSubtreeValues =
+    "WITH RECURSIVE sub(id) AS (SELECT ? UNION ALL "
+    "SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
+    "DELETE FROM vals WHERE key IN sub";
+constexpr const char* kDeleteSubtreeKeys =
+    "WITH RECURSIVE sub(id) AS (SELECT ? UNION ALL "
+    "SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
+    "DELETE FROM keys WHERE id IN sub";
+
+std::string asciiLower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+std::string systemError(int err) { return err ? std::strerror(err) : "unknown cause"; }
+
+// A file name as the path of a file: URI.
+std::string uriEscape(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : path) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+            c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+// Runs a function of the public interface so that nothing is thrown out of
+// it: an exception (only an allocation can throw here) becomes a failure.
+template <class R, class F>
+R guarded(std::string& error, bool& fileFailed, R onFailure, F&& body) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        error = std::string("the store failed: ") + e.what();
+        fileFailed = true;
+    } catch (...) {
+        error = "the store failed";
+        fileFailed = true;
+    }
+    return onFailure;
+}
+
+}  // namespace
+
+// One prepared statement in use; resets it when the scope ends.
+class SqliteKeyStore::Query {
+  public:
+    Query(SqliteKeyStore& store, const char* sql) : store_(store), st_(store.statement(sql)) {}
+    ~Query() {
+        if (st_) {
+            sqlite3_reset(st_);
+            sqlite3_clear_bindings(st_);
+        }
+    }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    explicit operator bool() const { return st_ != nullptr; }
+
+    Query& bind(int i, std::int64_t v) {
+        if (st_) sqlite3_bind_int64(st_, i, v);
+        return *this;
+    }
+    Query& bind(int i, const std::string& bytes) {
+        // data() is never null, so an empty text binds as an empty BLOB.
+        if (st_)
+            sqlite3_bind_blob(st_, i, bytes.data(), static_cast<int>(bytes.size()),
+                              SQLITE_TRANSIENT);
+        return *this;
+    }
+
+    // SQLITE_ROW or SQLITE_DONE; anything else is a failure of the file,
+    // already reported.
+    int step() {
+        if (!st_) return SQLITE_ERROR;
+        int rc = sqlite3_step(st_);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) store_.failFile(rc);
+        return rc;
+    }
+
+    std::int64_t integer(int col) const { return sqlite3_column_int64(st_, col); }
+    std::string bytes(int col) const {
+        const void* p = sqlite3_column_blob(st_, col);
+        int n = sqlite3_column_bytes(st_, col);
+        return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n))
+                 : std::string();
+    }
+
+  private:
+    SqliteKeyStore& store_;
+    sqlite3_stmt* st_;
+};
+
+// The transaction of one operation: its own BEGIN ... COMMIT, or a savepoint
+// inside an open batch. Rolled back unless committed.
+class SqliteKeyStore::Txn {
+  public:
+    Txn(SqliteKeyStore& store, bool write) : store_(store), write_(write) {
+        // A failed statement may have ended the batch's transaction.
+        if (store_.batchOpen_ && sqlite3_get_autocommit(store_.db_)) store_.batchOpen_ = false;
+        nested_ = store_.batchOpen_;
+        if (nested_)
+            ok_ = !write_ || store_.exec("SAVEPOINT op");
+        else
+            ok_ = store_.exec(write_ ? "BEGIN IMMEDIATE" : "BEGIN");
+    }
+    ~Txn() {
+        if (!ok_ || done_) return;
+        if (!nested_)
+            sqlite3_exec(store_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        else if (write_)
+            sqlite3_exec(store_.db_, "ROLLBACK TO op; RELEASE op", nullptr, nullptr, nullptr);
+    }
+    Txn(const Txn&) = delete;
+    Txn& operator=(const Txn&) = delete;
+
+    bool ok() const { return ok_; }
+
+    bool commit() {
+        if (!ok_) return false;
+        if (nested_) {
+            done_ = !write_ || store_.exec("RELEASE op");
+            return done_;
+        }
+        done_ = store_.exec("COMMIT");
+        return done_;
+    }
+
+  private:
+    SqliteKeyStore& store_;
+    bool write_;
+    bool nested_ = false;
+    bool ok_ = false;
+    bool done_ = false;
+};
+
+SqliteKeyStore::SqliteKeyStore(std::string path, int busyTimeoutMs)
+    : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs) {}
+
+SqliteKeyStore::~SqliteKeyStore() {
+    // A batch left open still holds the caller's writes: keep them.
+    if (db_ && batchOpen_ && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    close();
+}
+
+std::string SqliteKeyStore::defaultPath() {
+    if (const char* s = std::getenv("NORVIK_STORE"); s && *s) return s;
+    std::string base;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') {
+        base = x;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* pw = getpwuid(getuid());
+            home = pw ? pw->pw_dir : ".";
+        }
+        base = std::string(home) + "/.config";
+    }
+    return base + "/norvik/norvik.sqlite3";
+}
+
+std::unique_ptr<SqliteKeyStore> SqliteKeyStore::openDefault() {
+    return std::make_unique<SqliteKeyStore>(defaultPath());
+}
+
+std::string SqliteKeyStore::foldName(const std::string& name) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(QByteArrayView(name.data(), static_cast<qsizetype>(name.size())));
+    // Bytes that are not UTF-8 fold as ASCII. Such a form is never valid
+    // UTF-8, so it cannot meet the form of a valid name.
+    if (decoder.hasError()) return asciiLower(name);
+    QByteArray folded = text.toCaseFolded().toUtf8();
+    return std::string(folded.constData(), static_cast<std::size_t>(folded.size()));
+}
+
+bool SqliteKeyStore::open() {
+    return guarded(lastError_, fileFailed_, false, [&] {
+        if (!ensureOpen()) return false;
+        succeed();
+        return true;
+    });
+}
+
+bool SqliteKeyStore::ensureOpen() { return db_ != nullptr || openFile(); }
+
+bool SqliteKeyStore::openFile() {
+    namespace fs = std::filesystem;
+    lastCode_ = 0;
+    if (path_.empty()) {
+        failFile("no store file was named");
+        return false;
+    }
+    const fs::path file(path_);
+    const fs::path dir = file.parent_path();
+    std::error_code ec;
+    if (!dir.empty() && !fs::exists(dir, ec)) {
+        fs::create_directories(dir, ec);
+        if (ec) {
+            failFile("cannot make the folder " + dir.string() + " for the store: " + ec.message());
+            return false;
+        }
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
+    }
+    // The file is made here rather than by SQLite so that only its owner
+    // can read it; SQLite gives its journal files the same mode.
+    int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    } else if (errno != EEXIST) {
+        failFile("cannot create the store file " + path_ + ": " + systemError(errno));
+        return false;
+    }
+
+    if (connect(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) && prepareSchema(false))
+        return true;
+    close();
+    // A store that this user may read but not write, in a folder where the
+    // journal's shared-memory file cannot be made either, opens only as an
+    // unchanging file. That is safe while no journal with unsaved changes
+    // lies beside it.
+    std::error_code walError;
+    const auto walSize = fs::file_size(path_ + "-wal", walError);
+    if ((lastCode_ & 0xff) != SQLITE_READONLY || (!walError && walSize > 0)) return false;
+    const std::string error = lastError_;
+    if (connect("file:" + uriEscape(path_) + "?immutable=1",
+                SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) &&
+        prepareSchema(true))
+        return true;
+    close();
+    failFile(error);
+    return false;
+}
+
+bool SqliteKeyStore::connect(const std::string& name, int flags) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+    db_ = db;
+    if (rc != SQLITE_OK) {
+        failFile(rc);
+        return false;
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+    return true;
+}
+
+bool SqliteKeyStore::prepareSchema(bool readOnly) {
+    // The journal mode is kept in the file; the others are the connection's.
+    if (!exec("PRAGMA foreign_keys = ON")) return false;
+    if (!readOnly && (!setWalJournal() || !exec("PRAGMA synchronous = NORMAL"))) return false;
+
+    enum class Kind { Ours, Empty, Failed };
+    auto inspect = [&]() -> Kind {
+        std::int64_t appId = 0, version = 0, objects = 0;
+        {
+            Query q(*this, "PRAGMA application_id");
+            if (q.step() != SQLITE_ROW) return Kind::Failed;
+            appId = q.integer(0);
+        }
+        {
+            Query q(*this, "PRAGMA user_version");
+            if (q.step() != SQLITE_ROW) return Kind::Failed;
+            version = q.integer(0);
+        }
+        {
+            Query q(*this, "SELECT count(*) FROM sqlite_schema");
+            if (q.step() != SQLITE_ROW) return Kind::Failed;
+            objects = q.integer(0);
+        }
+        if (appId == kApplicationId) {
+            if (version == kLayoutVersion) return Kind::Ours;
+            failFile(path_ + " holds a store of another version of Norvik (layout " +
+                     std::to_string(version) + ")");
+            return Kind::Failed;
+        }
+        if (objects == 0 && appId == 0) return Kind::Empty;
+        failFile(path_ + " is a database of another program, not a Norvik store");
+        return Kind::Failed;
+    };
+
+    // One snapshot: another copy of the program may be laying out the file
+    // right now.
+    Kind kind = Kind::Failed;
+    {
+        Txn snapshot(*this, false);
+        if (!snapshot.ok()) return false;
+        kind = inspect();
+        if (!snapshot.commit()) return false;
+    }
+    if (kind != Kind::Empty) return kind == Kind::Ours;
+    if (readOnly) {
+        failFile(path_ + " is read-only and holds no store yet");
+        return false;
+    }
+
+    // A new file: lay it out, unless another copy of the program got there
+    // first while this one waited for the lock.
+    Txn txn(*this, true);
+    if (!txn.ok()) return false;
+    kind = inspect();
+    if (kind != Kind::Empty) return kind == Kind::Ours;
+    if (!exec(kCreateLayout)) return false;
+    for (std::size_t i = 0; i < kRootNames.size(); ++i) {
+        Query q(*this, kInsertRoot);
+        q.bind(1, static_cast<std::int64_t>(kFirstRoot + i))
+            .bind(2, kRootNames[i])
+            .bind(3, foldName(kRootNames[i]));
+        if (q.step() != SQLITE_DONE) return false;
+    }
+    const std::string stamp = "PRAGMA application_id = " + std::to_string(kApplicationId) +
+                              "; PRAGMA user_version = " + std::to_string(kLayoutVersion);
+    return exec(stamp.c_str()) && txn.commit();
+}
+
+bool SqliteKeyStore::setWalJournal() {
+    // Switching a new file's journal needs it to itself, and SQLite answers
+    // "busy" at once instead of waiting when another copy of the program is
+    // doing the same: wait here.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs_);
+    for (;;) {
+        const int rc = sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) return true;
+        if ((rc & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) {
+            failFile(rc);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void SqliteKeyStore::close() {
+    for (auto& [sql, st] : statements_) sqlite3_finalize(st);
+    statements_.clear();
+    if (db_) sqlite3_close(db_);
+    db_ = nullptr;
+    batchOpen_ = false;
+}
+
+sqlite3_stmt* SqliteKeyStore::statement(const char* sql) {
+    if (auto it = statements_.find(sql); it != statements_.end()) return it->second;
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    if (rc != SQLITE_OK) {
+        failFile(rc);
+        sqlite3_finalize(st);
+        return nullptr;
+    }
+    statements_.emplace(sql, st);
+    return st;
+}
+
+bool SqliteKeyStore::exec(const char* sql) {
+    int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) failFile(rc);
+    return rc == SQLITE_OK;
+}
+
+bool SqliteKeyStore::isRoot(std::uint32_t root) const {
+    return root >= kFirstRoot && root < kFirstRoot + kRootNames.size();
+}
+
+bool SqliteKeyStore::checkPath(std::uint32_t root, const Path& path) {
+    if (!isRoot(root)) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", root);
+        failLookup(std::string("there is no root with handle ") + hex);
+        return false;
+    }
+    for (const auto& name : path) {
+        if (name.empty() || name.find('\\') != std::string::npos) {
+            failLookup("a key name may not be empty nor hold a backslash: " + describe(root, path));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<std::int64_t> SqliteKeyStore::findKey(std::uint32_t root, const Path& path) {
+    std::int64_t id = root;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        Query q(*this, kFindChild);
+        q.bind(1, id).bind(2, foldName(path[i]));
+        int rc = q.step();
+        if (rc == SQLITE_DONE) {
+            failLookup("there is no key " +
+                       describe(root, Path(path.begin(), path.begin() + i + 1)));
+            return std::nullopt;
+        }
+        if (rc != SQLITE_ROW) return std::nullopt;
+        id = q.integer(0);
+    }
+    return id;
+}
+
+bool SqliteKeyStore::keyExists(std::uint32_t root, const Path& path) {
+    return guarded(lastError_, fileFailed_, false, [&] {
+        if (!checkPath(root, path) || !ensureOpen()) return false;
+        Txn txn(*this, false);
+        if (!txn.ok() || !findKey(root, path) || !txn.commit()) return false;
+        succeed();
+        return true;
+    });
+}
+
+bool SqliteKeyStore::createKey(std::uint32_t root, const Path& path) {
+    return guarded(lastError_, fileFailed_, false, [&] {
+        if (!checkPath(root, path) || !ensureOpen()) return false;
+        Txn txn(*this, true);
+        if (!txn.ok()) return false;
+        std::int64_t id = root;
+        for (const auto& name : path) {
+            const std::string folded = foldName(name);
+            Query find(*this, kFindChild);
+            find.bind(1, id).bind(2, folded);
+            int rc = find.step();
+            if (rc == SQLITE_ROW) {
+                id = find.integer(0);
+                continue;
+            }
+            if (rc != SQLITE_DONE) return false;
+            Query insert(*this, kInsertChild);
+            insert.bind(1, id).bind(2, name).bind(3, folded);
+            if (insert.step() != SQLITE_DONE) return false;
+            id = sqlite3_last_insert_rowid(db_);
+        }
+        if (!txn.commit()) return false;
+        succeed();
+        return true;
+    });
+}
+
+std::optional<std::string> SqliteKeyStore::readValue(std::uint32_t root, const Path& path,
+                                                     const std::string& name) {
+    using Result = std::optional<std::string>;
+    return guarded(lastError_, fileFailed_, Result(), [&]() -> Result {
+        if (!checkPath(root, path) || !ensureOpen()) return std::nullopt;
+        Txn txn(*this, false);
+        if (!txn.ok()) return std::nullopt;
+        auto key = findKey(root, path);
+        if (!key) return std::nullopt;
+        Result data;
+        {
+            Query q(*this, kReadValue);
+            q.bind(1, *key).bind(2, foldName(name));
+            int rc = q.step();
+            if (rc == SQLITE_DONE)
+                failLookup("there is no value \"" + name + "\" in " + describe(root, path));
+            if (rc != SQLITE_ROW) return std::nullopt;
+            data = q.bytes(0);
+        }
+        if (!txn.commit()) return std::nullopt;
+        succeed();
+        return data;
+    });
+}
+
+bool SqliteKeyStore::writeValue(std::uint32_t root, const Path& path, const std::string& name,
+                                const std::string& text) {
+    return guarded(lastError_, fileFailed_, false, [&] {
+        if (!checkPath(root, path) || !ensureOpen()) return false;
+        Txn txn(*this, true);
+        if (!txn.ok()) return false;
+        auto key = findKey(root, path);
+        if (!key) return false;
+        {
+            Query q(*this, kWriteValue);
+            q.bind(1, *key).bind(2, name).bind(3, foldName(name)).bind(4, text);
+            if (q.step() != SQLITE_DONE) return false;
+        }
+        if (!txn.commit()) return false;
+        succeed();
+        return true;
+    });
+}
+
+std::optional<std::string> SqliteKeyStore::subKeyAt(std::uint32_t root, const Path& path,
+                                                    std::int64_t index) {
+    using Result = std::optional<std::string>;
+    return guarded(lastError_, fileFailed_, Result(), [&]() -> Result {
+        if (!checkPath(root, path)) return std::nullopt;
+        if (index < 0) {
+            failLookup("a subkey index may not be negative");
+            return std::nullopt;
+        }
+        if (!ensureOpen()) return std::nullopt;
+        Txn txn(*this, false);
+        if (!txn.ok()) return std::nullopt;
+        auto key = findKey(root, path);
+        if (!key) return std::nullopt;
+        Result name;
+        {
+            Query q(*this, kChildAt);
+            q.bind(1, *key).bind(2, index);
+            int rc = q.step();
+            if (rc == SQLITE_DONE)
+                failLookup(describe(root, path) + " has no subkey at index " +
+                           std::to_string(index));
+            if (rc != SQLITE_ROW) return std::nullopt;
+            name = q.bytes(0);
+        }
+        if (!txn.commit()) return std::nullopt;
+        succeed();
+        return name;
+    });
+}
+
+bool SqliteKeyStore::deleteKey(std::uint32_t root, const Path& path) {
+    return guarded(lastError_, fileFailed_, false, [&] {
+        if (!checkPath(root, path)) return false;
+        if (path.empty()) {
+            failLookup("a root key cannot be deleted");
+            return false;
+        }
+        if (!ensureOpen()) return false;
+        Txn txn(*this, true);
+        if (!txn.ok()) return false;
+        auto key = findKey(root, path);
+        if (!key) return false;
+        for (const char* sql : {kDeleteSubtreeValues, kDeleteSubtreeKeys}) {
+            Query q(*this, sql);
+            q.bind(1, *key);
+            if (q.step() != SQLITE_DONE) return false;
+        }
+        if (!txn.commit()) return false;
+        succeed();
+        return true;
+    });
+}
+
+bool SqliteKeyStore::deleteValue(std::uint32_t root, const Path& path, const std::string& name) {
+    return guarded(lastError_, fileFailed_, false, [&] {
+        if (!checkPath(root, path) || !ensureOpen()) return false;
+        Txn txn(*this, true);
+        if (!txn.ok()) return false;
+        auto key = findKey(root, path);
+        if (!key) return false;
+        {
+            Query q(*this, kDeleteValue);
+            q.bind(1, *key).bind(2, foldName(name));
+            if (q.step() != SQLITE_DONE) return false;
+        }
+        if (sqlite3_changes(db_) == 0) {
+            failLookup("there is no value \"" + name + "\" in " + describe(root, path));
+            return false;
+        }
+        if (!txn.commit()) return false;
+        succeed();
+        return true;
+    });
+}
+
+void SqliteKeyStore::beginBatch() {
+    guarded(lastError_, fileFailed_, 0, [&] {
+        if (batchDepth_++ > 0) return 0;
+        // When the batch cannot start, its operations commit one by one.
+        if (ensureOpen()) batchOpen_ = exec("BEGIN IMMEDIATE");
+        return 0;
+    });
+}
+
+void SqliteKeyStore::endBatch() {
+    guarded(lastError_, fileFailed_, 0, [&] {
+        if (batchDepth_ == 0 || --batchDepth_ > 0) return 0;
+        if (!batchOpen_) return 0;
+        batchOpen_ = false;
+        if (sqlite3_get_autocommit(db_)) return 0;
+        if (!exec("COMMIT")) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return 0;
+    });
+}
+
+void SqliteKeyStore::succeed() {
+    lastError_.clear();
+    fileFailed_ = false;
+}
+
+void SqliteKeyStore::failLookup(const std::string& what) {
+    lastError_ = what;
+    fileFailed_ = false;
+}
+
+void SqliteKeyStore::failFile(const std::string& what) {
+    lastError_ = what;
+    fileFailed_ = true;
+}
+
+void SqliteKeyStore::failFile(int rc) {
+    lastCode_ = rc;
+    const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    const int err = db_ ? sqlite3_system_errno(db_) : 0;
+    switch (rc & 0xff) {
+        case SQLITE_NOTADB:
+            failFile(path_ + " is not a Norvik store: the file is not a database or is damaged");
+            break;
+        case SQLITE_CORRUPT:
+            failFile(path_ + " is damaged (" + detail + ")");
+            break;
+        case SQLITE_READONLY:
+            failFile(path_ + " is read-only: nothing can be written to it (" + detail + ")");
+            break;
+        case SQLITE_CANTOPEN:
+            failFile("cannot open the store file " + path_ + ": " + systemError(err));
+            break;
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            failFile("no permission to use the store file " + path_);
+            break;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            failFile(path_ + " is kept busy by another program (gave up after " +
+                     std::to_string(busyTimeoutMs_) + " ms)");
+            break;
+        case SQLITE_FULL:
+            failFile("the disk holding " + path_ + " is full");
+            break;
+        case SQLITE_IOERR:
+            failFile("cannot read or write " + path_ + ": " + systemError(err));
+            break;
+        case SQLITE_NOMEM:
+            failFile("out of memory while using " + path_);
+            break;
+        default:
+            failFile(path_ + ": " + detail);
+            break;
+    }
+}
+
+std::string SqliteKeyStore::describe(std::uint32_t root, const Path& path) const {
+    std::string text = isRoot(root) ? kRootNames[root - kFirstRoot] : "?";
+    for (const auto& name : path) text += "\\" + name;
+    return text;
+}
+
+}  // namespace norvik::platform
