@@ -1,0 +1,79 @@
+// norvik-cli reg, run as a program on a store file of the test's own.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "../support/RunCli.h"
+#include "../support/TempStore.h"
+
+namespace {
+
+using Words = std::vector<std::string>;
+const std::string kNorvik = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik";
+
+class RegCli : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(tmp.valid()); }
+    norvik::test::CliResult reg(Words words) {
+        words.insert(words.begin(), "reg");
+        return norvik::test::runCli(words, tmp.path());
+    }
+    norvik::test::TempStore tmp;
+};
+
+TEST_F(RegCli, PrintsExactlyWhatEachOperationReturns) {
+    for (const char* key : {"\\IPs", "\\Servers\\de", "\\SessionIPs"})
+        ASSERT_EQ(reg({"create", kNorvik + key}).exitCode, 0);
+    auto r = reg({"write", kNorvik + "\\IPs", "1", "  192.0.2.1 "});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    r = reg({"read", kNorvik + "\\ips", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "192.0.2.1 \n");
+    EXPECT_EQ(reg({"read", kNorvik + "\\IPs", "2"}).out, "Error\n");
+    r = reg({"enum", "HKEY_LOCAL_MACHINE", "Software\\Tarnwell\\Norvik"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "IPs\nServers\nSessionIPs\n");
+    EXPECT_EQ(reg({"enum", "HKEY_LOCAL_MACHINE"}).out, "Software\n");
+    EXPECT_EQ(reg({"enum", "HKEY_LOCAL_MACHINE", "Software\\Missing"}).out, "");
+    EXPECT_EQ(reg({"delete", "HKEY_LOCAL_MACHINE", "Software\\Tarnwell\\Norvik\\Servers"}).exitCode,
+              0);
+    EXPECT_EQ(reg({"enum", "HKEY_LOCAL_MACHINE", "Software\\Tarnwell\\Norvik"}).out,
+              "IPs\nSessionIPs\n");
+}
+
+TEST_F(RegCli, RefusedPathsAndWritesIntoMissingKeysFailOnStandardError) {
+    auto r = reg({"read", "Software\\Tarnwell\\Norvik", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.err, "Norvik: Incorrect Format:\n\nSoftware\\Tarnwell\\Norvik\n");
+    r = reg({"write", kNorvik, "1", "x"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("nothing written: there is no key HKEY_LOCAL_MACHINE\\Software"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(reg({"enum", "HKEY_LOCAL_MACHINE"}).out, "");
+}
+
+TEST_F(RegCli, ABrokenStoreFileIsNamedAndFails) {
+    std::ofstream(tmp.path(), std::ios::binary) << std::string(4096, '#');
+    for (const Words& words : {Words{"read", kNorvik, "1"}, Words{"enum", "HKEY_USERS"}}) {
+        const auto r = reg(words);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(tmp.path() + " is not a Norvik store"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(RegCli, UsageErrorsExitWithTwoAndTouchNoFile) {
+    for (const Words& words :
+         {Words{}, Words{"read", kNorvik}, Words{"create"}, Words{"enum"}, Words{"frobnicate", "x"},
+          Words{"delete", "HKLM", "Software"}, Words{"read", kNorvik, "1", "extra"}}) {
+        const auto r = reg(words);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find("usage: norvik-cli reg"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::ifstream(tmp.path()).good());
+}
+
+}  // namespace
