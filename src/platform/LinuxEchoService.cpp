@@ -240,12 +240,10 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
         if (ready) {
             bool answered = false;
             if (datagram) {
-                answered = receiveDatagramError(fd, ex) || receiveDatagram(fd, ex);
-                // Reading the error queue leaves the socket's pending error
-                // set; clear it so that the socket stops polling as ready.
-                int pending = 0;
-                socklen_t size = sizeof pending;
-                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size);
+                // Replies first: that read also takes the socket's pending
+                // error, which an ICMP error sets beside queueing it, so the
+                // socket stops polling as ready once the queue is read.
+                answered = receiveDatagram(fd, ex) || receiveDatagramError(fd, ex);
             } else {
                 answered = receiveRaw(fd, ex);
             }
