@@ -286,8 +286,8 @@ bool SqliteKeyStore::openFile() {
     if (fd >= 0) {
         ::fchmod(fd, 0600);
         ::close(fd);
-    } else if (errno != EEXIST) {
-        failFile("cannot create the store file " + path_ + ": " + systemError(errno));
+    } else if (const int err = errno; err != EEXIST) {
+        failFile("cannot create the store file " + path_ + ": " + systemError(err));
         return false;
     }
 
