@@ -76,6 +76,7 @@ bool PingRun::carryoutping_Click() {
             for (int i = 1; i <= *count; ++i) {
                 pass(i, *count);
                 figures_.attempts = i;
+                if (view_.endRequested()) return false;
             }
         }
 

@@ -65,6 +65,9 @@ class PingView {
     virtual platform::Waiter waiter() = 0;
     // A pass has ended and its fields are written.
     virtual void passEnded(int /*pass*/) {}
+    // The program is ending (its window was closed while an echo waited):
+    // the run stops after the pass in flight and writes nothing more.
+    virtual bool endRequested() { return false; }
     // The user chose to end the program from the error dialog: end at once,
     // saving nothing.
     virtual void endProgram() = 0;
@@ -95,7 +98,7 @@ class PingRun {
             platform::EchoService& echo, platform::MessageBox& boxes);
 
     // carryoutping_Click. Returns false when the user ended the program
-    // from the error dialog.
+    // from the error dialog, or the program ended while the run worked.
     bool carryoutping_Click();
 
     const PingFigures& figures() const { return figures_; }
