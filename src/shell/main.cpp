@@ -1,1 +1,51 @@
-int main() { return 0; }
+#include <QApplication>
+#include <QStringList>
+#include <QSystemTrayIcon>
+#include <iostream>
+
+#include "platform/LinuxEchoService.h"
+#include "platform/SqliteKeyStore.h"
+#include "platform/SystemResolver.h"
+#include "platform/qt/EventLoopWaiter.h"
+#include "platform/qt/QtMessageBox.h"
+#include "shell/Form1.h"
+#include "shell/QuietPresence.h"
+#include "shell/Widgets.h"
+
+using namespace norvik;
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Norvik"));
+    QApplication::setApplicationVersion(QStringLiteral("4.01"));
+    QApplication::setWindowIcon(shell::NamedIcon("norvik"));
+    // The main window ends the program itself (Quit or Close); the report
+    // window and a hidden start must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto store = platform::SqliteKeyStore::openDefault();
+    if (!store->open()) {
+        std::cerr << "norvik: the settings in " << store->path()
+                  << " cannot be used: " << store->lastError() << std::endl;
+    }
+    platform::SystemResolver resolver;
+    platform::LinuxEchoService echo;
+    platform::QtMessageBox boxes;
+    const std::string why = echo.unavailableReason();
+    if (!why.empty()) std::cerr << "norvik: " << why << std::endl;
+
+    shell::Form1 form({*store, boxes, resolver, echo, platform::eventLoopWaiter,
+                       [] { QCoreApplication::exit(0); }});
+    boxes.setParent(&form);
+
+    const QString arguments = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
+    shell::QuietPresence quiet(form, [] { QCoreApplication::exit(0); });
+    if (form.Form_Load(arguments) == shell::Form1::Start::Quiet) {
+        quiet.start(QSystemTrayIcon::isSystemTrayAvailable(), std::cerr);
+    } else if (!form.ended()) {
+        form.show();
+    }
+    // An error dialog at start-up may already have ended the program.
+    if (form.ended()) return 0;
+    return app.exec();
+}

@@ -1,0 +1,785 @@
+#include "shell/Form1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ping/Numbers.h"
+#include "shell/Form2.h"
+#include "shell/Widgets.h"
+#include "store/Settings.h"
+
+namespace norvik::shell {
+
+// Swallows the user's input to the main window while a ping waits for its
+// echo: the window goes on painting, but clicks and keys that arrive
+// meanwhile are dropped. Close requests are not input and still arrive.
+class InputBlocker : public QObject {
+  public:
+    explicit InputBlocker(Form1& form) : QObject(&form), form_(form) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!form_.inputBlocked() || !isUserInput(event->type())) return false;
+        auto* w = qobject_cast<QWidget*>(watched);
+        return w != nullptr && w->window() == &form_;
+    }
+
+  private:
+    static bool isUserInput(QEvent::Type t) {
+        switch (t) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Shortcut:
+            case QEvent::ShortcutOverride:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+            case QEvent::TabletRelease:
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop:
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    Form1& form_;
+};
+
+namespace {
+
+template <class W>
+W* named(W* w, const char* name) {
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* l = named(new QLabel(parent), name);
+    l->setTextFormat(Qt::PlainText);
+    l->setText(text);
+    return l;
+}
+
+ClickLabel* clickLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* l = named(new ClickLabel(text, parent), name);
+    l->setFocusPolicy(Qt::NoFocus);
+    return l;
+}
+
+QToolButton* iconButton(const char* icon, const char* name, const QString& tip, int extent,
+                        QWidget* parent) {
+    auto* b = named(new QToolButton(parent), name);
+    b->setIcon(NamedIcon(icon));
+    b->setIconSize(QSize(extent, extent));
+    b->setAutoRaise(true);
+    b->setToolTip(tip);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setAccessibleName(tip.isEmpty() ? QStringLiteral("Quit") : tip);
+    return b;
+}
+
+QComboBox* editableCombo(const char* name, QWidget* parent) {
+    auto* c = named(new QComboBox(parent), name);
+    c->setEditable(true);
+    // Only the program adds to these lists.
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setMaxVisibleItems(12);
+    return c;
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent) {
+    auto* b = named(new QPushButton(text, parent), name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLineEdit* lineEdit(const char* name, QWidget* parent) {
+    return named(new QLineEdit(parent), name);
+}
+
+QFrame* panel(const char* name, QWidget* parent) {
+    auto* f = named(new QFrame(parent), name);
+    f->setFrameShape(QFrame::StyledPanel);
+    f->setAutoFillBackground(true);
+    QPalette p = f->palette();
+    p.setColor(QPalette::Window, QColor(0xF4, 0xF7, 0xFB));
+    f->setPalette(p);
+    return f;
+}
+
+QFont scaled(QFont f, double factor, bool bold) {
+    f.setPointSizeF(f.pointSizeF() * factor);
+    f.setBold(bold);
+    return f;
+}
+
+}  // namespace
+
+Form1::Form1(Services services, QWidget* parent)
+    : QWidget(parent),
+      boxes_(services.boxes),
+      resolver_(services.resolver),
+      echo_(services.echo),
+      waiter_(services.waiter ? services.waiter : platform::Waiter(platform::pollWaiter)),
+      ender_(std::move(services.endProgram)),
+      reg_(services.store, services.boxes),
+      hosts_(services.resolver, services.boxes),
+      pingRun_(*this, reg_, hosts_, services.echo, services.boxes) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Norvik v4.01"));
+    setWindowIcon(NamedIcon("norvik"));
+
+    buildControls();
+    buildLayout();
+    connectControls();
+    setTabOrders();
+
+    blocker_ = new InputBlocker(*this);
+    qApp->installEventFilter(blocker_);
+    resize(920, 640);
+}
+
+Form1::~Form1() {
+    if (qApp != nullptr && blocker_ != nullptr) qApp->removeEventFilter(blocker_);
+    if (inputBlocked_) QGuiApplication::restoreOverrideCursor();
+}
+
+void Form1::buildControls() {
+    // The page icons down the left, with their words.
+    pingicon_ = iconButton("ping", "pingicon", QStringLiteral("Ping"), 40, this);
+    pingwords_ = clickLabel(QStringLiteral("Ping"), "pingwords", this);
+    tracerouteicon_ =
+        iconButton("traceroute", "tracerouteicon", QStringLiteral("TraceRoute"), 40, this);
+    traceroutewords_ = clickLabel(QStringLiteral("TraceRoute"), "traceroutewords", this);
+    whoisicon_ = iconButton("whois", "whoisicon", QStringLiteral("Whois Lookup"), 40, this);
+    whoiswords_ = clickLabel(QStringLiteral("Whois Lookup"), "whoiswords", this);
+    iptransicon_ = iconButton("iptrans", "iptransicon", QStringLiteral("IP Translation"), 40, this);
+    iptranswords_ = clickLabel(QStringLiteral("IP  Translation"), "iptranswords", this);
+
+    // The fixed icons at the top right.
+    Image7_ = iconButton("settings", "Image7", QStringLiteral("Settings"), 26, this);
+    Label4_ = clickLabel(QStringLiteral("Settings"), "Label4", this);
+    Image5_ = iconButton("about", "Image5", QStringLiteral("About Norvik"), 26, this);
+    Label5_ = clickLabel(QStringLiteral("About  "), "Label5", this);
+    Image2_ = iconButton("help", "Image2", QStringLiteral("Help"), 26, this);
+    Label7_ = clickLabel(QStringLiteral("Help"), "Label7", this);
+    quiticon_ = iconButton("quit", "quiticon", QString(), 26, this);
+    quitwords_ = clickLabel(QStringLiteral("Quit"), "quitwords", this);
+
+    nme_ = plainLabel(QStringLiteral("Ping"), "nme", this);
+    nme_->setFont(scaled(nme_->font(), 1.8, true));
+    return1_ = plainLabel(QStringLiteral("Returned Data"), "return1", this);
+    return1_->setFont(scaled(return1_->font(), 1.2, true));
+    intro_ = plainLabel(QString(), "intro", this);
+    intro_->setWordWrap(true);
+    intro_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // Ping page.
+    Label1_ = plainLabel(QStringLiteral("Address to Ping"), "Label1", this);
+    Combo1_ = editableCombo("Combo1", this);
+    Combo1_->setMinimumContentsLength(24);
+    Text5_ = lineEdit("Text5", this);
+    Text5_->setReadOnly(true);
+    Text5_->setPlaceholderText(QStringLiteral("IP address"));
+    Text5_->setToolTip(QStringLiteral("Click to look up the address"));
+    Label9_ = plainLabel(QStringLiteral("MultiPing"), "Label9", this);
+    Combo2_ = editableCombo("Combo2", this);
+    Label2_ = plainLabel(QStringLiteral("Data to send"), "Label2", this);
+    Combo3_ = editableCombo("Combo3", this);
+    Label12_ = plainLabel(QStringLiteral("bytes"), "Label12", this);
+    carryoutping_ = button(QStringLiteral("Ping Now"), "carryoutping", this);
+    Label11_ = named(new ClickLabel(QStringLiteral("View Report"), this), "Label11");
+    Label11_->setFocusPolicy(Qt::TabFocus);
+    {
+        QFont f = Label11_->font();
+        f.setUnderline(true);
+        Label11_->setFont(f);
+        QPalette p = Label11_->palette();
+        p.setColor(QPalette::WindowText, p.color(QPalette::Link));
+        Label11_->setPalette(p);
+    }
+    // The payload is never shown; it can hold the largest echo's data.
+    Text2_ = lineEdit("Text2", this);
+    Text2_->setMaxLength(static_cast<int>(ping::kMaxPayload));
+    Text2_->setVisible(false);
+
+    Line1_ = named(new QFrame(this), "Line1");
+    Line1_->setFrameShape(QFrame::HLine);
+    Line1_->setFrameShadow(QFrame::Sunken);
+    Shape1_ = panel("Shape1", this);
+    Picture1_ = named(new IconView(24, Shape1_), "Picture1");
+    status_ = plainLabel(QStringLiteral("Ready..."), "status", Shape1_);
+    status_->setFont(scaled(status_->font(), 1.1, true));
+    inprogress_ = named(new IconView(24, this), "inprogress");
+    inprogress_->setIcon(NamedIcon("inprogress"), QStringLiteral("inprogress"));
+    tick_ = named(new IconView(24, this), "tick");
+    tick_->setIcon(NamedIcon("tick"), QStringLiteral("tick"));
+    cross_ = named(new IconView(24, this), "cross");
+    cross_->setIcon(NamedIcon("cross"), QStringLiteral("cross"));
+    for (QWidget* w : {static_cast<QWidget*>(inprogress_), static_cast<QWidget*>(tick_),
+                       static_cast<QWidget*>(cross_)}) {
+        w->setVisible(false);
+    }
+
+    Labelping1_ = plainLabel(QStringLiteral("Pings to do:"), "Labelping1", this);
+    todo_ = plainLabel(QStringLiteral("12"), "todo", this);
+    Labelping2_ = plainLabel(QStringLiteral("Pings done:"), "Labelping2", this);
+    done_ = plainLabel(QStringLiteral("12"), "done", this);
+    pc_ = plainLabel(QStringLiteral("100%"), "pc", this);
+    const int counterWidth = fontMetrics().horizontalAdvance(QStringLiteral("000000.0%"));
+    for (QLabel* l : {todo_, done_, pc_}) l->setMinimumWidth(counterWidth);
+    ProgressBar1_ = named(new QProgressBar(this), "ProgressBar1");
+    ProgressBar1_->setRange(0, 100);
+    ProgressBar1_->setTextVisible(false);
+
+    return2_ = plainLabel(QStringLiteral("Returned Status"), "return2", this);
+    return7_ = plainLabel(QStringLiteral("Address (dec)"), "return7", this);
+    return3_ = plainLabel(QStringLiteral("Ping Time"), "return3", this);
+    return4_ = plainLabel(QStringLiteral("Packet Size"), "return4", this);
+    return5_ = plainLabel(QStringLiteral("Data Pointer"), "return5", this);
+    for (int i : {0, 1, 2, 3, 5}) {
+        const QByteArray name = "Text4_" + QByteArray::number(i);
+        Text4_[static_cast<std::size_t>(i)] = lineEdit(name.constData(), this);
+        Text4_[static_cast<std::size_t>(i)]->setReadOnly(true);
+    }
+
+    // IP Translation page.
+    Label8_ = plainLabel(
+        QStringLiteral("IP Address (eg: ") + QLatin1String(kExampleAddress) + QStringLiteral(")"),
+        "Label8", this);
+    ipad_ = lineEdit("ipad", this);
+    Label3_ = plainLabel(
+        QStringLiteral("Domain Name (eg: ") + QLatin1String(kExampleHostName) + QStringLiteral(")"),
+        "Label3", this);
+    domainname_ = lineEdit("domainname", this);
+    iptodom_ = button(QStringLiteral("IP to Domain Name"), "iptodom", this);
+    domtoip_ = button(QStringLiteral("Domain Name to IP"), "domtoip", this);
+
+    // TraceRoute page.
+    trace1_ = plainLabel(QStringLiteral("Address to Trace to"), "trace1", this);
+    traceCombo1_ = editableCombo("traceCombo1", this);
+    trace3_ = plainLabel(QStringLiteral("Bytes per Packet"), "trace3", this);
+    traceText3_ = lineEdit("traceText3", this);
+    traceText3_->setText(QStringLiteral("32"));
+    traceText3_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")));
+    Check1_ = named(new QCheckBox(QStringLiteral("Convert IPs to Addresses (takes longer)"), this),
+                    "Check1");
+    traceaway_ = button(QStringLiteral("Trace Route"), "traceaway", this);
+    trace_ = named(new QPlainTextEdit(this), "trace");
+    trace_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    trace_->setTabChangesFocus(true);
+    traceText1_ = lineEdit("traceText1", this);
+    traceText1_->setVisible(false);
+    traceLabel4_ = plainLabel(QString(), "traceLabel4", this);
+
+    // Whois Lookup page.
+    whoisLabel2_ = plainLabel(QStringLiteral("Address to Lookup"), "whoisLabel2", this);
+    whoisCombo1_ = editableCombo("whoisCombo1", this);
+    whois1_ = plainLabel(QStringLiteral("Whois Server"), "whois1", this);
+    whoiscombo2_ = editableCombo("whoiscombo2", this);
+    countrydropdown_ = editableCombo("countrydropdown", this);
+    countrydropdown_->setMinimumContentsLength(6);
+    whoisuk_ = named(new ClickLabel(QStringLiteral("UK"), this), "whoisuk");
+    whoisus_ = named(new ClickLabel(QStringLiteral("US"), this), "whoisus");
+    whoisserver_ = named(new ClickLabel(QStringLiteral("Update Server List"), this), "whoisserver");
+    for (ClickLabel* l : {whoisuk_, whoisus_, whoisserver_}) {
+        l->setFocusPolicy(Qt::TabFocus);
+        QFont f = l->font();
+        f.setUnderline(true);
+        l->setFont(f);
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, p.color(QPalette::Link));
+        l->setPalette(p);
+    }
+    whoisLabel6_ =
+        plainLabel(QStringLiteral("Note: Do NOT include \"www\" of domain."), "whoisLabel6", this);
+    lookupwhois_ = button(QStringLiteral("Lookup"), "lookupwhois", this);
+    whoisresult_ = named(new QPlainTextEdit(this), "whoisresult");
+    whoisresult_->setReadOnly(true);
+    whoisresult_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    whoisresult_->setTabChangesFocus(true);
+
+    // Settings page.
+    settingsback_ = panel("settingsback", this);
+    settingsminititle_ = plainLabel(QStringLiteral("Optional Returned Data to Display"),
+                                    "settingsminititle", settingsback_);
+    settingsminititle_->setFont(scaled(settingsminititle_->font(), 1.0, true));
+    settingscheck1_ =
+        named(new QCheckBox(QStringLiteral("Display Address (as decimal)"), settingsback_),
+              "settingscheck1");
+    settingscheck2_ =
+        named(new QCheckBox(QStringLiteral("Display Packet Size Returned"), settingsback_),
+              "settingscheck2");
+    settingscheck3_ = named(new QCheckBox(QStringLiteral("Display Data Pointer"), settingsback_),
+                            "settingscheck3");
+    settingsback2_ = panel("settingsback2", this);
+    settingsrem_ = plainLabel(QStringLiteral("Remove Stored IPs"), "settingsrem", settingsback2_);
+    settingsrem_->setFont(scaled(settingsrem_->font(), 1.0, true));
+    List1_ = named(new QListWidget(settingsback2_), "List1");
+    List1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    settingsdelsel_ = button(QStringLiteral("Remove Selected"), "settingsdelsel", settingsback2_);
+    settingsdelall_ = button(QStringLiteral("Remove All"), "settingsdelall", settingsback2_);
+    settingsremember_ =
+        named(new QCheckBox(QStringLiteral("remember settings on exit"), settingsback2_),
+              "settingsremember");
+    settingsexplain_ = plainLabel(QString(), "settingsexplain", settingsback2_);
+    settingsexplain_->setWordWrap(true);
+
+    // Every page starts hidden; start-up shows the Ping page.
+    for (QWidget* w : std::initializer_list<QWidget*>{intro_,
+                                                      Label1_,
+                                                      Combo1_,
+                                                      Text5_,
+                                                      Label9_,
+                                                      Combo2_,
+                                                      Label2_,
+                                                      Combo3_,
+                                                      Label12_,
+                                                      carryoutping_,
+                                                      Label11_,
+                                                      Line1_,
+                                                      Shape1_,
+                                                      Picture1_,
+                                                      status_,
+                                                      Labelping1_,
+                                                      todo_,
+                                                      Labelping2_,
+                                                      done_,
+                                                      pc_,
+                                                      ProgressBar1_,
+                                                      return2_,
+                                                      return7_,
+                                                      return3_,
+                                                      return4_,
+                                                      return5_,
+                                                      Label8_,
+                                                      ipad_,
+                                                      Label3_,
+                                                      domainname_,
+                                                      iptodom_,
+                                                      domtoip_,
+                                                      trace1_,
+                                                      traceCombo1_,
+                                                      trace3_,
+                                                      traceText3_,
+                                                      Check1_,
+                                                      traceaway_,
+                                                      trace_,
+                                                      traceLabel4_,
+                                                      whoisLabel2_,
+                                                      whoisCombo1_,
+                                                      whois1_,
+                                                      whoiscombo2_,
+                                                      countrydropdown_,
+                                                      whoisuk_,
+                                                      whoisus_,
+                                                      whoisserver_,
+                                                      whoisLabel6_,
+                                                      lookupwhois_,
+                                                      whoisresult_,
+                                                      settingsback_,
+                                                      settingsminititle_,
+                                                      settingscheck1_,
+                                                      settingscheck2_,
+                                                      settingscheck3_,
+                                                      settingsback2_,
+                                                      settingsrem_,
+                                                      List1_,
+                                                      settingsdelsel_,
+                                                      settingsdelall_,
+                                                      settingsremember_,
+                                                      settingsexplain_}) {
+        w->setVisible(false);
+    }
+    for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(false);
+}
+
+void Form1::buildLayout() {
+    // Left: the page icons on a tinted band.
+    auto* band = named(new QFrame(this), "iconBand");
+    band->setAutoFillBackground(true);
+    {
+        QPalette p = band->palette();
+        p.setColor(QPalette::Window, QColor(0xE6, 0xEE, 0xF7));
+        band->setPalette(p);
+    }
+    auto* bandLayout = new QVBoxLayout(band);
+    bandLayout->setContentsMargins(8, 16, 8, 16);
+    bandLayout->setSpacing(2);
+    const std::pair<QToolButton*, ClickLabel*> pages[] = {{pingicon_, pingwords_},
+                                                          {tracerouteicon_, traceroutewords_},
+                                                          {whoisicon_, whoiswords_},
+                                                          {iptransicon_, iptranswords_}};
+    for (const auto& [icon, words] : pages) {
+        icon->setParent(band);
+        words->setParent(band);
+        words->setAlignment(Qt::AlignHCenter);
+        bandLayout->addWidget(icon, 0, Qt::AlignHCenter);
+        bandLayout->addWidget(words, 0, Qt::AlignHCenter);
+        bandLayout->addSpacing(14);
+    }
+    bandLayout->addStretch(1);
+    band->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("IP  Translation")) + 32);
+
+    // Top: the page title and the four fixed icons.
+    auto* head = new QHBoxLayout;
+    head->addWidget(nme_, 1, Qt::AlignBottom);
+    const std::pair<QToolButton*, ClickLabel*> fixed[] = {
+        {Image7_, Label4_}, {Image5_, Label5_}, {Image2_, Label7_}, {quiticon_, quitwords_}};
+    for (const auto& [icon, words] : fixed) {
+        auto* col = new QVBoxLayout;
+        col->setSpacing(0);
+        words->setAlignment(Qt::AlignHCenter);
+        col->addWidget(icon, 0, Qt::AlignHCenter);
+        col->addWidget(words, 0, Qt::AlignHCenter);
+        head->addSpacing(6);
+        head->addLayout(col);
+    }
+
+    auto* rule = named(new QFrame(this), "Line2");
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+
+    // Ping page inputs.
+    auto* ping = new QGridLayout;
+    ping->setHorizontalSpacing(10);
+    ping->addWidget(Label1_, 0, 0);
+    ping->addWidget(Combo1_, 0, 1, 1, 3);
+    ping->addWidget(Text5_, 0, 4, 1, 2);
+    ping->addWidget(Label9_, 1, 0);
+    ping->addWidget(Combo2_, 1, 1);
+    ping->addWidget(Label2_, 1, 2, Qt::AlignRight);
+    ping->addWidget(Combo3_, 1, 3);
+    ping->addWidget(Label12_, 1, 4);
+    ping->addWidget(carryoutping_, 2, 0, 1, 2, Qt::AlignLeft);
+    ping->addWidget(Label11_, 2, 3, 1, 3, Qt::AlignRight | Qt::AlignVCenter);
+    ping->setColumnStretch(1, 1);
+    ping->setColumnStretch(3, 1);
+    ping->setColumnStretch(5, 1);
+
+    auto* statusRow = new QHBoxLayout(Shape1_);
+    statusRow->setContentsMargins(10, 6, 10, 6);
+    statusRow->addWidget(Picture1_);
+    statusRow->addWidget(status_, 1);
+
+    // IP Translation page inputs.
+    auto* iptrans = new QGridLayout;
+    iptrans->setHorizontalSpacing(10);
+    iptrans->addWidget(Label8_, 0, 0);
+    iptrans->addWidget(ipad_, 1, 0);
+    iptrans->addWidget(iptodom_, 1, 1);
+    iptrans->addWidget(Label3_, 2, 0);
+    iptrans->addWidget(domainname_, 3, 0);
+    iptrans->addWidget(domtoip_, 3, 1);
+    iptrans->setColumnStretch(0, 1);
+
+    // TraceRoute page inputs.
+    auto* tracer = new QGridLayout;
+    tracer->setHorizontalSpacing(10);
+    tracer->addWidget(trace1_, 0, 0);
+    tracer->addWidget(traceCombo1_, 0, 1);
+    tracer->addWidget(traceaway_, 0, 2);
+    tracer->addWidget(trace3_, 1, 0);
+    tracer->addWidget(traceText3_, 1, 1, Qt::AlignLeft);
+    tracer->addWidget(Check1_, 2, 1, 1, 2);
+    tracer->setColumnStretch(1, 1);
+
+    // Whois Lookup page inputs.
+    auto* whois = new QGridLayout;
+    whois->setHorizontalSpacing(10);
+    whois->addWidget(whoisLabel2_, 0, 0);
+    whois->addWidget(whoisCombo1_, 0, 1, 1, 2);
+    whois->addWidget(lookupwhois_, 0, 3);
+    whois->addWidget(whoisLabel6_, 1, 1, 1, 3);
+    whois->addWidget(whois1_, 2, 0);
+    whois->addWidget(whoiscombo2_, 2, 1);
+    whois->addWidget(countrydropdown_, 2, 2);
+    auto* quick = new QHBoxLayout;
+    quick->setSpacing(14);
+    quick->addWidget(whoisuk_);
+    quick->addWidget(whoisus_);
+    quick->addStretch(1);
+    quick->addWidget(whoisserver_);
+    whois->addLayout(quick, 3, 1, 1, 3);
+    whois->setColumnStretch(1, 1);
+
+    // Settings page.
+    auto* back = new QVBoxLayout(settingsback_);
+    back->addWidget(settingsminititle_);
+    back->addWidget(settingscheck1_);
+    back->addWidget(settingscheck2_);
+    back->addWidget(settingscheck3_);
+    auto* back2 = new QGridLayout(settingsback2_);
+    back2->addWidget(settingsrem_, 0, 0, 1, 2);
+    back2->addWidget(List1_, 1, 0, 3, 1);
+    back2->addWidget(settingsdelsel_, 1, 1);
+    back2->addWidget(settingsdelall_, 2, 1);
+    back2->setRowStretch(3, 1);
+    back2->addWidget(settingsremember_, 4, 0, 1, 2);
+    back2->addWidget(settingsexplain_, 5, 0, 1, 2);
+    back2->setColumnStretch(0, 1);
+    List1_->setMinimumHeight(fontMetrics().height() * 8);
+
+    // The results panel: progress counters and reply fields.
+    auto* progress = new QGridLayout;
+    progress->addWidget(Labelping1_, 0, 0);
+    progress->addWidget(todo_, 0, 1);
+    progress->addWidget(Labelping2_, 1, 0);
+    progress->addWidget(done_, 1, 1);
+    progress->addWidget(ProgressBar1_, 2, 0, 1, 3);
+    progress->addWidget(pc_, 2, 3);
+    progress->setColumnStretch(2, 1);
+
+    auto* reply = new QGridLayout;
+    reply->setHorizontalSpacing(12);
+    const std::pair<QLabel*, int> rows[] = {
+        {return2_, 0}, {return7_, 1}, {return3_, 2}, {return4_, 3}, {return5_, 5}};
+    int row = 0;
+    for (const auto& [label, field] : rows) {
+        reply->addWidget(label, row, 0);
+        reply->addWidget(Text4(field), row, 1);
+        ++row;
+    }
+    reply->setColumnStretch(1, 1);
+
+    auto* content = new QVBoxLayout;
+    content->setSpacing(10);
+    content->addLayout(ping);
+    content->addLayout(iptrans);
+    content->addLayout(tracer);
+    content->addLayout(whois);
+    content->addWidget(settingsback_);
+    content->addWidget(settingsback2_);
+    content->addWidget(Line1_);
+    content->addWidget(Shape1_);
+    content->addSpacing(4);
+    content->addWidget(return1_);
+    content->addWidget(intro_);
+    content->addLayout(progress);
+    content->addLayout(reply);
+    content->addWidget(trace_, 1);
+    content->addWidget(whoisresult_, 1);
+    content->addWidget(traceLabel4_);
+    content->addStretch(0);
+
+    auto* main = new QVBoxLayout;
+    main->setContentsMargins(18, 10, 14, 14);
+    main->addLayout(head);
+    main->addWidget(rule);
+    main->addSpacing(6);
+    main->addLayout(content, 1);
+
+    auto* whole = new QHBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->setSpacing(0);
+    whole->addWidget(band);
+    whole->addLayout(main, 1);
+    setMinimumSize(760, 560);
+}
+
+void Form1::connectControls() {
+    connect(pingicon_, &QToolButton::clicked, this, &Form1::pingicon_Click);
+    connect(pingwords_, &ClickLabel::clicked, this, &Form1::pingicon_Click);
+    connect(tracerouteicon_, &QToolButton::clicked, this, &Form1::tracerouteicon_Click);
+    connect(traceroutewords_, &ClickLabel::clicked, this, &Form1::tracerouteicon_Click);
+    connect(whoisicon_, &QToolButton::clicked, this, &Form1::whoisicon_Click);
+    connect(whoiswords_, &ClickLabel::clicked, this, &Form1::whoisicon_Click);
+    connect(iptransicon_, &QToolButton::clicked, this, &Form1::iptransicon_Click);
+    connect(iptranswords_, &ClickLabel::clicked, this, &Form1::iptransicon_Click);
+    connect(Image7_, &QToolButton::clicked, this, &Form1::Image7_Click);
+    connect(Label4_, &ClickLabel::clicked, this, &Form1::Image7_Click);
+    connect(Image5_, &QToolButton::clicked, this, &Form1::Image5_Click);
+    connect(Label5_, &ClickLabel::clicked, this, &Form1::Image5_Click);
+    connect(Image2_, &QToolButton::clicked, this, &Form1::Image2_Click);
+    connect(Label7_, &ClickLabel::clicked, this, &Form1::Image2_Click);
+    connect(quiticon_, &QToolButton::clicked, this, &Form1::quiticon_Click);
+    connect(quitwords_, &ClickLabel::clicked, this, &Form1::quiticon_Click);
+
+    connect(carryoutping_, &QPushButton::clicked, this, &Form1::carryoutping_Click);
+    connect(Combo1_, &QComboBox::editTextChanged, this, &Form1::Combo1_Change);
+    connect(Combo1_, &QComboBox::activated, this, &Form1::Combo1_Click);
+    connect(Combo3_, &QComboBox::editTextChanged, this, &Form1::Combo3_Change);
+    connect(Combo3_, &QComboBox::activated, this, &Form1::Combo3_Click);
+    connect(Label11_, &ClickLabel::clicked, this, &Form1::Label11_Click);
+
+    connect(iptodom_, &QPushButton::clicked, this, &Form1::iptodom_Click);
+    connect(domtoip_, &QPushButton::clicked, this, &Form1::domtoip_Click);
+    connect(ipad_, &QLineEdit::textChanged, this, &Form1::ipad_Change);
+    connect(domainname_, &QLineEdit::textChanged, this, &Form1::domainname_Change);
+
+    connect(settingscheck1_, &QCheckBox::stateChanged, this, &Form1::settingscheck1_Click);
+    connect(settingscheck2_, &QCheckBox::stateChanged, this, &Form1::settingscheck2_Click);
+    connect(settingscheck3_, &QCheckBox::stateChanged, this, &Form1::settingscheck3_Click);
+    connect(settingsremember_, &QCheckBox::stateChanged, this, &Form1::settingsremember_Click);
+    connect(settingsdelall_, &QPushButton::clicked, this, &Form1::settingsdelall_Click);
+    connect(settingsdelsel_, &QPushButton::clicked, this, &Form1::settingsdelsel_Click);
+
+    connect(traceaway_, &QPushButton::clicked, this, &Form1::traceaway_Click);
+
+    connect(countrydropdown_, &QComboBox::activated, this, &Form1::countrydropdown_Click);
+    connect(whoisuk_, &ClickLabel::clicked, this, &Form1::whoisuk_Click);
+    connect(whoisus_, &ClickLabel::clicked, this, &Form1::whoisus_Click);
+    connect(whoisserver_, &ClickLabel::clicked, this, &Form1::whoisserver_Click);
+    connect(lookupwhois_, &QPushButton::clicked, this, &Form1::lookupwhois_Click);
+
+    // Enter in a single-line box presses the default button; some boxes
+    // also react to getting the focus or to a click.
+    for (QLineEdit* e : findChildren<QLineEdit*>()) e->installEventFilter(this);
+    for (QComboBox* c : findChildren<QComboBox*>()) c->installEventFilter(this);
+}
+
+void Form1::setTabOrders() {
+    const QWidget* order[] = {
+        Combo1_,         Text5_,          Combo2_,         Combo3_,          carryoutping_,
+        Label11_,        ipad_,           iptodom_,        domainname_,      domtoip_,
+        traceCombo1_,    traceaway_,      traceText3_,     Check1_,          trace_,
+        whoisCombo1_,    lookupwhois_,    whoiscombo2_,    countrydropdown_, whoisuk_,
+        whoisus_,        whoisserver_,    whoisresult_,    settingscheck1_,  settingscheck2_,
+        settingscheck3_, List1_,          settingsdelsel_, settingsdelall_,  settingsremember_,
+        Text4_[0],       Text4_[1],       Text4_[2],       Text4_[3],        Text4_[5],
+        pingicon_,       tracerouteicon_, whoisicon_,      iptransicon_,     Image7_,
+        Image5_,         Image2_,         quiticon_};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+    }
+    Combo1_->setFocus();
+}
+
+QLineEdit* Form1::Text4(int index) const { return Text4_.at(static_cast<std::size_t>(index)); }
+
+QString Form1::payload() const { return Text2_->text(); }
+
+Form2& Form1::form2() {
+    if (!form2_) form2_ = std::make_unique<Form2>(this);
+    return *form2_;
+}
+
+// ---- default button and keyboard ----
+
+void Form1::makeDefault(QPushButton* b) {
+    defaultButton_ = b;
+    for (QPushButton* each : {carryoutping_, iptodom_, domtoip_, traceaway_, lookupwhois_}) {
+        each->setDefault(each == b);
+    }
+}
+
+bool Form1::pressDefault() {
+    if (defaultButton_ == nullptr || !defaultButton_->isVisibleTo(this) ||
+        !defaultButton_->isEnabled()) {
+        return false;
+    }
+    defaultButton_->click();
+    return true;
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                key->modifiers() == Qt::NoModifier) {
+                // An open list takes its own Enter.
+                auto* combo = qobject_cast<QComboBox*>(watched);
+                if (combo == nullptr) combo = qobject_cast<QComboBox*>(watched->parent());
+                if (combo != nullptr && combo->view()->isVisible()) return false;
+                if (pressDefault()) return true;
+            }
+            break;
+        }
+        case QEvent::FocusIn:
+            if (watched == Combo1_ || watched == Combo1_->lineEdit()) {
+                Combo1_GotFocus();
+            } else if (watched == traceCombo1_ || watched == traceCombo1_->lineEdit()) {
+                traceCombo1_GotFocus();
+            }
+            break;
+        case QEvent::MouseButtonRelease:
+            if (watched == Text5_ && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                Text5_Click();
+            }
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- the end of the program ----
+
+void Form1::endProgram() {
+    if (ended_) return;
+    ended_ = true;
+    if (form2_) form2_->hide();
+    hide();
+    if (ender_) {
+        ender_();
+    } else {
+        QCoreApplication::exit(0);
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Any way of closing the window but Quit ends the program unsaved.
+    event->accept();
+    endProgram();
+}
+
+void Form1::quiticon_Click() {
+    if (ended_) return;
+    if (settingsremember_->checkState() == Qt::Checked) {
+        Combo1_->clear();
+        Combo1_->clearEditText();
+        for (const std::string& a : store::ReadSessionList(reg_)) {
+            Combo1_->addItem(QString::fromStdString(a));
+        }
+        if (Combo1_->count() > 0) Combo1_->setCurrentIndex(0);
+        store::SaveRemembered(reg_, addressItems());
+    }
+    endProgram();
+}
+
+void Form1::pingicon_Click() {
+    if (!ended_) ShowPingPage();
+}
+void Form1::tracerouteicon_Click() {
+    if (!ended_) ShowTracePage();
+}
+void Form1::whoisicon_Click() {
+    if (!ended_) ShowWhoisPage();
+}
+void Form1::iptransicon_Click() {
+    if (!ended_) ShowIpTranslationPage();
+}
+void Form1::Image7_Click() {
+    if (!ended_) ShowSettingsPage();
+}
+
+// The About box and the help arrive with their own windows.
+void Form1::Image5_Click() {}
+void Form1::Image2_Click() {}
+
+}  // namespace norvik::shell

@@ -1,0 +1,328 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/HostToIP.h"
+#include "ping/PingRun.h"
+#include "platform/EchoService.h"
+#include "platform/KeyStore.h"
+#include "platform/MessageBox.h"
+#include "platform/Resolver.h"
+#include "store/Registry.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace norvik::shell {
+
+class ClickLabel;
+class Form2;
+class IconView;
+class InputBlocker;
+
+// What the main window works with. Tests pass doubles; main() the real
+// services.
+struct Services {
+    platform::KeyStore& store;
+    platform::MessageBox& boxes;
+    platform::Resolver& resolver;
+    platform::EchoService& echo;
+    // How a ping waits for its echo; the window's own event loop keeps
+    // serving meanwhile when this is eventLoopWaiter.
+    platform::Waiter waiter;
+    // Ends the program. Empty: leave the application's event loop.
+    std::function<void()> endProgram;
+};
+
+// The default whois servers, for the "US" and "GB" quick selections and
+// the server box when the Whois Lookup page is shown.
+inline constexpr const char* kDefaultUsWhoisServer = "whois.verisign-grs.com";
+inline constexpr const char* kDefaultGbWhoisServer = "whois.nic.uk";
+
+// The examples shown in the IP Translation captions.
+inline constexpr const char* kExampleAddress = "192.0.2.1";
+inline constexpr const char* kExampleHostName = "www.example.com";
+
+// The main window: a column of page icons, four fixed icons at the top
+// right, and five pages (Ping, TraceRoute, Whois Lookup, IP Translation,
+// Settings) whose controls are shown and hidden together. It is the ping
+// run's view.
+class Form1 : public QWidget, public ping::PingView {
+    Q_OBJECT
+  public:
+    enum class Start { Normal, Quiet };
+
+    explicit Form1(Services services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up with the command-line argument string (everything after the
+    // program's name). A quiet start only hides the window and loads
+    // nothing; otherwise StartUp runs.
+    Start Form_Load(const QString& arguments);
+    static bool IsQuietArgument(const QString& arguments);
+    // The normal start-up: the session list is renewed from the remembered
+    // one and the Ping page is shown. A failing step opens the start-up
+    // error dialog.
+    void StartUp();
+
+    // True once the program has ended (Quit, Close, or No in an error
+    // dialog); the window then takes no further action.
+    bool ended() const { return ended_; }
+    // True while a ping run works.
+    bool pingRunning() const { return running_; }
+    // True while the window refuses user input (during each echo).
+    bool inputBlocked() const { return inputBlocked_; }
+
+    // The report window, made when first used.
+    Form2& form2();
+    bool hasForm2() const { return form2_ != nullptr; }
+
+    const ping::PingRun& pingRun() const { return pingRun_; }
+    // The payload held in the hidden Text2.
+    QString payload() const;
+
+    // Page operations.
+    void HideAllPages();
+    void ShowPingPage();
+    void HidePingPage();
+    void ShowIpTranslationPage();
+    void HideIpTranslationPage();
+    void ShowSettingsPage();
+    void HideSettingsPage();
+    void ShowTracePage();
+    void HideTracePage();
+    void ShowWhoisPage();
+    void HideWhoisPage();
+
+    // Fixed controls.
+    void pingicon_Click();
+    void tracerouteicon_Click();
+    void whoisicon_Click();
+    void iptransicon_Click();
+    void Image7_Click();
+    void Image5_Click();
+    void Image2_Click();
+    void quiticon_Click();
+
+    // Ping page.
+    void carryoutping_Click();
+    void Combo1_Change();
+    void Combo1_Click();
+    void Combo1_GotFocus();
+    void Combo3_Change();
+    void Combo3_Click();
+    void Text5_Click();
+    void Label11_Click();
+
+    // IP Translation page.
+    void iptodom_Click();
+    void domtoip_Click();
+    void ipad_Change();
+    void domainname_Change();
+
+    // Settings page.
+    void settingscheck1_Click();
+    void settingscheck2_Click();
+    void settingscheck3_Click();
+    void settingsremember_Click();
+    void settingsdelall_Click();
+    void settingsdelsel_Click();
+
+    // TraceRoute page.
+    void traceCombo1_GotFocus();
+    void traceaway_Click();
+
+    // Whois Lookup page.
+    void countrydropdown_Click();
+    void whoisuk_Click();
+    void whoisus_Click();
+    void whoisserver_Click();
+    void lookupwhois_Click();
+
+    // The button that Enter presses, or null.
+    QPushButton* defaultButton() const { return defaultButton_; }
+
+    // PingView.
+    std::string addressText() override;
+    std::vector<std::string> addressItems() override;
+    void appendAddressItem(const std::string& address) override;
+    std::string countText() override;
+    std::string payloadText() override;
+    void ShowProgressHeading() override;
+    void ShowProgressCounters() override;
+    void ShowReturnedData() override;
+    void setPingEnabled(bool enabled) override;
+    void setWindowEnabled(bool enabled) override;
+    void setStatus(ping::StatusLook look, const std::string& caption) override;
+    bool statusInProgress() override;
+    void showStatusArea() override;
+    void repaintStatus() override;
+    void setTodo(const std::string& text) override;
+    void setDone(const std::string& text) override;
+    void setPercent(const std::string& text) override;
+    void setProgress(float percent) override;
+    void repaintCounters() override;
+    std::string resolvedText() override;
+    void setResolvedText(const std::string& text) override;
+    std::string replyField(int index) override;
+    void setReplyField(int index, const std::string& text) override;
+    void setReport(const std::string& text1, const std::string& average,
+                   const std::string& timeouts) override;
+    void showReport() override;
+    platform::Waiter waiter() override;
+    bool endRequested() override { return ended_; }
+    void endProgram() override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildControls();
+    void buildLayout();
+    void connectControls();
+    void setTabOrders();
+
+    bool startupStep(const std::function<void()>& step);
+    void makeDefault(QPushButton* button);
+    bool pressDefault();
+
+    void LoadDisplaySettings();
+    void FillFromSession(QComboBox* list);
+    void FillFromSession(QListWidget* list);
+    void DirectoryWalk(bool listCountries);
+    void checkClicked(QCheckBox* box, const char* valueName);
+    void setInputBlocked(bool blocked);
+    QLineEdit* Text4(int index) const;
+
+    platform::MessageBox& boxes_;
+    platform::Resolver& resolver_;
+    platform::EchoService& echo_;
+    platform::Waiter waiter_;
+    std::function<void()> ender_;
+    store::Registry reg_;
+    net::HostToIP hosts_;
+    ping::PingRun pingRun_;
+    std::unique_ptr<Form2> form2_;
+    InputBlocker* blocker_ = nullptr;
+
+    bool ended_ = false;
+    bool running_ = false;
+    bool inputBlocked_ = false;
+    QPushButton* defaultButton_ = nullptr;
+    ping::StatusLook look_ = ping::StatusLook::Failure;
+
+    // Fixed controls.
+    QToolButton* pingicon_;
+    ClickLabel* pingwords_;
+    QToolButton* tracerouteicon_;
+    ClickLabel* traceroutewords_;
+    QToolButton* whoisicon_;
+    ClickLabel* whoiswords_;
+    QToolButton* iptransicon_;
+    ClickLabel* iptranswords_;
+    QToolButton* Image7_;
+    ClickLabel* Label4_;
+    QToolButton* Image5_;
+    ClickLabel* Label5_;
+    QToolButton* Image2_;
+    ClickLabel* Label7_;
+    QToolButton* quiticon_;
+    ClickLabel* quitwords_;
+    QLabel* nme_;
+    QLabel* return1_;
+    QLabel* intro_;
+
+    // Ping page.
+    QPushButton* carryoutping_;
+    QLabel* Label1_;
+    QLabel* Label2_;
+    QLabel* Label9_;
+    ClickLabel* Label11_;
+    QLabel* Label12_;
+    QComboBox* Combo1_;
+    QComboBox* Combo2_;
+    QComboBox* Combo3_;
+    QLineEdit* Text2_;
+    QLineEdit* Text5_;
+    QFrame* Shape1_;
+    QFrame* Line1_;
+    QLabel* status_;
+    IconView* Picture1_;
+    IconView* inprogress_;
+    IconView* tick_;
+    IconView* cross_;
+    QLabel* Labelping1_;
+    QLabel* todo_;
+    QLabel* Labelping2_;
+    QLabel* done_;
+    QLabel* pc_;
+    QProgressBar* ProgressBar1_;
+    QLabel* return2_;
+    QLabel* return3_;
+    QLabel* return4_;
+    QLabel* return5_;
+    QLabel* return7_;
+    std::array<QLineEdit*, 6> Text4_{};  // element 4 does not exist
+
+    // IP Translation page.
+    QLabel* Label8_;
+    QLabel* Label3_;
+    QLineEdit* ipad_;
+    QLineEdit* domainname_;
+    QPushButton* iptodom_;
+    QPushButton* domtoip_;
+
+    // Settings page.
+    QFrame* settingsback_;
+    QFrame* settingsback2_;
+    QLabel* settingsminititle_;
+    QCheckBox* settingscheck1_;
+    QCheckBox* settingscheck2_;
+    QCheckBox* settingscheck3_;
+    QLabel* settingsrem_;
+    QListWidget* List1_;
+    QPushButton* settingsdelsel_;
+    QPushButton* settingsdelall_;
+    QCheckBox* settingsremember_;
+    QLabel* settingsexplain_;
+
+    // TraceRoute page.
+    QLabel* trace1_;
+    QComboBox* traceCombo1_;
+    QLabel* trace3_;
+    QLineEdit* traceText3_;
+    QCheckBox* Check1_;
+    QPushButton* traceaway_;
+    QPlainTextEdit* trace_;
+    QLabel* traceLabel4_;
+    QLineEdit* traceText1_;
+
+    // Whois Lookup page.
+    QLabel* whoisLabel2_;
+    QComboBox* whoisCombo1_;
+    QLabel* whois1_;
+    QComboBox* whoiscombo2_;
+    QComboBox* countrydropdown_;
+    ClickLabel* whoisuk_;
+    ClickLabel* whoisus_;
+    ClickLabel* whoisserver_;
+    QLabel* whoisLabel6_;
+    QPushButton* lookupwhois_;
+    QPlainTextEdit* whoisresult_;
+};
+
+}  // namespace norvik::shell

@@ -1,0 +1,321 @@
+// The page operations: every show operation hides all five pages, then
+// shows and fills its own controls.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetricsF>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextOption>
+
+#include "ping/Numbers.h"
+#include "shell/Form1.h"
+#include "shell/Widgets.h"
+#include "store/Settings.h"
+
+namespace norvik::shell {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+const char kPingIntro[] =
+    "Norvik has 4 main functions, these can be accessed from the icons on the left. "
+    "Configuration and further help are available from the icons in the top right.";
+
+const char kServersKey[] = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\Servers";
+const char kServersSubPath[] = "Software\\Tarnwell\\Norvik\\Servers";
+
+// Bounds on what a damaged directory can make the walk read.
+constexpr std::int32_t kMaxCountries = 10000;
+constexpr double kMaxServersPerCountry = 10000;
+
+void setShown(std::initializer_list<QWidget*> widgets, bool shown) {
+    for (QWidget* w : widgets) w->setVisible(shown);
+}
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// Clears a combo box's list and its text.
+void emptyCombo(QComboBox* c) {
+    c->clear();
+    c->clearEditText();
+}
+
+// "Total" of a country key as a count of servers; nothing when it is no
+// number.
+double serverCount(const std::string& total) {
+    const std::optional<double> n = ping::ParseNumber(total);
+    if (!n) return 0;
+    return *n < kMaxServersPerCountry ? *n : kMaxServersPerCountry;
+}
+
+}  // namespace
+
+void Form1::HideAllPages() {
+    HideIpTranslationPage();
+    HidePingPage();
+    HideTracePage();
+    HideWhoisPage();
+    HideSettingsPage();
+}
+
+// ---- Ping ----
+
+void Form1::ShowPingPage() {
+    HideAllPages();
+    setShown({intro_, carryoutping_, Label1_, Label2_, Label9_, Label11_, Label12_, Combo1_,
+              Combo2_, Combo3_, Text5_},
+             true);
+    ShowProgressHeading();
+    nme_->setText(QStringLiteral("Ping"));
+    return1_->setText(QStringLiteral("Welcome to Norvik!"));
+    intro_->setText(QLatin1String(kPingIntro));
+    reg_.CreateKeyPath(store::kSessionIPsKey);
+
+    emptyCombo(Combo1_);
+    emptyCombo(Combo2_);
+    emptyCombo(Combo3_);
+    Combo2_->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                       QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("10"),
+                       QStringLiteral("20"), QStringLiteral("50")});
+    Combo3_->addItems({QStringLiteral("1"), QStringLiteral("16"), QStringLiteral("32")});
+    Combo3_->setCurrentIndex(2);
+    Combo3_Click();
+
+    LoadDisplaySettings();
+    FillFromSession(Combo1_);
+    if (Combo1_->count() > 0) Combo1_->setCurrentIndex(0);
+}
+
+void Form1::HidePingPage() {
+    setShown({intro_, carryoutping_, Label1_, Label2_, Label9_, Label11_, Label12_, Combo1_,
+              Combo2_, Combo3_, Text5_, Shape1_, status_, Line1_, Picture1_, Text2_},
+             false);
+    ShowProgressHeading();
+}
+
+void Form1::LoadDisplaySettings() {
+    if (store::RememberOn(reg_.ReadKeyValue(store::kNorvikKey, store::kRememberOnExit))) {
+        settingsremember_->setCheckState(Qt::Checked);
+        reg_.WriteKeyValue(store::kNorvikKey, store::kRememberOnExit, "1");
+    } else {
+        settingsremember_->setCheckState(Qt::Unchecked);
+    }
+
+    const std::string nopings = reg_.ReadKeyValue(store::kNorvikKey, store::kNoPings);
+    if (Combo2_->count() > 0) Combo2_->setCurrentIndex(0);
+    if (nopings != store::kError) Combo2_->setEditText(q(nopings));
+
+    if (store::DisplayAddressOn(reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayAddress))) {
+        settingscheck1_->setCheckState(Qt::Checked);
+    } else {
+        settingscheck1_->setCheckState(Qt::Unchecked);
+        setShown({Text4(1), return7_}, false);
+    }
+    if (store::DisplayPacketSizeOn(
+            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayPacketSize))) {
+        settingscheck2_->setCheckState(Qt::Checked);
+    } else {
+        settingscheck2_->setCheckState(Qt::Unchecked);
+        setShown({Text4(3), return4_}, false);
+    }
+    if (store::DisplayDataPointerOn(
+            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayDataPointer))) {
+        settingscheck3_->setCheckState(Qt::Checked);
+    } else {
+        settingscheck3_->setCheckState(Qt::Unchecked);
+        setShown({Text4(5), return5_}, false);
+    }
+}
+
+void Form1::FillFromSession(QComboBox* list) {
+    emptyCombo(list);
+    for (const std::string& a : store::ReadSessionList(reg_)) list->addItem(q(a));
+}
+
+void Form1::FillFromSession(QListWidget* list) {
+    list->clear();
+    for (const std::string& a : store::ReadSessionList(reg_)) list->addItem(q(a));
+    list->clearSelection();
+    list->setCurrentRow(-1);
+}
+
+// ---- IP Translation ----
+
+void Form1::ShowIpTranslationPage() {
+    HideAllPages();
+    intro_->setVisible(true);
+    return1_->setText(QStringLiteral("IP Translation"));
+    intro_->setText(
+        QStringLiteral("Here you can convert IP addresses to Domain Names and vice versa.") +
+        kCrLf + kCrLf +
+        QStringLiteral("Did you know..you can translate a domain name to an IP address using the "
+                       "ping function. Just enter the domain name and click in the IP address "
+                       "box!"));
+    nme_->setText(QStringLiteral("IP Translation"));
+    setShown({Label8_, Label3_, iptodom_, domtoip_, ipad_, domainname_}, true);
+}
+
+void Form1::HideIpTranslationPage() {
+    setShown({Label8_, Label3_, iptodom_, domtoip_, ipad_, domainname_}, false);
+}
+
+// ---- Settings ----
+
+void Form1::ShowSettingsPage() {
+    HideAllPages();
+    nme_->setText(QStringLiteral("Settings"));
+    setShown({List1_, settingsdelsel_, settingsdelall_, settingsremember_, settingsback_,
+              settingsback2_, settingsexplain_, settingscheck1_, settingscheck2_, settingscheck3_,
+              settingsminititle_, settingsrem_},
+             true);
+    settingsexplain_->setText(
+        QStringLiteral("This setting ensures addresses and settings used during a Norvik session "
+                       "are saved for future sessions."));
+    FillFromSession(List1_);
+}
+
+void Form1::HideSettingsPage() {
+    setShown({List1_, settingsdelsel_, settingsdelall_, settingsremember_, settingsback_,
+              settingsback2_, settingsexplain_, settingscheck1_, settingscheck2_, settingscheck3_,
+              settingsminititle_, settingsrem_},
+             false);
+}
+
+// ---- TraceRoute ----
+
+void Form1::ShowTracePage() {
+    HideAllPages();
+    nme_->setText(QStringLiteral("TraceRoute"));
+    setShown(
+        {trace1_, trace3_, trace_, traceLabel4_, traceCombo1_, traceText3_, Check1_, traceaway_},
+        true);
+    traceCombo1_->setFocus();
+    traceCombo1_GotFocus();
+    trace_->setPlainText(
+        QStringLiteral("Type the domain or IP you wish to trace a route to in the 'Address to "
+                       "trace to' box.") +
+        kCrLf + kCrLf + QStringLiteral("Click TRACE ROUTE to perform trace on domain.") + kCrLf +
+        kCrLf + QStringLiteral("Trace Route information will appear in this box."));
+    traceText1_->setText(QString());
+
+    // Tab stops at 30, 54, 105 and 182 dialog units line up the hop lines;
+    // a horizontal dialog unit is a quarter of the average character width.
+    const qreal unit = QFontMetricsF(trace_->font()).averageCharWidth() / 4.0;
+    QTextOption option = trace_->document()->defaultTextOption();
+    QList<QTextOption::Tab> stops;
+    for (int dlu : {30, 54, 105, 182})
+        stops.append(QTextOption::Tab(dlu * unit, QTextOption::LeftTab));
+    option.setTabs(stops);
+    trace_->document()->setDefaultTextOption(option);
+    trace_->repaint();
+
+    FillFromSession(traceCombo1_);
+    if (traceCombo1_->count() > 0) traceCombo1_->setCurrentIndex(0);
+}
+
+void Form1::HideTracePage() {
+    setShown(
+        {trace1_, trace3_, traceLabel4_, trace_, traceCombo1_, traceText3_, Check1_, traceaway_},
+        false);
+}
+
+void Form1::traceCombo1_GotFocus() { makeDefault(traceaway_); }
+
+// The trace itself runs from here once the trace engine is in place.
+void Form1::traceaway_Click() {}
+
+// ---- Whois Lookup ----
+
+void Form1::ShowWhoisPage() {
+    HideAllPages();
+    nme_->setText(QStringLiteral("Whois Lookup"));
+    setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
+              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, traceLabel4_},
+             true);
+    whoisresult_->setPlainText(
+        QStringLiteral("Select the domain you wish to perform a lookup on and a Whois server for "
+                       "the relevant country.") +
+        kCrLf + kCrLf + QStringLiteral("Click LOOKUP to perform Whois lookup on domain.") + kCrLf +
+        kCrLf + QStringLiteral("Domain information will appear in this box."));
+
+    emptyCombo(countrydropdown_);
+    emptyCombo(whoiscombo2_);
+    emptyCombo(whoisCombo1_);
+    countrydropdown_->addItem(QStringLiteral("All"));
+    DirectoryWalk(true);
+    countrydropdown_->setCurrentIndex(0);
+    countrydropdown_Click();
+    whoiscombo2_->setEditText(QLatin1String(kDefaultUsWhoisServer));
+
+    for (int i = 1; i <= store::kSlotsRead; ++i) {
+        std::string a = reg_.ReadKeyValue(store::kSessionIPsKey, std::to_string(i));
+        if (a == store::kError) continue;
+        std::string head = a.substr(0, 4);
+        for (char& c : head) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (head == "www.") a.erase(0, 4);
+        whoisCombo1_->addItem(q(a));
+    }
+    if (whoisCombo1_->count() > 0) whoisCombo1_->setCurrentIndex(0);
+}
+
+void Form1::HideWhoisPage() {
+    setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
+              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_},
+             false);
+}
+
+void Form1::DirectoryWalk(bool listCountries) {
+    for (std::int32_t n = 0; n < kMaxCountries; ++n) {
+        const std::string country =
+            reg_.SubKeyNameAt(store::HKEY_LOCAL_MACHINE, kServersSubPath, n);
+        if (country == store::kNotFound) return;
+        const std::string key = std::string(kServersKey) + "\\" + country;
+        const std::string total = reg_.ReadKeyValue(key, "Total");
+        if (listCountries) countrydropdown_->addItem(q(country));
+        if (total == store::kError) continue;
+        const double count = serverCount(total);
+        for (int i = 1; i <= count; ++i) {
+            whoiscombo2_->addItem(q(reg_.ReadKeyValue(key, std::to_string(i))));
+        }
+    }
+}
+
+void Form1::countrydropdown_Click() {
+    if (ended_) return;
+    emptyCombo(whoiscombo2_);
+    if (countrydropdown_->currentIndex() == 0) {
+        DirectoryWalk(false);
+    } else {
+        const std::string key =
+            std::string(kServersKey) + "\\" + countrydropdown_->currentText().toStdString();
+        const std::string total = reg_.ReadKeyValue(key, "Total");
+        if (total != store::kError) {
+            const double count = serverCount(total);
+            for (int i = 1; i <= count; ++i) {
+                whoiscombo2_->addItem(q(reg_.ReadKeyValue(key, std::to_string(i))));
+            }
+        }
+    }
+    // Filling the list picks nothing: the server box stays empty until the
+    // user picks or types a server.
+    whoiscombo2_->setCurrentIndex(-1);
+    whoiscombo2_->clearEditText();
+}
+
+// The quick selections, the lookup and the server list download arrive with
+// the whois client.
+void Form1::whoisuk_Click() {}
+void Form1::whoisus_Click() {}
+void Form1::whoisserver_Click() {}
+void Form1::lookupwhois_Click() {}
+
+}  // namespace norvik::shell

@@ -1,0 +1,224 @@
+// The Ping page: its input handlers, the results panel and the ping run's
+// view over the window's controls.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cmath>
+
+#include "ping/Numbers.h"
+#include "shell/Form1.h"
+#include "shell/Form2.h"
+#include "shell/Widgets.h"
+#include "store/Settings.h"
+
+namespace norvik::shell {
+
+namespace {
+
+const QColor kDarkBlue(0x00, 0x00, 0x99);
+const QColor kRed(0xEC, 0x00, 0x00);
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string s(const QString& q) { return q.toStdString(); }
+
+void setShown(std::initializer_list<QWidget*> widgets, bool shown) {
+    for (QWidget* w : widgets) w->setVisible(shown);
+}
+
+void setTextNow(QLabel* label, const std::string& text) {
+    label->setText(q(text));
+    label->repaint();
+}
+
+}  // namespace
+
+// ---- input handlers ----
+
+void Form1::Combo1_Change() { makeDefault(carryoutping_); }
+void Form1::Combo1_Click() { makeDefault(carryoutping_); }
+void Form1::Combo1_GotFocus() { makeDefault(carryoutping_); }
+
+void Form1::Combo3_Change() {
+    Text2_->setText(QString());
+    Text2_->setText(QString::fromLatin1(ping::BuildPayload(s(Combo3_->currentText())).c_str()));
+}
+
+void Form1::Combo3_Click() { Combo3_Change(); }
+
+void Form1::Text5_Click() {
+    if (ended_ || running_) return;
+    if (!hosts_.SocketsStart()) return;
+    const std::string address = addressText();
+    Text5_->setText(q(hosts_.HostNameToIP(address)));
+    if (address.empty()) Text5_->setText(QString());
+}
+
+void Form1::Label11_Click() {
+    if (!ended_) form2().showReport();
+}
+
+void Form1::carryoutping_Click() {
+    if (ended_ || running_) return;
+    running_ = true;
+    pingRun_.carryoutping_Click();
+    running_ = false;
+    if (!ended_) setInputBlocked(false);
+}
+
+// ---- the results panel ----
+
+void Form1::ShowProgressHeading() {
+    return1_->setText(QStringLiteral("Progress"));
+    setShown({return2_, return3_, return4_, return5_, return7_}, false);
+    for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(false);
+}
+
+void Form1::ShowProgressCounters() {
+    setShown({ProgressBar1_, pc_, Labelping1_, Labelping2_, done_, todo_}, true);
+    intro_->setVisible(false);
+}
+
+void Form1::ShowReturnedData() {
+    intro_->setVisible(false);
+    return1_->setText(QStringLiteral("Returned Data"));
+    setShown({return2_, return3_, return4_, return5_, return7_}, true);
+    for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(true);
+
+    if (store::DisplayAddressOn(reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayAddress))) {
+        settingscheck1_->setCheckState(Qt::Checked);
+    } else {
+        settingscheck1_->setCheckState(Qt::Unchecked);
+        setShown({Text4(1), return7_}, false);
+    }
+    if (store::DisplayPacketSizeOn(
+            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayPacketSize))) {
+        settingscheck2_->setCheckState(Qt::Checked);
+    } else {
+        settingscheck2_->setCheckState(Qt::Unchecked);
+        setShown({Text4(3), return4_}, false);
+    }
+    if (store::DisplayDataPointerOn(
+            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayDataPointer))) {
+        settingscheck3_->setCheckState(Qt::Checked);
+    } else {
+        settingscheck3_->setCheckState(Qt::Unchecked);
+        setShown({Text4(5), return5_}, false);
+    }
+
+    ProgressBar1_->setVisible(false);
+    setShown({pc_, Labelping1_, Labelping2_, done_, todo_}, false);
+}
+
+// ---- PingView ----
+
+std::string Form1::addressText() { return s(Combo1_->currentText()); }
+
+std::vector<std::string> Form1::addressItems() {
+    std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(Combo1_->count()));
+    for (int i = 0; i < Combo1_->count(); ++i) items.push_back(s(Combo1_->itemText(i)));
+    return items;
+}
+
+void Form1::appendAddressItem(const std::string& address) {
+    // Adding to an empty list would pick the item; the text stays as typed.
+    const QString typed = Combo1_->currentText();
+    Combo1_->addItem(q(address));
+    if (Combo1_->currentText() != typed) Combo1_->setEditText(typed);
+}
+
+std::string Form1::countText() { return s(Combo2_->currentText()); }
+
+std::string Form1::payloadText() { return s(Text2_->text()); }
+
+void Form1::setPingEnabled(bool enabled) {
+    carryoutping_->setEnabled(enabled);
+    carryoutping_->repaint();
+}
+
+void Form1::setWindowEnabled(bool enabled) { setInputBlocked(!enabled); }
+
+void Form1::setInputBlocked(bool blocked) {
+    if (blocked == inputBlocked_) return;
+    inputBlocked_ = blocked;
+    if (blocked) {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void Form1::setStatus(ping::StatusLook look, const std::string& caption) {
+    look_ = look;
+    QPalette p = status_->palette();
+    p.setColor(QPalette::WindowText, look == ping::StatusLook::Failure ? kRed : kDarkBlue);
+    status_->setPalette(p);
+    status_->setText(q(caption));
+    const IconView* source = look == ping::StatusLook::InProgress ? inprogress_
+                             : look == ping::StatusLook::Success  ? tick_
+                                                                  : cross_;
+    Picture1_->setIcon(source->icon(), source->iconName());
+    repaintStatus();
+}
+
+bool Form1::statusInProgress() { return Picture1_->iconName() == inprogress_->iconName(); }
+
+void Form1::showStatusArea() {
+    setShown({status_, Picture1_, Line1_, Shape1_}, true);
+    repaintStatus();
+}
+
+void Form1::repaintStatus() {
+    status_->repaint();
+    Picture1_->repaint();
+}
+
+void Form1::setTodo(const std::string& text) { setTextNow(todo_, text); }
+void Form1::setDone(const std::string& text) { setTextNow(done_, text); }
+void Form1::setPercent(const std::string& text) { setTextNow(pc_, text); }
+
+void Form1::setProgress(float percent) {
+    ProgressBar1_->setValue(static_cast<int>(std::lround(percent)));
+    ProgressBar1_->repaint();
+}
+
+void Form1::repaintCounters() {
+    ProgressBar1_->repaint();
+    pc_->repaint();
+    todo_->repaint();
+    done_->repaint();
+}
+
+std::string Form1::resolvedText() { return s(Text5_->text()); }
+void Form1::setResolvedText(const std::string& text) { Text5_->setText(q(text)); }
+
+std::string Form1::replyField(int index) { return s(Text4(index)->text()); }
+void Form1::setReplyField(int index, const std::string& text) { Text4(index)->setText(q(text)); }
+
+void Form1::setReport(const std::string& text1, const std::string& average,
+                      const std::string& timeouts) {
+    form2().setReport(q(text1), q(average), q(timeouts));
+}
+
+void Form1::showReport() { form2().showReport(); }
+
+platform::Waiter Form1::waiter() {
+    return [this](int fd, int timeoutMs) {
+        if (ended_) return false;
+        const bool ready = waiter_(fd, timeoutMs);
+        // Input that came in meanwhile was held back. Deliver it now, while
+        // the window still refuses input: stale clicks and keys are dropped,
+        // and a request to close the window takes effect.
+        if (inputBlocked_) QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return ready;
+    };
+}
+
+}  // namespace norvik::shell

@@ -1,0 +1,89 @@
+// Start-up: the command line, the renewal of the session list and the
+// start-up error dialog.
+
+#include <exception>
+#include <new>
+
+#include "ping/Numbers.h"
+#include "shell/Form1.h"
+#include "store/Settings.h"
+
+namespace norvik::shell {
+
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+
+namespace {
+
+// What a failure in start-up shows as its error number and description.
+struct StartupError {
+    int number;
+    std::string description;
+};
+
+StartupError describeCurrentException() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return {7, "Out of memory"};
+    } catch (const std::exception& e) {
+        return {5, e.what()};
+    } catch (...) {
+        return {5, "Invalid procedure call or argument"};
+    }
+}
+
+}  // namespace
+
+bool Form1::IsQuietArgument(const QString& arguments) {
+    return arguments.trimmed().toLower() == QStringLiteral("/quiet");
+}
+
+Form1::Start Form1::Form_Load(const QString& arguments) {
+    if (IsQuietArgument(arguments)) {
+        hide();
+        return Start::Quiet;
+    }
+    StartUp();
+    return Start::Normal;
+}
+
+// Runs one step; a failure opens the error dialog. False when the user
+// chose to end the program.
+bool Form1::startupStep(const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (...) {
+        const StartupError e = describeCurrentException();
+        const std::string text = "Error " + ping::SignedField(e.number) + " occurred.\r\n" +
+                                 e.description + "\r\nDo you wish to continue?";
+        if (boxes_.show(text, ping::kErrorCaption, Buttons::YesNo, Icon::None) == Answer::Yes) {
+            return true;
+        }
+        boxes_.show(ping::ClosingText(), platform::kAppTitle, Buttons::Ok, Icon::Critical);
+        endProgram();
+        return false;
+    }
+}
+
+void Form1::StartUp() {
+    if (ended_) return;
+    if (!startupStep(
+            [this] { reg_.DeleteSubKey(store::HKEY_LOCAL_MACHINE, store::kSessionIPsSubPath); })) {
+        return;
+    }
+    if (!startupStep([this] { reg_.CreateKeyPath(store::kSessionIPsKey); })) return;
+    for (int n = 1; n <= store::kSlotsRead; ++n) {
+        const bool goOn = startupStep([this, n] {
+            const std::string name = std::to_string(n);
+            const std::string text = reg_.ReadKeyValue(store::kIPsKey, name);
+            if (text != store::kError) reg_.WriteKeyValue(store::kSessionIPsKey, name, text);
+        });
+        if (!goOn) return;
+    }
+    startupStep([this] { ShowPingPage(); });
+}
+
+}  // namespace norvik::shell

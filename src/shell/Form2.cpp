@@ -1,0 +1,123 @@
+#include "shell/Form2.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/qt/QtMessageBox.h"
+#include "shell/Widgets.h"
+
+namespace norvik::shell {
+
+namespace {
+
+QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setText(text);
+    return l;
+}
+
+}  // namespace
+
+Form2::Form2(QWidget* mainWindow) : QWidget(nullptr), mainWindow_(mainWindow) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Norvik Report"));
+    setWindowIcon(NamedIcon("norvik"));
+
+    auto* Image1 = new IconView(40, this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setIcon(NamedIcon("ping"), QStringLiteral("ping"));
+
+    Label1_ = plainLabel(QStringLiteral("Ping Report"), "Label1", this);
+    QFont title = Label1_->font();
+    title.setPointSizeF(title.pointSizeF() * 1.4);
+    title.setBold(true);
+    Label1_->setFont(title);
+
+    Text1_ = new QPlainTextEdit(this);
+    Text1_->setObjectName(QStringLiteral("Text1"));
+    Text1_->setReadOnly(true);
+    Text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1_->setTabChangesFocus(true);
+
+    auto* Label2 = plainLabel(QStringLiteral("Average Ping:"), "Label2", this);
+    avpinglabel_ = plainLabel(QStringLiteral("0ms"), "avpinglabel", this);
+    auto* Label3 = plainLabel(QStringLiteral("Time Outs:"), "Label3", this);
+    timeouts_ = plainLabel(QStringLiteral("0"), "timeouts", this);
+    QFont figure = avpinglabel_->font();
+    figure.setBold(true);
+    avpinglabel_->setFont(figure);
+    timeouts_->setFont(figure);
+
+    Command1_ = new QPushButton(QStringLiteral("Close"), this);
+    Command1_->setObjectName(QStringLiteral("Command1"));
+    Command1_->setDefault(true);
+    connect(Command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
+
+    auto* head = new QHBoxLayout;
+    head->addWidget(Image1);
+    head->addWidget(Label1_, 1);
+
+    auto* figures = new QGridLayout;
+    figures->addWidget(Label2, 0, 0);
+    figures->addWidget(avpinglabel_, 0, 1);
+    figures->addWidget(Label3, 1, 0);
+    figures->addWidget(timeouts_, 1, 1);
+    figures->setColumnStretch(2, 1);
+
+    auto* foot = new QHBoxLayout;
+    foot->addLayout(figures, 1);
+    foot->addWidget(Command1_, 0, Qt::AlignBottom);
+
+    auto* v = new QVBoxLayout(this);
+    v->addLayout(head);
+    v->addWidget(Text1_, 1);
+    v->addLayout(foot);
+
+    setTabOrder(Text1_, Command1_);
+    resize(420, 420);
+}
+
+void Form2::setReport(const QString& text1, const QString& average, const QString& timeouts) {
+    text1_ = text1;
+    Text1_->setPlainText(platform::QtMessageBox::displayText(text1.toStdString()));
+    avpinglabel_->setText(average);
+    timeouts_->setText(timeouts);
+}
+
+void Form2::showReport() {
+    show();
+    raise();
+    activateWindow();
+}
+
+QString Form2::averageText() const { return avpinglabel_->text(); }
+QString Form2::timeoutsText() const { return timeouts_->text(); }
+
+void Form2::Command1_Click() {
+    hide();
+    if (mainWindow_ != nullptr) {
+        mainWindow_->show();
+        mainWindow_->raise();
+        mainWindow_->activateWindow();
+    }
+}
+
+void Form2::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        e->accept();
+        Command1_Click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+}  // namespace norvik::shell

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QIcon>
+#include <QLabel>
+#include <QWidget>
+
+namespace norvik::shell {
+
+// The icon of a resource under :/icons, by its file name without ".svg".
+QIcon NamedIcon(const char* name);
+
+// A label that reacts to a click like a button: it emits clicked() when the
+// left button is pressed and released over it, or when it has the keyboard
+// focus and Space or Enter is pressed. Its text is always plain text.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+  public:
+    explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
+
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    bool pressed_ = false;
+};
+
+// A picture box: paints one icon scaled into its rectangle, sharp at any
+// device pixel ratio.
+class IconView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit IconView(int extent, QWidget* parent = nullptr);
+
+    void setIcon(const QIcon& icon, const QString& name);
+    const QIcon& icon() const { return icon_; }
+    // The resource name of the icon on show ("tick", "cross", ...).
+    const QString& iconName() const { return name_; }
+
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+
+  private:
+    int extent_;
+    QIcon icon_;
+    QString name_;
+};
+
+}  // namespace norvik::shell
