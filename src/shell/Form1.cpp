@@ -653,7 +653,7 @@ void Form1::connectControls() {
 }
 
 void Form1::setTabOrders() {
-    const QWidget* order[] = {
+    QWidget* const order[] = {
         Combo1_,         Text5_,          Combo2_,         Combo3_,          carryoutping_,
         Label11_,        ipad_,           iptodom_,        domainname_,      domtoip_,
         traceCombo1_,    traceaway_,      traceText3_,     Check1_,          trace_,
@@ -664,7 +664,7 @@ void Form1::setTabOrders() {
         pingicon_,       tracerouteicon_, whoisicon_,      iptransicon_,     Image7_,
         Image5_,         Image2_,         quiticon_};
     for (std::size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+        setTabOrder(order[i - 1], order[i]);
     }
     Combo1_->setFocus();
 }
@@ -701,7 +701,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-                key->modifiers() == Qt::NoModifier) {
+                (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
                 // An open list takes its own Enter.
                 auto* combo = qobject_cast<QComboBox*>(watched);
                 if (combo == nullptr) combo = qobject_cast<QComboBox*>(watched->parent());
