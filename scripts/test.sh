@@ -15,5 +15,8 @@ run_suite() {
 }
 
 run_suite build-test -DNORVIK_BENCH=ON
+# fontconfig keeps its cache for the life of the process; that is no leak
+# of ours (tests/lsan.supp).
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$top/tests/lsan.supp" \
   run_suite build-asan -DNORVIK_SANITIZE=ON -DNORVIK_BENCH=OFF
