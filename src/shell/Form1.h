@@ -201,6 +201,7 @@ class Form1 : public QWidget, public ping::PingView {
     bool pressDefault();
 
     void LoadDisplaySettings();
+    void ApplyDisplaySettings();
     void FillFromSession(QComboBox* list);
     void FillFromSession(QListWidget* list);
     void DirectoryWalk(bool listCountries);

@@ -112,6 +112,13 @@ void Form1::LoadDisplaySettings() {
     if (Combo2_->count() > 0) Combo2_->setCurrentIndex(0);
     if (nopings != store::kError) Combo2_->setEditText(q(nopings));
 
+    ApplyDisplaySettings();
+}
+
+// The three display check boxes follow the store, and a field that is off
+// is hidden; nothing here shows a field again. A box changed here counts as
+// clicked, so its value is written back.
+void Form1::ApplyDisplaySettings() {
     if (store::DisplayAddressOn(reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayAddress))) {
         settingscheck1_->setCheckState(Qt::Checked);
     } else {

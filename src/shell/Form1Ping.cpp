@@ -91,26 +91,7 @@ void Form1::ShowReturnedData() {
     setShown({return2_, return3_, return4_, return5_, return7_}, true);
     for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(true);
 
-    if (store::DisplayAddressOn(reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayAddress))) {
-        settingscheck1_->setCheckState(Qt::Checked);
-    } else {
-        settingscheck1_->setCheckState(Qt::Unchecked);
-        setShown({Text4(1), return7_}, false);
-    }
-    if (store::DisplayPacketSizeOn(
-            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayPacketSize))) {
-        settingscheck2_->setCheckState(Qt::Checked);
-    } else {
-        settingscheck2_->setCheckState(Qt::Unchecked);
-        setShown({Text4(3), return4_}, false);
-    }
-    if (store::DisplayDataPointerOn(
-            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayDataPointer))) {
-        settingscheck3_->setCheckState(Qt::Checked);
-    } else {
-        settingscheck3_->setCheckState(Qt::Unchecked);
-        setShown({Text4(5), return5_}, false);
-    }
+    ApplyDisplaySettings();
 
     ProgressBar1_->setVisible(false);
     setShown({pc_, Labelping1_, Labelping2_, done_, todo_}, false);
