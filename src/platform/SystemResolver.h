@@ -1,14 +1,31 @@
 #pragma once
 
+#include <functional>
+
+#include "platform/EchoService.h"
 #include "platform/Resolver.h"
 
 namespace norvik::platform {
 
 // The system resolver (getaddrinfo / getnameinfo), IPv4 only.
+//
+// Given a waiter, a lookup runs on a short-lived thread of its own while the
+// caller waits through the waiter, so a slow DNS server never stops a
+// window from painting; the caller still gets the answer before it goes
+// on. Without one, the lookup blocks the caller.
 class SystemResolver : public Resolver {
   public:
+    SystemResolver() = default;
+    explicit SystemResolver(Waiter wait) : wait_(std::move(wait)) {}
+
     std::optional<std::array<std::uint8_t, 4>> lookupName(const std::string& name) override;
     std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& addr) override;
+
+  private:
+    // Runs work, on its own thread when there is a waiter.
+    void run(const std::function<void()>& work);
+
+    Waiter wait_;
 };
 
 }  // namespace norvik::platform

@@ -28,7 +28,8 @@ int main(int argc, char* argv[]) {
         std::cerr << "norvik: the settings in " << store->path()
                   << " cannot be used: " << store->lastError() << std::endl;
     }
-    platform::SystemResolver resolver;
+    // Lookups wait in the event loop, so a slow DNS server never stops painting.
+    platform::SystemResolver resolver(platform::eventLoopWaiter);
     platform::LinuxEchoService echo;
     platform::QtMessageBox boxes;
     const std::string why = echo.unavailableReason();

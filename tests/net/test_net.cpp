@@ -79,6 +79,21 @@ TEST_F(Resolution, LoopbackForwardAndBack) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+TEST(ResolverWithWaiter, CallerWaitsThroughTheWaiterForTheAnswer) {
+    int waits = 0;
+    platform::SystemResolver resolver([&](int fd, int timeoutMs) {
+        ++waits;
+        return platform::pollWaiter(fd, timeoutMs);
+    });
+    test::ScriptedMessageBox boxes;
+    net::HostToIP net(resolver, boxes);
+    EXPECT_EQ(net.HostNameToIP("localhost"), "127.0.0.1");
+    EXPECT_EQ(net.IPToHostName("127.0.0.1"), "localhost");
+    EXPECT_EQ(net.HostNameToIP(std::string("a\0b", 3)), "");  // turned down before any lookup
+    EXPECT_GE(waits, 2);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(Resolution, AllOnesAndBadTextAreNoSuchAddress) {
     for (const std::string text : {"255.255.255.255", "", "not an address", "1.2.3.4.5"}) {
         boxes.shown.clear();
