@@ -1,7 +1,10 @@
 #include <QApplication>
 #include <QStringList>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "platform/LinuxEchoService.h"
 #include "platform/SqliteKeyStore.h"
@@ -23,17 +26,26 @@ int main(int argc, char* argv[]) {
     // window and a hidden start must not.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // What keeps the program from working fully, said once at start-up.
+    std::vector<std::string> problems;
     auto store = platform::SqliteKeyStore::openDefault();
     if (!store->open()) {
         std::cerr << "norvik: the settings in " << store->path()
                   << " cannot be used: " << store->lastError() << std::endl;
+        problems.push_back("Norvik cannot use its settings file " + store->path() + ":\n" +
+                           store->lastError() +
+                           "\n\nAddresses and settings are not kept until the file is "
+                           "repaired or moved away.");
     }
     // Lookups wait in the event loop, so a slow DNS server never stops painting.
     platform::SystemResolver resolver(platform::eventLoopWaiter);
     platform::LinuxEchoService echo;
     platform::QtMessageBox boxes;
     const std::string why = echo.unavailableReason();
-    if (!why.empty()) std::cerr << "norvik: " << why << std::endl;
+    if (!why.empty()) {
+        std::cerr << "norvik: " << why << std::endl;
+        problems.push_back("Norvik cannot send pings on this machine.\n\n" + why);
+    }
 
     shell::Form1 form({*store, boxes, resolver, echo, platform::eventLoopWaiter,
                        [] { QCoreApplication::exit(0); }});
@@ -45,6 +57,12 @@ int main(int argc, char* argv[]) {
         quiet.start(QSystemTrayIcon::isSystemTrayAvailable(), std::cerr);
     } else if (!form.ended()) {
         form.show();
+        QTimer::singleShot(0, &form, [&] {
+            for (const auto& text : problems) {
+                boxes.show(text, platform::kAppTitle, platform::Buttons::Ok,
+                           platform::Icon::Exclamation);
+            }
+        });
     }
     // An error dialog at start-up may already have ended the program.
     if (form.ended()) return 0;
