@@ -131,55 +131,39 @@ void Service(benchmark::State& state, Mode mode) {
     setCounters(state);
 }
 
-void Bare(benchmark::State& state, bool raw) {
+// A socket opened and closed for every echo, or one kept for them all.
+void Bare(benchmark::State& state, bool raw, bool keepSocket) {
     const std::string payload = payloadOf(static_cast<std::size_t>(state.range(0)));
     std::string packet, answer(payload.size() + 8 + 60, '\0');
     std::uint16_t seq = 0;
+    const int kept = keepSocket ? openBare(raw) : -1;
     for (auto _ : state) {
-        const int fd = openBare(raw);
+        const int fd = keepSocket ? kept : openBare(raw);
         const bool ok = fd >= 0 && bareExchange(fd, raw, ++seq, payload, packet, answer);
-        if (fd >= 0) ::close(fd);
+        if (!keepSocket && fd >= 0) ::close(fd);
         if (!ok) {
             state.SkipWithError("this kind of ICMP socket is not allowed here");
             break;
         }
     }
+    if (kept >= 0) ::close(kept);
     setCounters(state);
 }
-
-void BareKeptSocket(benchmark::State& state, bool raw) {
-    const std::string payload = payloadOf(static_cast<std::size_t>(state.range(0)));
-    std::string packet, answer(payload.size() + 8 + 60, '\0');
-    std::uint16_t seq = 0;
-    const int fd = openBare(raw);
-    for (auto _ : state) {
-        if (fd < 0 || !bareExchange(fd, raw, ++seq, payload, packet, answer)) {
-            state.SkipWithError("this kind of ICMP socket is not allowed here");
-            break;
-        }
-    }
-    if (fd >= 0) ::close(fd);
-    setCounters(state);
-}
-
-void ServiceDatagram(benchmark::State& s) { Service(s, Mode::DatagramOnly); }
-void BareDatagram(benchmark::State& s) { Bare(s, false); }
-void BareDatagramKeptSocket(benchmark::State& s) { BareKeptSocket(s, false); }
-void ServiceRaw(benchmark::State& s) { Service(s, Mode::RawOnly); }
-void BareRaw(benchmark::State& s) { Bare(s, true); }
-void BareRawKeptSocket(benchmark::State& s) { BareKeptSocket(s, true); }
-
-BENCHMARK(ServiceDatagram)->Arg(32)->Arg(1000)->Arg(65000)->UseRealTime();
-BENCHMARK(BareDatagram)->Arg(32)->Arg(1000)->Arg(65000)->UseRealTime();
-BENCHMARK(BareDatagramKeptSocket)->Arg(32)->Arg(1000)->Arg(65000)->UseRealTime();
-BENCHMARK(ServiceRaw)->Arg(32)->Arg(1000)->Arg(65000)->UseRealTime();
-BENCHMARK(BareRaw)->Arg(32)->Arg(1000)->Arg(65000)->UseRealTime();
-BENCHMARK(BareRawKeptSocket)->Arg(32)->Arg(1000)->Arg(65000)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
     isolate();
+    // ServiceDatagram, BareDatagram, BareDatagramKeptSocket, then the same for Raw.
+    for (const bool raw : {false, true}) {
+        const std::string kind = raw ? "Raw" : "Datagram";
+        const Mode mode = raw ? Mode::RawOnly : Mode::DatagramOnly;
+        using benchmark::RegisterBenchmark;
+        for (auto* b : {RegisterBenchmark(("Service" + kind).c_str(), Service, mode),
+                        RegisterBenchmark(("Bare" + kind).c_str(), Bare, raw, false),
+                        RegisterBenchmark(("Bare" + kind + "KeptSocket").c_str(), Bare, raw, true)})
+            b->Arg(32)->Arg(1000)->Arg(65000)->UseRealTime();
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -1,6 +1,7 @@
 #include "Netns.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 namespace norvik::test {
 
@@ -46,6 +48,15 @@ void writeAll(int fd, const std::string& text) {
     }
 }
 
+// Kills the child first when asked, and waits for it; its wait status.
+int reapChild(pid_t pid, bool kill) {
+    if (kill) ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
 int g_readyFd = -1;  // in a NetnsChild: the write end of its ready pipe
 
 }  // namespace
@@ -55,8 +66,7 @@ int runProgram(const std::vector<std::string>& argv, std::string* output) {
     if (::pipe2(out, O_CLOEXEC) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid < 0) {
-        ::close(out[0]);
-        ::close(out[1]);
+        for (int fd : out) ::close(fd);
         return -1;
     }
     if (pid == 0) {
@@ -68,8 +78,7 @@ int runProgram(const std::vector<std::string>& argv, std::string* output) {
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         ::execvp(args[0], args.data());
-        const std::string msg = std::string("cannot run ") + argv[0] + ": " + std::strerror(errno);
-        writeAll(STDERR_FILENO, msg);
+        writeAll(STDERR_FILENO, "cannot run " + argv[0] + ": " + std::strerror(errno));
         ::_exit(127);
     }
     ::close(out[1]);
@@ -78,10 +87,7 @@ int runProgram(const std::vector<std::string>& argv, std::string* output) {
     // hanging the test.
     const bool finished = readAll(out[0], text, Clock::now() + std::chrono::seconds(30));
     ::close(out[0]);
-    if (!finished) ::kill(pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    const int status = reapChild(pid, !finished);
     if (output) *output = text;
     if (!finished || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
@@ -145,36 +151,36 @@ bool NetnsLab::ip(const std::string& role, const std::vector<std::string>& args)
 }
 
 bool NetnsLab::sysctl(const std::string& role, const std::string& key, const std::string& value) {
-    NetnsChild child(name(role), [&] {
-        std::ofstream f("/proc/sys/" + key);
-        f << value << "\n";
-        f.close();
-        return f ? std::string("ok") : std::string("cannot write /proc/sys/" + key);
-    });
-    const auto text = child.result(10000);
-    if (text && *text == "ok") return true;
-    error_ =
-        "sysctl " + key + "=" + value + " in " + name(role) + ": " + (text ? *text : child.why());
+    const std::string text = runInside(
+        name(role),
+        [&] {
+            std::ofstream f("/proc/sys/" + key);
+            f << value << "\n";
+            f.close();
+            return f ? std::string("ok") : "cannot write /proc/sys/" + key;
+        },
+        10000);
+    if (text == "ok") return true;
+    error_ = "sysctl " + key + "=" + value + " in " + name(role) + ": " + text;
     return false;
 }
 
+std::string runInside(const std::string& netnsName, std::function<std::string()> body,
+                      int timeoutMs) {
+    NetnsChild child(netnsName, std::move(body));
+    const auto text = child.result(timeoutMs);
+    return text ? *text : "child failed: " + child.why();
+}
+
 NetnsChild::NetnsChild(const std::string& netnsName, std::function<std::string()> body) {
-    int result[2];
-    int ready[2];
-    if (::pipe2(result, O_CLOEXEC) != 0) {
-        why_ = std::string("pipe: ") + std::strerror(errno);
-        return;
-    }
-    if (::pipe2(ready, O_CLOEXEC) != 0) {
-        why_ = std::string("pipe: ") + std::strerror(errno);
-        ::close(result[0]);
-        ::close(result[1]);
-        return;
-    }
-    pid_ = ::fork();
-    if (pid_ < 0) {
-        why_ = std::string("fork: ") + std::strerror(errno);
-        for (int fd : {result[0], result[1], ready[0], ready[1]}) ::close(fd);
+    int result[2] = {-1, -1};
+    int ready[2] = {-1, -1};
+    if (::pipe2(result, O_CLOEXEC) != 0 || ::pipe2(ready, O_CLOEXEC) != 0 ||
+        (pid_ = ::fork()) < 0) {
+        why_ = std::string("cannot start the child: ") + std::strerror(errno);
+        for (int fd : {result[0], result[1], ready[0], ready[1]})
+            if (fd >= 0) ::close(fd);
+        pid_ = -1;
         return;
     }
     if (pid_ == 0) {
@@ -184,8 +190,7 @@ NetnsChild::NetnsChild(const std::string& netnsName, std::function<std::string()
         const std::string path = "/run/netns/" + netnsName;
         const int ns = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) {
-            writeAll(result[1],
-                     "E" + std::string("cannot enter ") + path + ": " + std::strerror(errno));
+            writeAll(result[1], "Ecannot enter " + path + ": " + std::strerror(errno));
             ::_exit(1);
         }
         ::close(ns);
@@ -212,16 +217,19 @@ void NetnsChild::signalReady() {
     if (g_readyFd >= 0) writeAll(g_readyFd, "r");
 }
 
+bool NetnsChild::becomeNobody() {
+    const gid_t nobody = 65534;
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(nobody, nobody, nobody) == 0 &&
+           ::setresuid(nobody, nobody, nobody) == 0;
+}
+
 bool NetnsChild::waitReady(int timeoutMs) {
-    if (readyFd_ < 0) return false;
-    for (;;) {
-        pollfd p{readyFd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, timeoutMs);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        char c;
-        return ::read(readyFd_, &c, 1) == 1;
+    pollfd p{readyFd_, POLLIN, 0};
+    int r = -1;
+    while (readyFd_ >= 0 && (r = ::poll(&p, 1, timeoutMs)) < 0 && errno == EINTR) {
     }
+    char c;
+    return r > 0 && ::read(readyFd_, &c, 1) == 1;
 }
 
 std::optional<std::string> NetnsChild::result(int timeoutMs) {
@@ -233,30 +241,18 @@ std::optional<std::string> NetnsChild::result(int timeoutMs) {
     const bool finished =
         readAll(resultFd_, text, Clock::now() + std::chrono::milliseconds(timeoutMs));
     reap(!finished);
-    if (!finished) {
-        why_ = "the child did not finish within " + std::to_string(timeoutMs) + " ms";
-        return std::nullopt;
-    }
-    if (text.empty()) {
-        why_ = "the child died without an answer";
-        return std::nullopt;
-    }
-    if (text[0] != 'R') {
-        why_ = text.substr(1);
-        return std::nullopt;
-    }
-    return text.substr(1);
+    if (finished && !text.empty() && text[0] == 'R') return text.substr(1);
+    why_ = !finished      ? "the child did not finish within " + std::to_string(timeoutMs) + " ms"
+           : text.empty() ? "the child died without an answer"
+                          : text.substr(1);
+    return std::nullopt;
 }
 
 void NetnsChild::reap(bool kill) {
     if (resultFd_ >= 0) ::close(resultFd_);
     if (readyFd_ >= 0) ::close(readyFd_);
     resultFd_ = readyFd_ = -1;
-    if (pid_ <= 0) return;
-    if (kill) ::kill(pid_, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    if (pid_ > 0) reapChild(pid_, kill);
     pid_ = -1;
 }
 

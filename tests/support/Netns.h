@@ -77,6 +77,9 @@ class NetnsChild {
 
     // Called inside the child: tells waitReady() that it is set up.
     static void signalReady();
+    // Called inside the child: becomes user and group nobody (65534), with
+    // no other groups and so no capabilities; false when it cannot.
+    static bool becomeNobody();
 
   private:
     void reap(bool kill);
@@ -86,5 +89,10 @@ class NetnsChild {
     int readyFd_ = -1;
     std::string why_;
 };
+
+// The text of body run by a NetnsChild in the namespace, or "child failed:
+// <why>" when it gave none within timeoutMs.
+std::string runInside(const std::string& netnsName, std::function<std::string()> body,
+                      int timeoutMs = 20000);
 
 }  // namespace norvik::test
