@@ -153,34 +153,34 @@ bool runChild(ChildRun& out, std::string& why) {
     return true;
 }
 
-void BM_StartupToFirstPaint(benchmark::State& state) {
-    double mainSum = 0;
+// Runs the child once per iteration, timed from spawn to first paint, and
+// hands each run to `each`; false (the benchmark marked) when a child fails.
+template <class Each>
+bool timeChildren(benchmark::State& state, Each each) {
     for (auto _ : state) {
         ChildRun run;
         std::string why;
         if (!runChild(run, why)) {
             state.SkipWithError(why.c_str());
-            return;
+            return false;
         }
         state.SetIterationTime(run.spawnToPaintMs / 1e3);
-        mainSum += run.mainToPaintMs;
+        each(run);
     }
+    return true;
+}
+
+void BM_StartupToFirstPaint(benchmark::State& state) {
+    double mainSum = 0;
+    if (!timeChildren(state, [&](const ChildRun& run) { mainSum += run.mainToPaintMs; })) return;
     state.counters["main_to_paint_ms"] = mainSum / double(state.iterations());
 }
 BENCHMARK(BM_StartupToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 void BM_IdleResidentMemory(benchmark::State& state) {
     double rssMax = 0;
-    for (auto _ : state) {
-        ChildRun run;
-        std::string why;
-        if (!runChild(run, why)) {
-            state.SkipWithError(why.c_str());
-            return;
-        }
-        state.SetIterationTime(run.spawnToPaintMs / 1e3);
-        rssMax = std::max(rssMax, run.idleRssMb);
-    }
+    const auto keepMax = [&](const ChildRun& run) { rssMax = std::max(rssMax, run.idleRssMb); };
+    if (!timeChildren(state, keepMax)) return;
     state.counters["idle_rss_mb"] = rssMax;
 }
 BENCHMARK(BM_IdleResidentMemory)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

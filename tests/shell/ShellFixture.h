@@ -1,7 +1,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,22 +17,26 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <array>
-#include <deque>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "../support/LoopbackResolver.h"
+#include "../support/ScriptedEchoService.h"
 #include "../support/ScriptedMessageBox.h"
 #include "../support/TempStore.h"
-#include "platform/EchoService.h"
-#include "platform/Resolver.h"
 #include "shell/Form1.h"
 #include "shell/Form2.h"
 #include "store/Registry.h"
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace norvik::test {
 
@@ -68,23 +75,16 @@ inline void key(QWidget* w, int k, const QString& text = QString()) {
     QCoreApplication::sendEvent(w, &release);
 }
 
-// Name resolution from a table; dotted addresses resolve to themselves, as
-// the system resolver does. Nothing leaves the machine.
-class TableResolver : public platform::Resolver {
+// Name resolution from a table, else as the loopback resolver does it.
+// Nothing leaves the machine.
+class TableResolver : public LoopbackResolver {
   public:
     std::map<std::string, std::array<std::uint8_t, 4>> names;
     std::map<std::array<std::uint8_t, 4>, std::string> hosts;
-    std::vector<std::string> asked;
 
     std::optional<std::array<std::uint8_t, 4>> lookupName(const std::string& name) override {
-        asked.push_back(name);
         const auto it = names.find(name);
-        if (it != names.end()) return it->second;
-        const std::uint32_t a = platform::inetAddr(name);
-        if (a == platform::kInaddrNone) return std::nullopt;
-        std::array<std::uint8_t, 4> b{};
-        for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = std::uint8_t(a >> (8 * i));
-        return b;
+        return it != names.end() ? it->second : LoopbackResolver::lookupName(name);
     }
     std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& addr) override {
         const auto it = hosts.find(addr);
@@ -93,95 +93,52 @@ class TableResolver : public platform::Resolver {
     }
 };
 
-// Echo answers from a script (time-outs and odd statuses that loopback
-// cannot produce); with the script empty, a time-out without waiting.
-class EchoDouble : public platform::EchoService {
-  public:
-    std::deque<platform::EchoResult> script;
-    std::vector<platform::EchoRequest> requests;
-    // Runs inside each send, before the answer; may wait through the
-    // waiter it is given.
-    std::function<void(const platform::EchoRequest&, const platform::Waiter&)> during;
-
-    platform::EchoResult send(const platform::EchoRequest& request,
-                              const platform::Waiter& wait) override {
-        requests.push_back(request);
-        if (during) during(request, wait);
-        if (script.empty()) return timedOut();
-        platform::EchoResult r = script.front();
-        script.pop_front();
-        return r;
-    }
-    std::string unavailableReason() const override { return {}; }
-
-    void replyAfter(std::uint32_t ms) {
-        platform::EchoResult r;
-        r.status = platform::status::kSuccess;
-        r.roundTripMs = ms;
-        r.replyAddress = platform::inetAddr("127.0.0.2");
-        r.data = "Norvik";
-        script.push_back(r);
-    }
-    void timeOut() { script.push_back(timedOut()); }
-    static platform::EchoResult timedOut() {
-        platform::EchoResult r;
-        r.status = platform::status::kTimedOut;
-        r.replyAddress = platform::inetAddr("127.0.0.2");
-        return r;
-    }
-};
-
 // A real store that throws from chosen operations, to stand for a fault
 // deep inside a step.
-class FaultyStore : public platform::KeyStore {
+class FaultyStore : public platform::SqliteKeyStore {
   public:
-    explicit FaultyStore(platform::KeyStore& inner) : inner_(inner) {}
-    // Called with the operation ("read", "write", "create", "delete"), the
-    // name of the key and the name of the value (empty for key operations);
-    // true makes it throw.
-    std::function<bool(const std::string& op, const std::string& key, const std::string& name)>
-        failWhen;
+    using SqliteKeyStore::SqliteKeyStore;
+    // Called with the operation ("read" or "delete"), the name of the key
+    // and the name of the value (empty for a key); true makes it throw.
+    using Rule =
+        std::function<bool(const std::string& op, const std::string& key, const std::string& name)>;
+    Rule failWhen;
 
-    bool isRoot(std::uint32_t root) const override { return inner_.isRoot(root); }
-    bool keyExists(std::uint32_t root, const Path& path) override {
-        return inner_.keyExists(root, path);
-    }
-    bool createKey(std::uint32_t root, const Path& path) override {
-        check("create", path, "");
-        return inner_.createKey(root, path);
-    }
     std::optional<std::string> readValue(std::uint32_t root, const Path& path,
                                          const std::string& name) override {
         check("read", path, name);
-        return inner_.readValue(root, path, name);
-    }
-    bool writeValue(std::uint32_t root, const Path& path, const std::string& name,
-                    const std::string& text) override {
-        check("write", path, name);
-        return inner_.writeValue(root, path, name, text);
-    }
-    std::optional<std::string> subKeyAt(std::uint32_t root, const Path& path,
-                                        std::int64_t index) override {
-        return inner_.subKeyAt(root, path, index);
+        return SqliteKeyStore::readValue(root, path, name);
     }
     bool deleteKey(std::uint32_t root, const Path& path) override {
         check("delete", path, "");
-        return inner_.deleteKey(root, path);
+        return SqliteKeyStore::deleteKey(root, path);
     }
-    bool deleteValue(std::uint32_t root, const Path& path, const std::string& name) override {
-        return inner_.deleteValue(root, path, name);
-    }
-    std::string lastError() const override { return inner_.lastError(); }
-    void beginBatch() override { inner_.beginBatch(); }
-    void endBatch() override { inner_.endBatch(); }
 
   private:
     void check(const std::string& op, const Path& path, const std::string& name) {
         const std::string key = path.empty() ? std::string() : path.back();
         if (failWhen && failWhen(op, key, name)) throw std::runtime_error("Disk not ready");
     }
-    platform::KeyStore& inner_;
 };
+
+// A connected socket pair nobody writes to: an echo waiting on it waits for
+// its whole time-out.
+struct SilentSocket {
+    int fd[2] = {-1, -1};
+    SilentSocket() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fd), 0); }
+    ~SilentSocket() {
+        ::close(fd[0]);
+        ::close(fd[1]);
+    }
+};
+
+// Numbered slots (or named values) of one key, as stored.
+using Slots = std::map<std::string, std::string>;
+using Texts = std::initializer_list<std::pair<const char*, const char*>>;
+
+inline constexpr char kClosingText[] =
+    "Norvik is closing. If this error reoccurs try reinstalling or contact "
+    "support@norvik.example";
 
 // A main window over a fresh temporary store with doubles for the boxes,
 // the resolver and the echo service.
@@ -191,18 +148,16 @@ class ShellTest : public ::testing::Test {
 
     void SetUp() override { ASSERT_TRUE(temp.valid()); }
 
-    shell::Form1& make() {
+    void make() {
         form = std::make_unique<shell::Form1>(shell::Services{
             *keyStore, boxes, *resolverInUse, *echoInUse, waiter, [this] { ++endCalls; }});
-        return *form;
     }
     // A normal start, as main() does it.
-    shell::Form1& start(const QString& arguments = QString()) {
+    void start(const QString& arguments = QString()) {
         make();
         if (form->Form_Load(arguments) == shell::Form1::Start::Normal && !form->ended()) {
             form->show();
         }
-        return *form;
     }
 
     template <class T = QWidget>
@@ -215,15 +170,33 @@ class ShellTest : public ::testing::Test {
         QWidget* x = w(name);
         return x != nullptr && x->isVisibleTo(form.get());
     }
-    QString text(const char* name) {
-        if (auto* l = form->findChild<QLabel*>(QLatin1String(name))) return l->text();
-        if (auto* e = form->findChild<QLineEdit*>(QLatin1String(name))) return e->text();
-        if (auto* c = form->findChild<QComboBox*>(QLatin1String(name))) return c->currentText();
-        if (auto* p = form->findChild<QPlainTextEdit*>(QLatin1String(name))) {
-            return p->toPlainText();
-        }
+    // The text a control shows: label, line edit, combo box, plain text or
+    // button, looked up in the main window or in `in`.
+    QString text(const char* name, QWidget* in = nullptr) {
+        QWidget* root = in != nullptr ? in : form.get();
+        const QLatin1String n(name);
+        if (auto* l = root->findChild<QLabel*>(n)) return l->text();
+        if (auto* e = root->findChild<QLineEdit*>(n)) return e->text();
+        if (auto* c = root->findChild<QComboBox*>(n)) return c->currentText();
+        if (auto* p = root->findChild<QPlainTextEdit*>(n)) return p->toPlainText();
+        if (auto* b = root->findChild<QAbstractButton*>(n)) return b->text();
         ADD_FAILURE() << "no text control " << name;
         return {};
+    }
+    void expectTexts(Texts expected, QWidget* in = nullptr) {
+        for (const auto& [name, shows] : expected)
+            EXPECT_EQ(text(name, in), QString(shows)) << name;
+    }
+    void expectShown(std::initializer_list<const char*> names, bool visible) {
+        for (const char* name : names) EXPECT_EQ(shown(name), visible) << name;
+    }
+    // The three display check boxes of the Settings page, e.g. "010".
+    std::string displayChecks() {
+        std::string out;
+        for (const char* name : {"settingscheck1", "settingscheck2", "settingscheck3"}) {
+            out += w<QCheckBox>(name)->isChecked() ? '1' : '0';
+        }
+        return out;
     }
     QStringList items(const char* name) {
         QStringList out;
@@ -240,11 +213,8 @@ class ShellTest : public ::testing::Test {
     // The store, read and written directly below Software\Tarnwell\Norvik.
     static platform::KeyStore::Path norvikPath(const std::string& sub = std::string()) {
         platform::KeyStore::Path p{"Software", "Tarnwell", "Norvik"};
-        std::size_t from = 0;
-        while (from < sub.size()) {
-            const std::size_t slash = std::min(sub.find('\\', from), sub.size());
-            p.push_back(sub.substr(from, slash - from));
-            from = slash + 1;
+        for (const QString& key : QString::fromStdString(sub).split('\\', Qt::SkipEmptyParts)) {
+            p.push_back(key.toStdString());
         }
         return p;
     }
@@ -257,21 +227,69 @@ class ShellTest : public ::testing::Test {
         ASSERT_TRUE(keyStore->writeValue(store::HKEY_LOCAL_MACHINE, norvikPath(sub), name, text));
     }
     // The slots "1".."12" of an address list that hold a value.
-    std::map<std::string, std::string> storedSlots(const std::string& sub) {
-        std::map<std::string, std::string> out;
+    Slots storedSlots(const std::string& sub) {
+        Slots out;
         for (int n = 1; n <= 12; ++n) {
             if (auto v = value(sub, std::to_string(n))) out[std::to_string(n)] = *v;
         }
         return out;
     }
+    void putAll(const std::string& sub, const Slots& values) {
+        for (const auto& [name, text] : values) put(sub, name, text);
+    }
+    // Makes the store throw from the operations `when` picks.
+    void failWhen(FaultyStore::Rule when) {
+        faulty = std::make_unique<FaultyStore>(temp.path());
+        faulty->failWhen = std::move(when);
+        keyStore = faulty.get();
+    }
+
+    // The Ping page of a started window with an address, count and size.
+    void prepare(const QString& address, const QString& count, const QString& size = "32") {
+        start();
+        fill(address, count, size);
+    }
+    void fill(const QString& address, const QString& count, const QString& size = "32") {
+        w<QComboBox>("Combo1")->setEditText(address);
+        w<QComboBox>("Combo2")->setEditText(count);
+        w<QComboBox>("Combo3")->setEditText(size);
+    }
+    void pingNow() { click(w("carryoutping")); }
+    void answerAndClick(platform::Answer answer, const char* name) {
+        boxes.answers = {answer};
+        click(w(name));
+    }
+
+    void expectBox(std::size_t i, const std::string& text, const std::string& caption,
+                   platform::Buttons buttons, platform::Icon icon) {
+        ASSERT_LT(i, boxes.shown.size()) << text;
+        const ScriptedMessageBox::Shown& b = boxes.shown[i];
+        EXPECT_EQ(std::make_tuple(b.text, b.caption, b.buttons, b.icon),
+                  std::make_tuple(text, caption, buttons, icon));
+    }
+    // The error dialog that asks whether to go on.
+    void expectErrorBox(std::size_t i, const std::string& text) {
+        expectBox(i, text, "Norvik - Error Occurred", platform::Buttons::YesNo,
+                  platform::Icon::None);
+    }
+    // The notice after the error dialog was answered No.
+    void expectClosingBox(std::size_t i) {
+        expectBox(i, kClosingText, "Norvik", platform::Buttons::Ok, platform::Icon::Critical);
+    }
+    // The program ended exactly once, or not at all.
+    void expectEnded(bool ended) {
+        EXPECT_EQ(endCalls, ended ? 1 : 0);
+        EXPECT_EQ(form->ended(), ended);
+    }
 
     TempStore temp;
     std::unique_ptr<platform::SqliteKeyStore> sqlite = temp.open();
+    std::unique_ptr<FaultyStore> faulty;
     platform::KeyStore* keyStore = sqlite.get();
     ScriptedMessageBox boxes;
     TableResolver resolver;
     platform::Resolver* resolverInUse = &resolver;
-    EchoDouble echo;
+    ScriptedEchoService echo;
     platform::EchoService* echoInUse = &echo;
     platform::Waiter waiter = platform::pollWaiter;
     int endCalls = 0;
