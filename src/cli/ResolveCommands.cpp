@@ -1,3 +1,4 @@
+#include <functional>
 #include <ostream>
 
 #include "cli/Commands.h"
@@ -7,32 +8,35 @@
 
 namespace norvik::cli {
 
-int runResolve(const Args& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+// One lookup of one word: its answer on stdout, or exit 1 with nothing there.
+int lookUp(const Args& args, std::ostream& out, std::ostream& err, const char* usage,
+           const std::function<std::string(net::HostToIP&, const std::string&)>& lookup) {
     if (args.size() != 1) {
-        err << "usage: norvik-cli resolve NAME\n";
+        err << usage;
         return 2;
     }
     platform::SystemResolver resolver;
     platform::StderrMessageBox boxes(err);
     net::HostToIP net(resolver, boxes);
-    const std::string ip = net.HostNameToIP(args[0]);
-    if (ip.empty()) return 1;
-    out << ip << "\n";
+    const std::string answer = lookup(net, args[0]);
+    if (answer.empty()) return 1;
+    out << answer << "\n";
     return 0;
 }
 
+}  // namespace
+
+int runResolve(const Args& args, std::ostream& out, std::ostream& err) {
+    return lookUp(
+        args, out, err, "usage: norvik-cli resolve NAME\n",
+        [](net::HostToIP& net, const std::string& name) { return net.HostNameToIP(name); });
+}
+
 int runReverse(const Args& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 1) {
-        err << "usage: norvik-cli reverse ADDRESS\n";
-        return 2;
-    }
-    platform::SystemResolver resolver;
-    platform::StderrMessageBox boxes(err);
-    net::HostToIP net(resolver, boxes);
-    const std::string name = net.IPToHostName(args[0]);
-    if (name.empty()) return 1;
-    out << name << "\n";
-    return 0;
+    return lookUp(args, out, err, "usage: norvik-cli reverse ADDRESS\n",
+                  [](net::HostToIP& net, const std::string& ip) { return net.IPToHostName(ip); });
 }
 
 }  // namespace norvik::cli
