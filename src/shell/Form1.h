@@ -202,6 +202,8 @@ class Form1 : public QWidget, public ping::PingView {
 
     void LoadDisplaySettings();
     void ApplyDisplaySettings();
+    void Translate(QPushButton* button, QLineEdit* from, QLineEdit* to,
+                   std::string (net::HostToIP::*lookup)(const std::string&));
     void FillFromSession(QComboBox* list);
     void FillFromSession(QListWidget* list);
     void DirectoryWalk(bool listCountries);

@@ -119,26 +119,20 @@ void Form1::LoadDisplaySettings() {
 // is hidden; nothing here shows a field again. A box changed here counts as
 // clicked, so its value is written back.
 void Form1::ApplyDisplaySettings() {
-    if (store::DisplayAddressOn(reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayAddress))) {
-        settingscheck1_->setCheckState(Qt::Checked);
-    } else {
-        settingscheck1_->setCheckState(Qt::Unchecked);
-        setShown({Text4(1), return7_}, false);
-    }
-    if (store::DisplayPacketSizeOn(
-            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayPacketSize))) {
-        settingscheck2_->setCheckState(Qt::Checked);
-    } else {
-        settingscheck2_->setCheckState(Qt::Unchecked);
-        setShown({Text4(3), return4_}, false);
-    }
-    if (store::DisplayDataPointerOn(
-            reg_.ReadKeyValue(store::kNorvikKey, store::kDisplayDataPointer))) {
-        settingscheck3_->setCheckState(Qt::Checked);
-    } else {
-        settingscheck3_->setCheckState(Qt::Unchecked);
-        setShown({Text4(5), return5_}, false);
-    }
+    const auto apply = [this](const char* name, bool (*on)(const std::string&), QCheckBox* box,
+                              std::initializer_list<QWidget*> fields) {
+        if (on(reg_.ReadKeyValue(store::kNorvikKey, name))) {
+            box->setCheckState(Qt::Checked);
+        } else {
+            box->setCheckState(Qt::Unchecked);
+            setShown(fields, false);
+        }
+    };
+    apply(store::kDisplayAddress, store::DisplayAddressOn, settingscheck1_, {Text4(1), return7_});
+    apply(store::kDisplayPacketSize, store::DisplayPacketSizeOn, settingscheck2_,
+          {Text4(3), return4_});
+    apply(store::kDisplayDataPointer, store::DisplayDataPointerOn, settingscheck3_,
+          {Text4(5), return5_});
 }
 
 void Form1::FillFromSession(QComboBox* list) {

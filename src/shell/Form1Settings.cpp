@@ -63,28 +63,26 @@ void Form1::settingsdelsel_Click() {
 void Form1::ipad_Change() { makeDefault(iptodom_); }
 void Form1::domainname_Change() { makeDefault(domtoip_); }
 
-void Form1::iptodom_Click() {
+// One lookup of the IP Translation page: the button is off while it runs,
+// and an empty input leaves an empty answer whatever the resolver said.
+void Form1::Translate(QPushButton* button, QLineEdit* from, QLineEdit* to,
+                      std::string (net::HostToIP::*lookup)(const std::string&)) {
     if (ended_) return;
-    iptodom_->setEnabled(false);
-    iptodom_->repaint();
+    button->setEnabled(false);
+    button->repaint();
     if (hosts_.SocketsStart()) {
-        domainname_->setText(
-            QString::fromStdString(hosts_.IPToHostName(ipad_->text().toStdString())));
-        if (ipad_->text().isEmpty()) domainname_->setText(QString());
+        to->setText(QString::fromStdString((hosts_.*lookup)(from->text().toStdString())));
+        if (from->text().isEmpty()) to->setText(QString());
     }
-    iptodom_->setEnabled(true);
+    button->setEnabled(true);
+}
+
+void Form1::iptodom_Click() {
+    Translate(iptodom_, ipad_, domainname_, &net::HostToIP::IPToHostName);
 }
 
 void Form1::domtoip_Click() {
-    if (ended_) return;
-    domtoip_->setEnabled(false);
-    domtoip_->repaint();
-    if (hosts_.SocketsStart()) {
-        ipad_->setText(
-            QString::fromStdString(hosts_.HostNameToIP(domainname_->text().toStdString())));
-        if (domainname_->text().isEmpty()) ipad_->setText(QString());
-    }
-    domtoip_->setEnabled(true);
+    Translate(domtoip_, domainname_, ipad_, &net::HostToIP::HostNameToIP);
 }
 
 }  // namespace norvik::shell
