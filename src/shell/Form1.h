@@ -83,6 +83,8 @@ class Form1 : public QWidget, public ping::PingView {
     bool ended() const { return ended_; }
     // True while a ping run works.
     bool pingRunning() const { return running_; }
+    // True while a trace runs.
+    bool tracing() const { return tracing_; }
     // True while the window refuses user input (during each echo).
     bool inputBlocked() const { return inputBlocked_; }
 
@@ -191,6 +193,8 @@ class Form1 : public QWidget, public ping::PingView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    friend class TracePageView;
+
     void buildControls();
     void buildLayout();
     void connectControls();
@@ -224,6 +228,7 @@ class Form1 : public QWidget, public ping::PingView {
 
     bool ended_ = false;
     bool running_ = false;
+    bool tracing_ = false;
     bool inputBlocked_ = false;
     QPushButton* defaultButton_ = nullptr;
     ping::StatusLook look_ = ping::StatusLook::Failure;

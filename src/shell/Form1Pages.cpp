@@ -15,8 +15,10 @@
 
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
+#include "shell/TracePageView.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
+#include "trace/Tracer.h"
 
 namespace norvik::shell {
 
@@ -229,8 +231,13 @@ void Form1::HideTracePage() {
 
 void Form1::traceCombo1_GotFocus() { makeDefault(traceaway_); }
 
-// The trace itself runs from here once the trace engine is in place.
-void Form1::traceaway_Click() {}
+void Form1::traceaway_Click() {
+    if (ended_ || tracing_) return;
+    tracing_ = true;
+    TracePageView view(*this);
+    trace::Tracer(view, hosts_, resolver_, echo_, boxes_).traceaway_Click();
+    tracing_ = false;
+}
 
 // ---- Whois Lookup ----
 

@@ -1,0 +1,92 @@
+// norvik-cli trace [-s SIZE] [--names] ADDRESS: the TraceRoute page without
+// a window. The results box is printed as it grows, a line at a time, with
+// LF line ends; the status line's last text goes to standard error.
+#include <ostream>
+#include <string>
+
+#include "cli/Commands.h"
+#include "net/HostToIP.h"
+#include "platform/LinuxEchoService.h"
+#include "platform/StderrMessageBox.h"
+#include "platform/SystemResolver.h"
+#include "trace/MemoryTraceView.h"
+#include "trace/Tracer.h"
+
+namespace norvik::cli {
+
+namespace {
+
+const char kUsage[] =
+    "usage: norvik-cli trace [-s SIZE] [--names] ADDRESS\n"
+    "  -s SIZE   bytes per packet, corrected into 32..128 (default 32)\n"
+    "  --names   turn each hop's address into its host name (takes longer)\n";
+
+// Prints the complete lines of text from `printed` on, without their CR.
+void printLines(const std::string& text, std::size_t& printed, std::ostream& out, bool all) {
+    if (printed > text.size()) printed = 0;  // the box was emptied
+    std::size_t end = text.size();
+    if (!all) {
+        const std::size_t lf = text.rfind('\n');
+        if (lf == std::string::npos || lf < printed) return;
+        end = lf + 1;
+    }
+    for (std::size_t i = printed; i < end; ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out << text[i];
+    }
+    out.flush();
+    printed = end;
+}
+
+}  // namespace
+
+int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
+    trace::MemoryTraceView view;
+    bool haveAddress = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-s" && i + 1 < args.size()) {
+            view.packetSize = args[++i];
+        } else if (args[i] == "--names") {
+            view.names = true;
+        } else if (!haveAddress && (args[i].empty() || args[i][0] != '-')) {
+            view.destination = args[i];
+            haveAddress = true;
+        } else {
+            err << kUsage;
+            return 2;
+        }
+    }
+    if (!haveAddress) {
+        err << kUsage;
+        return 2;
+    }
+
+    platform::StderrMessageBox boxes(err);
+    platform::SystemResolver resolver;
+    net::HostToIP hosts(resolver, boxes);
+    platform::LinuxEchoService echo;
+
+    std::size_t printed = 0;
+    view.onResults = [&] { printLines(view.results, printed, out, false); };
+
+    trace::Tracer tracer(view, hosts, resolver, echo, boxes);
+    const trace::Ending ending = tracer.traceaway_Click();
+    printLines(view.results, printed, out, true);
+    if (printed > 0 && view.results.back() != '\n') out << '\n';
+    out.flush();
+
+    switch (ending) {
+        case trace::Ending::NotRun:
+            return 2;
+        case trace::Ending::StartFailed: {
+            const std::string why = echo.unavailableReason();
+            if (!why.empty()) err << "norvik-cli: " << why << "\n";
+            return 1;
+        }
+        default:
+            err << view.status << "\n";
+            return ending == trace::Ending::Complete ? 0 : 1;
+    }
+}
+
+}  // namespace norvik::cli

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/EchoService.h"
+
+namespace norvik::trace {
+
+// The controls a trace reads and writes. The window implements it over the
+// TraceRoute page; norvik-cli and the tests with plain fields.
+class TraceView {
+  public:
+    virtual ~TraceView() = default;
+
+    // traceCombo1: the destination as typed, and its list.
+    virtual std::string destinationText() = 0;
+    virtual std::vector<std::string> destinationItems() = 0;
+    virtual void appendDestinationItem(const std::string& address) = 0;
+
+    // traceText3: the packet size.
+    virtual std::string packetSizeText() = 0;
+    virtual void setPacketSizeText(const std::string& text) = 0;
+
+    // Check1: whether hop addresses are turned into host names.
+    virtual bool namesWanted() = 0;
+
+    // trace: the results box, set or appended to (CR LF line ends).
+    virtual void setResults(const std::string& text) = 0;
+    virtual void appendResults(const std::string& text) = 0;
+
+    // traceText1: the destination's dotted address, for whoever looks.
+    virtual void setDestinationField(const std::string& text) = 0;
+    // traceLabel4: the status line.
+    virtual void setStatus(const std::string& caption) = 0;
+    // traceaway: the "Trace Route" button.
+    virtual void setTraceEnabled(bool enabled) = 0;
+
+    // Input to the window is refused while an echo waits.
+    virtual void setInputBlocked(bool /*blocked*/) {}
+    // How each echo waits for its answer.
+    virtual platform::Waiter waiter() { return platform::pollWaiter; }
+    // Lets pending window events through: after every hop and every line.
+    virtual void letEventsThrough() {}
+    // The program is ending (its window was closed): the trace stops after
+    // the echo in flight and writes nothing more.
+    virtual bool endRequested() { return false; }
+};
+
+}  // namespace norvik::trace
