@@ -1,0 +1,262 @@
+// The trace engine over a memory view, with echoes from a script: time
+// texts, packet sizes, the endings the network tests cannot make quickly,
+// and the fixes for a trace that judged its end by the page's fields.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "../support/LoopbackResolver.h"
+#include "../support/ScriptedEchoService.h"
+#include "../support/ScriptedMessageBox.h"
+#include "net/HostToIP.h"
+#include "platform/Resolver.h"
+#include "trace/MemoryTraceView.h"
+#include "trace/Tracer.h"
+
+namespace norvik::trace {
+namespace {
+
+using platform::inetAddr;
+using platform::status::kSuccess;
+using platform::status::kTtlExpiredTransit;
+
+// Reverse names from a table, counting the lookups.
+class NamingResolver : public test::LoopbackResolver {
+  public:
+    std::map<std::string, std::string> names;  // dotted address -> name
+    int reverseLookups = 0;
+    std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& b) override {
+        ++reverseLookups;
+        const auto it = names.find(net::HostToIP::AddressBytesToText(b));
+        if (it == names.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+class NoIcmpEcho : public test::ScriptedEchoService {
+  public:
+    std::string unavailableReason() const override { return "no ICMP socket"; }
+};
+
+class TracerTest : public ::testing::Test {
+  protected:
+    Ending run(const std::string& destination) {
+        view.destination = destination;
+        Tracer tracer(view, hosts, resolver, *echoInUse, boxes);
+        return tracer.traceaway_Click();
+    }
+    // An answer to the hop: a router's time-exceeded or the destination's reply.
+    void hop(const char* from, std::uint32_t ms, int status = kTtlExpiredTransit) {
+        platform::EchoResult r;
+        r.status = status;
+        r.replyAddress = inetAddr(from);
+        r.roundTripMs = ms;
+        echo.results.push_back(r);
+    }
+
+    test::ScriptedMessageBox boxes;
+    NamingResolver resolver;
+    net::HostToIP hosts{resolver, boxes};
+    test::ScriptedEchoService echo;
+    platform::EchoService* echoInUse = &echo;
+    MemoryTraceView view;
+};
+
+TEST_F(TracerTest, WorkedExampleLineForLine) {
+    hop("198.51.100.1", 3);
+    hop("198.51.100.9", 15, kSuccess);
+    std::vector<std::string> during;
+    echo.onSend = [&](const platform::EchoRequest&, const platform::Waiter&) {
+        during.push_back(view.status + "|" + (view.traceEnabled ? "on" : "off") + "|" +
+                         (view.inputBlocked ? "blocked" : "open"));
+    };
+    EXPECT_EQ(run("198.51.100.9"), Ending::Complete);
+    EXPECT_EQ(view.results,
+              "Tracing Route to 198.51.100.9:\r\n"
+              "\r\n"
+              "Hop #\t1\t<10 ms\t198.51.100.1\r\n"
+              "Hop #\t2\t15 ms\t198.51.100.9\r\n"
+              "\r\n"
+              "Trace Route Complete");
+    EXPECT_EQ(view.status, "Trace Route Complete");
+    EXPECT_EQ(view.destinationField, "198.51.100.9");
+    EXPECT_TRUE(view.traceEnabled);
+    EXPECT_FALSE(view.inputBlocked);
+    EXPECT_EQ(view.items, std::vector<std::string>{"198.51.100.9"});
+    EXPECT_EQ(during, std::vector<std::string>(2, "Tracing...|off|blocked"));
+    // Events go through after every hop and every line.
+    EXPECT_EQ(view.eventsLetThrough, 2 + 2);
+    ASSERT_EQ(echo.requests.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        const auto& r = echo.requests[std::size_t(i)];
+        EXPECT_EQ(r.ttl, i + 1);
+        EXPECT_EQ(r.timeoutMs, 2400);
+        EXPECT_EQ(r.address, inetAddr("198.51.100.9"));
+        EXPECT_EQ(r.payload, std::string(32, 'a'));
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // Again: listed once; the header shows the name as typed.
+    resolver.names.clear();
+    hop("127.0.0.1", 0, kSuccess);
+    EXPECT_EQ(run("localhost"), Ending::Complete);
+    EXPECT_EQ(
+        view.results.rfind("Tracing Route to localhost:\r\n\r\nHop #\t1\t<10 ms\t127.0.0.1\r\n", 0),
+        0u);
+    hop("198.51.100.9", 1, kSuccess);
+    run("198.51.100.9");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"198.51.100.9", "localhost"}));
+}
+
+TEST_F(TracerTest, TimeTextBoundaries) {
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0, "<10 ms"},     {9, "<10 ms"}, {10, "10 ms"},
+        {1200, "1200 ms"}, {1201, "*"},   {0xFFFFFFFFu, "<10 ms"},  // read signed: -1
+    };
+    for (const auto& [ms, shown] : cases) {
+        hop("127.0.0.1", ms, kSuccess);
+        run("127.0.0.1");
+        EXPECT_EQ(view.results, std::string("Tracing Route to 127.0.0.1:\r\n\r\nHop #\t1\t") +
+                                    shown + "\t127.0.0.1\r\n\r\nTrace Route Complete")
+            << ms;
+    }
+}
+
+TEST_F(TracerTest, PacketSizeIsCorrectedIntoRangeAndRoundedHalfToEven) {
+    const struct {
+        const char *typed, *settled;
+        std::size_t bytes;
+    } cases[] = {
+        {"", "32", 32},       {"abc", "32", 32},        {"-5", "32", 32},      {"20", "32", 32},
+        {"1e400", "32", 32},  {"200", "128", 128},      {"128.5", "128", 128}, {"64.5", "64.5", 64},
+        {"65.5", "65.5", 66}, {"  40  ", "  40  ", 40}, {"1e2", "1e2", 100},   {"32", "32", 32},
+        {"128", "128", 128},
+    };
+    for (const auto& c : cases) {
+        view.packetSize = c.typed;
+        echo.requests.clear();
+        hop("127.0.0.1", 1, kSuccess);
+        EXPECT_EQ(run("127.0.0.1"), Ending::Complete) << c.typed;
+        EXPECT_EQ(view.packetSize, c.settled) << '"' << c.typed << '"';
+        ASSERT_EQ(echo.requests.size(), 1u);
+        EXPECT_EQ(echo.requests[0].payload, std::string(c.bytes, 'a')) << '"' << c.typed << '"';
+    }
+}
+
+TEST_F(TracerTest, NamesAreLookedUpOncePerAddressWithinOneTrace) {
+    resolver.names = {{"198.51.100.1", "edge.test"}, {"198.51.100.9", "far.test"}};
+    view.names = true;
+    const auto trace = [&] {
+        hop("198.51.100.1", 1);
+        hop("198.51.100.2", 1);
+        hop("198.51.100.1", 1);
+        hop("198.51.100.9", 1, kSuccess);
+        return run("198.51.100.9");
+    };
+    EXPECT_EQ(trace(), Ending::Complete);
+    EXPECT_EQ(view.results,
+              "Tracing Route to 198.51.100.9:\r\n\r\n"
+              "Hop #\t1\t<10 ms\t198.51.100.1\tedge.test\r\n"
+              "Hop #\t2\t<10 ms\t198.51.100.2\t\r\n"
+              "Hop #\t3\t<10 ms\t198.51.100.1\tedge.test\r\n"
+              "Hop #\t4\t<10 ms\t198.51.100.9\tfar.test\r\n\r\nTrace Route Complete");
+    EXPECT_EQ(resolver.reverseLookups, 3);
+    trace();  // a new trace asks again
+    EXPECT_EQ(resolver.reverseLookups, 6);
+}
+
+TEST_F(TracerTest, EndsFromItsOwnValuesWhateverOtherPagesWriteMeanwhile) {
+    // Other pages empty the destination field and write the status line
+    // while the trace lets their events through.
+    view.onEvents = [&] {
+        view.destinationField = "";
+        view.status = "Trace Route Failed";
+    };
+    hop("198.51.100.1", 1);
+    hop("198.51.100.9", 1, kSuccess);
+    EXPECT_EQ(run("198.51.100.9"), Ending::Complete);
+    EXPECT_EQ(echo.requests.size(), 2u);
+    EXPECT_EQ(view.status, "Trace Route Complete");
+    EXPECT_TRUE(view.results.ends_with("\r\n\r\nTrace Route Complete")) << view.results;
+}
+
+TEST_F(TracerTest, DestinationWithoutAnAddressSendsNothing) {
+    const std::string expected = "\r\n\r\nHop #\t1\t<10 ms\t\r\n\r\n" + std::string(kTimeoutText);
+    for (const std::string& destination :
+         {std::string("no.such.host.test"), std::string("256.1.1.1"), std::string(300, 'x'),
+          std::string("255.255.255.255"), std::string(" ")}) {
+        for (bool names : {false, true}) {
+            view.names = names;
+            EXPECT_EQ(run(destination), Ending::TimedOut);
+            EXPECT_EQ(view.results, "Tracing Route to " + destination + ":" +
+                                        (names ? "\r\n\r\nHop #\t1\t<10 ms\t\t\r\n\r\n" +
+                                                     std::string(kTimeoutText)
+                                               : expected))
+                << destination;
+            EXPECT_EQ(view.status, "Trace Route Timed Out");
+            EXPECT_EQ(view.destinationField, "");
+        }
+    }
+    EXPECT_TRUE(echo.requests.empty());
+    EXPECT_EQ(resolver.reverseLookups, 0);
+    EXPECT_EQ(view.items.size(), 5u);  // each joined the list
+}
+
+TEST_F(TracerTest, ShortDottedFormIsTracedAsTheResolverReadsIt) {
+    EXPECT_EQ(run("1.2.3"), Ending::TimedOut);  // the script answers nothing
+    ASSERT_EQ(echo.requests.size(), 1u);
+    EXPECT_EQ(echo.requests[0].address, inetAddr("1.2.0.3"));
+    EXPECT_EQ(view.destinationField, "1.2.0.3");
+    EXPECT_EQ(view.results, "Tracing Route to 1.2.3:\r\n\r\nHop #\t1\t<10 ms\t\r\n\r\n" +
+                                std::string(kTimeoutText));
+}
+
+TEST_F(TracerTest, TwoHundredFiftyFiveHopsWithoutAnEndingLeaveTracing) {
+    for (int i = 1; i <= 255; ++i)
+        hop(("203.0.113." + std::to_string(i % 2 + 1)).c_str(), std::uint32_t(i));
+    EXPECT_EQ(run("198.51.100.9"), Ending::HopsExhausted);
+    EXPECT_EQ(echo.requests.size(), 255u);
+    EXPECT_EQ(echo.requests.back().ttl, 255);
+    EXPECT_EQ(view.status, "Tracing...");
+    EXPECT_TRUE(view.results.ends_with("Hop #\t255\t255 ms\t203.0.113.2\r\n"));
+    EXPECT_TRUE(view.traceEnabled);
+}
+
+TEST_F(TracerTest, StartFailuresAndEmptyDestinationShowTheirBoxes) {
+    NoIcmpEcho noIcmp;
+    echoInUse = &noIcmp;
+    view.results = "before";
+    EXPECT_EQ(run("127.0.0.1"), Ending::StartFailed);
+    EXPECT_EQ(view.results, "");
+    EXPECT_EQ(view.status, "Tracing...");
+    EXPECT_TRUE(noIcmp.requests.empty());
+
+    EXPECT_EQ(run(""), Ending::NotRun);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    const auto& icmp = boxes.shown[0];
+    EXPECT_EQ(std::tie(icmp.text, icmp.caption),
+              std::tie("Unable to Open an Icmp File Handle", "Norvik - Tracer Error"));
+    EXPECT_EQ(icmp.icon, platform::Icon::None);
+    const auto& empty = boxes.shown[1];
+    EXPECT_EQ(std::tie(empty.text, empty.caption),
+              std::tie("Where exactly did you want to trace to?!", "Norvik"));
+    EXPECT_EQ(empty.icon, platform::Icon::Critical);
+    EXPECT_EQ(view.items, std::vector<std::string>{"127.0.0.1"});
+}
+
+TEST_F(TracerTest, EndingDuringAnEchoWritesNothingAfterIt) {
+    hop("198.51.100.1", 1);
+    hop("198.51.100.2", 1);
+    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter&) {
+        if (r.ttl == 2) view.ending = true;
+    };
+    EXPECT_EQ(run("198.51.100.9"), Ending::Ended);
+    EXPECT_EQ(echo.requests.size(), 2u);
+    EXPECT_EQ(view.results,
+              "Tracing Route to 198.51.100.9:\r\n\r\nHop #\t1\t<10 ms\t198.51.100.1\r\n");
+    EXPECT_EQ(view.status, "Tracing...");
+    EXPECT_TRUE(view.items.empty());
+}
+
+}  // namespace
+}  // namespace norvik::trace
