@@ -1,0 +1,223 @@
+// The TraceRoute page: "Trace Route" and Enter, the box, the status line and
+// the destination list; the page left and shown again while a trace runs;
+// the window closed mid-trace; a real trace to loopback with names; and the
+// event loop serving while a silent hop waits.
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+
+#include "ShellFixture.h"
+#include "platform/LinuxEchoService.h"
+#include "platform/SystemResolver.h"
+#include "platform/qt/EventLoopWaiter.h"
+
+namespace norvik::test {
+namespace {
+
+using platform::inetAddr;
+using platform::status::kSuccess;
+using platform::status::kTtlExpiredTransit;
+
+const QString kHint =
+    "Type the domain or IP you wish to trace a route to in the 'Address to trace to' box.\n\n"
+    "Click TRACE ROUTE to perform trace on domain.\n\n"
+    "Trace Route information will appear in this box.";
+
+// A click that waits in the event queue, as one made during an echo does.
+void postClick(QWidget* w) {
+    const QPointF pos(w->width() / 2.0, w->height() / 2.0);
+    for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QCoreApplication::postEvent(
+            w, new QMouseEvent(t, pos, w->mapToGlobal(pos), Qt::LeftButton,
+                               t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                               Qt::NoModifier));
+    }
+}
+
+class TracePage : public ShellTest {
+  protected:
+    void open(const QString& destination) {
+        start();
+        click(w("tracerouteicon"));
+        w<QComboBox>("traceCombo1")->setEditText(destination);
+    }
+    void hop(const char* from, std::uint32_t ms, int status = kTtlExpiredTransit) {
+        platform::EchoResult r;
+        r.status = status;
+        r.replyAddress = inetAddr(from);
+        r.roundTripMs = ms;
+        echo.results.push_back(r);
+    }
+    void traceRoute() { click(w("traceaway")); }
+};
+
+TEST_F(TracePage, TraceFillsTheBoxAndStatusAndKeepsTheDestinationOnce) {
+    put("IPs", "1", "alpha.test");
+    open("198.51.100.9");
+    w<QLineEdit>("traceText3")->setText("200");
+    w<QCheckBox>("Check1")->setChecked(true);
+    resolver.hosts[{198, 51, 100, 1}] = "edge.test";
+    hop("198.51.100.1", 3);
+    hop("198.51.100.9", 15, kSuccess);
+    int checked = 0;
+    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter&) {
+        EXPECT_TRUE(form->inputBlocked());
+        EXPECT_FALSE(w("traceaway")->isEnabled());
+        EXPECT_EQ(text("traceLabel4"), "Tracing...");
+        EXPECT_EQ(r.payload, std::string(128, 'a'));
+        click(w("iptransicon"));  // refused while the echo waits
+        EXPECT_EQ(text("nme"), "TraceRoute");
+        ++checked;
+    };
+    traceRoute();
+    EXPECT_EQ(checked, 2);
+    expectTexts({{"trace",
+                  "Tracing Route to 198.51.100.9:\n\n"
+                  "Hop #\t1\t<10 ms\t198.51.100.1\tedge.test\n"
+                  "Hop #\t2\t15 ms\t198.51.100.9\t\n\nTrace Route Complete"},
+                 {"traceLabel4", "Trace Route Complete"},
+                 {"traceText1", "198.51.100.9"},
+                 {"traceText3", "128"}});
+    EXPECT_TRUE(w("traceaway")->isEnabled());
+    EXPECT_FALSE(form->inputBlocked());
+    EXPECT_FALSE(form->tracing());
+
+    // The same text again is listed once; other capitals are another entry.
+    echo.onSend = nullptr;
+    hop("198.51.100.9", 1, kSuccess);
+    traceRoute();
+    w<QComboBox>("traceCombo1")->setEditText("Alpha.test");
+    traceRoute();  // does not resolve: nothing is sent
+    EXPECT_EQ(echo.requests.size(), 3u);
+    EXPECT_EQ(items("traceCombo1"), (QStringList{"alpha.test", "198.51.100.9", "Alpha.test"}));
+    EXPECT_EQ(text("traceCombo1"), "Alpha.test");
+    EXPECT_EQ(text("traceLabel4"), "Trace Route Timed Out");
+    EXPECT_TRUE(boxes.shown.empty());
+    // The page writes nothing to the store.
+    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "alpha.test"}}));
+}
+
+TEST_F(TracePage, EnterTracesAndAnEmptyDestinationIsRefused) {
+    open("");
+    key(w("traceCombo1"), Qt::Key_Return);
+    expectBox(0, "Where exactly did you want to trace to?!", "Norvik", platform::Buttons::Ok,
+              platform::Icon::Critical);
+    EXPECT_TRUE(echo.requests.empty());
+    EXPECT_EQ(text("traceLabel4"), "");
+
+    w<QComboBox>("traceCombo1")->setEditText("127.0.0.1");
+    hop("127.0.0.1", 1, kSuccess);
+    key(w("traceCombo1"), Qt::Key_Return);
+    EXPECT_EQ(echo.requests.size(), 1u);
+    EXPECT_EQ(text("traceLabel4"), "Trace Route Complete");
+}
+
+TEST_F(TracePage, LeavingAndShowingThePageAgainWhileATraceRuns) {
+    put("IPs", "1", "alpha.test");
+    open("203.0.113.2");
+    hop("198.51.100.1", 1);
+    hop("198.51.100.2", 1);
+    hop("203.0.113.2", 1, kSuccess);
+    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter&) {
+        if (r.ttl == 1) postClick(w("iptransicon"));
+        if (r.ttl == 2) {
+            EXPECT_EQ(text("nme"), "IP Translation");
+            EXPECT_FALSE(shown("trace"));
+            postClick(w("tracerouteicon"));
+        }
+        if (r.ttl == 3) {
+            // Showing the page refilled the box and emptied the hidden field.
+            expectTexts({{"nme", "TraceRoute"},
+                         {"trace", kHint.toLatin1().constData()},
+                         {"traceText1", ""},
+                         {"traceCombo1", "alpha.test"}});
+        }
+    };
+    traceRoute();
+    // The trace went on appending, and still knew its destination.
+    EXPECT_EQ(text("trace"), kHint + "Hop #\t3\t<10 ms\t203.0.113.2\n\nTrace Route Complete");
+    EXPECT_EQ(text("traceLabel4"), "Trace Route Complete");
+    EXPECT_EQ(echo.requests.size(), 3u);
+    EXPECT_EQ(items("traceCombo1"), QStringList{"alpha.test"});
+}
+
+TEST_F(TracePage, ClosingTheWindowStopsTheTraceAfterTheEchoInFlight) {
+    waiter = platform::eventLoopWaiter;
+    open("203.0.113.2");
+    hop("198.51.100.1", 1);
+    hop("198.51.100.2", 1);
+    SilentSocket silent;
+    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter& wait) {
+        if (r.ttl != 2) return;
+        QTimer::singleShot(20, form.get(), [this] { form->close(); });
+        wait(silent.fd[0], 200);
+    };
+    traceRoute();
+    EXPECT_EQ(echo.requests.size(), 2u);
+    expectEnded(true);
+    EXPECT_FALSE(form->tracing());
+    // Nothing was written after the close.
+    EXPECT_EQ(text("trace"), "Tracing Route to 203.0.113.2:\n\nHop #\t1\t<10 ms\t198.51.100.1\n");
+    EXPECT_EQ(text("traceLabel4"), "Tracing...");
+    EXPECT_TRUE(items("traceCombo1").isEmpty());
+}
+
+TEST_F(TracePage, RealTraceToLoopbackWithNames) {
+    platform::LinuxEchoService real;
+    if (!real.unavailableReason().empty())
+        GTEST_SKIP() << "no ICMP socket: " << real.unavailableReason();
+    platform::SystemResolver system(platform::eventLoopWaiter);
+    echoInUse = &real;
+    resolverInUse = &system;
+    waiter = platform::eventLoopWaiter;
+    open("127.0.0.1");
+    w<QCheckBox>("Check1")->setChecked(true);
+    traceRoute();
+    expectTexts({{"trace",
+                  "Tracing Route to 127.0.0.1:\n\nHop #\t1\t<10 ms\t127.0.0.1\tlocalhost\n\n"
+                  "Trace Route Complete"},
+                 {"traceLabel4", "Trace Route Complete"}});
+}
+
+using TraceEventLoop = TracePage;
+
+TEST_F(TraceEventLoop, TimersKeepTickingWhileASilentHopWaits) {
+    constexpr int kTickMs = 10;
+    waiter = platform::eventLoopWaiter;
+    open("203.0.113.2");
+    hop("198.51.100.1", 1);
+    SilentSocket silent;
+    bool silentWaited = false;
+    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter& wait) {
+        if (r.ttl == 2) silentWaited = !wait(silent.fd[0], r.timeoutMs);
+    };
+
+    int ticks = 0;
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick, whole;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (ticks > 0) longestGap = std::max(longestGap, sinceTick.elapsed());
+        sinceTick.restart();
+        ++ticks;
+    });
+    timer.start(kTickMs);
+    whole.start();
+    traceRoute();
+    const qint64 tookMs = whole.elapsed();
+    timer.stop();
+
+    EXPECT_TRUE(silentWaited);
+    EXPECT_EQ(text("traceLabel4"), "Trace Route Timed Out");
+    EXPECT_GE(tookMs, 2400);
+    EXPECT_GE(ticks, 2400 / kTickMs / 2) << "ticks " << ticks;
+    EXPECT_LE(longestGap, 100) << "the window stalled";
+    std::printf("[ stall ] %d ticks of %d ms during a %lld ms trace; longest gap %lld ms\n", ticks,
+                kTickMs, static_cast<long long>(tookMs), static_cast<long long>(longestGap));
+    RecordProperty("longest_gap_ms", static_cast<int>(longestGap));
+}
+
+}  // namespace
+}  // namespace norvik::test
