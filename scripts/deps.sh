@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 xvfb xauth
+  traceroute
 )
 
 missing=()

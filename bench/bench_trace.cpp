@@ -1,0 +1,318 @@
+// Trace timings across network namespaces built here (needs root):
+//
+// (a) A 5-hop path whose links each delay every packet by a known time, in
+//     a user-space relay between TUN devices (the kernel here has no netem).
+//     Hop k answers after 2 k d, so a trace cannot take less than the sum
+//     of those round trips. The trace engine in-process, norvik-cli trace
+//     and `traceroute -I -q 1 -N 1 -n` run side by side over the same path.
+// (b) A 30-hop chain of veth links at loopback speed: a trace against 30
+//     bare echoes at time to live 1..30, for what the trace adds per hop.
+//
+// A small timing program rather than Google Benchmark: the runs are few and
+// slow, and traceroute is timed as a process.
+#include <fcntl.h>
+#include <linux/if.h>
+#include <linux/if_tun.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../tests/support/Netns.h"
+#include "net/HostToIP.h"
+#include "platform/LinuxEchoService.h"
+#include "platform/StderrMessageBox.h"
+#include "platform/SystemResolver.h"
+#include "trace/MemoryTraceView.h"
+#include "trace/Tracer.h"
+
+namespace {
+
+using namespace norvik;
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Link i joins namespace i and i+1: 198.51.100.(4i+1) on the left,
+// 198.51.100.(4i+2) on the right.
+std::string left(int i) { return "198.51.100." + std::to_string(4 * i + 1); }
+std::string right(int i) { return "198.51.100." + std::to_string(4 * i + 2); }
+std::string role(int i) { return "n" + std::to_string(i); }
+const std::string kSender = left(0);
+
+// Namespaces 0..hops, forwarding in between; routers send their errors
+// without rate limits, and routes lead on to the last and back to 0.
+bool buildChain(test::NetnsLab& lab, int hops) {
+    for (int i = 0; i <= hops; ++i) {
+        if (!lab.add(role(i)) || !lab.sysctl(role(i), "net/ipv4/icmp_ratelimit", "0") ||
+            !lab.sysctl(role(i), "net/ipv4/icmp_ratemask", "0"))
+            return false;
+        if (i > 0 && i < hops && !lab.sysctl(role(i), "net/ipv4/ip_forward", "1")) return false;
+    }
+    return true;
+}
+
+bool routeChain(test::NetnsLab& lab, int hops) {
+    for (int i = 0; i <= hops; ++i) {
+        if (i < hops && !lab.ip(role(i), {"route", "add", "default", "via", right(i)}))
+            return false;
+        if (i > 0 && !lab.ip(role(i), {"route", "replace", kSender + "/32", "via", left(i - 1)}))
+            return false;
+    }
+    return true;
+}
+
+// The relay: a TUN device at each end of every link, packets copied from
+// one end to the other after the link's delay. Runs in a child until it is
+// killed; the devices go with it.
+std::string relay(const test::NetnsLab& lab, int links, std::chrono::microseconds delay) {
+    std::vector<int> fds;
+    for (int i = 0; i < links; ++i) {
+        for (int side = 0; side < 2; ++side) {
+            const std::string ns = "/run/netns/" + lab.name(role(i + side));
+            const int nsFd = ::open(ns.c_str(), O_RDONLY | O_CLOEXEC);
+            if (nsFd < 0 || ::setns(nsFd, CLONE_NEWNET) != 0) return "cannot enter " + ns;
+            ::close(nsFd);
+            const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC | O_NONBLOCK);
+            ifreq ifr{};
+            ifr.ifr_flags = IFF_TUN | IFF_NO_PI;
+            std::snprintf(ifr.ifr_name, IFNAMSIZ, "nt%d%c", i, side ? 'r' : 'l');
+            if (fd < 0 || ::ioctl(fd, TUNSETIFF, &ifr) != 0) return "cannot make a TUN device";
+            fds.push_back(fd);
+        }
+    }
+    ::prctl(PR_SET_TIMERSLACK, 1UL);  // wake on time, not up to 50 us late
+    test::NetnsChild::signalReady();
+    struct Held {
+        Clock::time_point due;
+        int to;
+        std::string packet;
+    };
+    std::deque<Held> held;  // one delay for all: the earliest is in front
+    std::vector<pollfd> polls;
+    for (int fd : fds) polls.push_back({fd, POLLIN, 0});
+    char buf[65536];
+    for (;;) {
+        timespec wait{1, 0};
+        if (!held.empty()) {
+            const auto left = std::max(Clock::duration::zero(), held.front().due - Clock::now());
+            wait.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(left).count();
+            wait.tv_nsec = (left - std::chrono::seconds(wait.tv_sec)).count();
+        }
+        ::ppoll(polls.data(), polls.size(), &wait, nullptr);
+        for (std::size_t k = 0; k < polls.size(); ++k) {
+            if (!(polls[k].revents & POLLIN)) continue;
+            for (ssize_t n; (n = ::read(fds[k], buf, sizeof buf)) > 0;)
+                held.push_back({Clock::now() + delay, fds[k ^ 1],
+                                std::string(buf, static_cast<std::size_t>(n))});
+        }
+        while (!held.empty() && held.front().due <= Clock::now()) {
+            (void)!::write(held.front().to, held.front().packet.data(), held.front().packet.size());
+            held.pop_front();
+        }
+    }
+}
+
+// A trace in this process (inside a namespace): its time in ms, and the
+// results box.
+std::pair<double, std::string> engineTrace(const std::string& to) {
+    std::ostringstream quiet;
+    platform::StderrMessageBox boxes(quiet);
+    platform::SystemResolver resolver;
+    net::HostToIP hosts(resolver, boxes);
+    platform::LinuxEchoService echo;
+    trace::MemoryTraceView view;
+    view.destination = to;
+    const auto start = Clock::now();
+    trace::Tracer(view, hosts, resolver, echo, boxes).traceaway_Click();
+    return {msSince(start), view.results};
+}
+
+// The bare echoes a trace to `to` sends, at time to live 1..hops: their
+// summed time in ms.
+double bareEchoes(const std::string& to, int hops) {
+    platform::LinuxEchoService echo;
+    const auto start = Clock::now();
+    for (int ttl = 1; ttl <= hops; ++ttl) {
+        const platform::EchoRequest q{platform::inetAddr(to), std::string(32, 'a'), ttl, 2400};
+        echo.send(q, platform::pollWaiter);
+    }
+    return msSince(start);
+}
+
+// A program run inside a namespace, timed from outside with `ip netns exec`.
+double timedProgram(const std::string& ns, std::vector<std::string> argv, std::string* out) {
+    argv.insert(argv.begin(), {"ip", "netns", "exec", ns});
+    const auto start = Clock::now();
+    const int code = test::runProgram(argv, out);
+    const double ms = msSince(start);
+    return code == 0 ? ms : -1;
+}
+
+int countHops(const std::string& text, const std::string& marker) {
+    int n = 0;
+    for (auto p = text.find(marker); p != std::string::npos; p = text.find(marker, p + 1)) ++n;
+    return n;
+}
+
+std::string cliPath() {
+    if (const char* env = std::getenv("NORVIK_CLI")) return env;
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return path.substr(0, path.rfind('/')) + "/../src/norvik-cli";
+}
+
+int delayedPath(int runs) {
+    constexpr int kHops = 5;
+    constexpr auto kDelay = std::chrono::microseconds(5000);  // one way, per link
+    test::NetnsLab lab;
+    if (!buildChain(lab, kHops)) {
+        std::cerr << lab.error() << "\n";
+        return 1;
+    }
+    test::NetnsChild relayChild(lab.name(role(0)), [&] { return relay(lab, kHops, kDelay); });
+    if (!relayChild.waitReady(10000)) {
+        std::cerr << "relay: " << relayChild.result(1000).value_or(relayChild.why()) << "\n";
+        return 1;
+    }
+    for (int i = 0; i < kHops; ++i) {
+        const std::string l = "nt" + std::to_string(i) + "l", r = "nt" + std::to_string(i) + "r";
+        if (!lab.ip(role(i), {"addr", "add", left(i), "peer", right(i), "dev", l}) ||
+            !lab.ip(role(i + 1), {"addr", "add", right(i), "peer", left(i), "dev", r}) ||
+            !lab.ip(role(i), {"link", "set", l, "up"}) ||
+            !lab.ip(role(i + 1), {"link", "set", r, "up"})) {
+            std::cerr << lab.error() << "\n";
+            return 1;
+        }
+    }
+    if (!routeChain(lab, kHops)) {
+        std::cerr << lab.error() << "\n";
+        return 1;
+    }
+    const std::string dest = right(kHops - 1);
+    const std::string sender = lab.name(role(0));
+    double floorMs = 0;  // the sum of the hops' round trips
+    for (int k = 1; k <= kHops; ++k) floorMs += 2.0 * k * kDelay.count() / 1000.0;
+
+    std::vector<double> engine, echoes, cli, traceroute, bare;
+    int engineHops = 0, cliHops = 0, tracerouteHops = 0;
+    const std::string cliBinary = cliPath();
+    for (int r = 0; r < runs; ++r) {
+        // Bare echoes and the engine in turn, first one then the other.
+        const std::string got = test::runInside(sender, [&] {
+            const double first = r % 2 ? bareEchoes(dest, kHops) : 0;
+            const auto [ms, text] = engineTrace(dest);
+            const double echoMs = r % 2 ? first : bareEchoes(dest, kHops);
+            return std::to_string(echoMs) + " " + std::to_string(ms) + "\n" + text;
+        });
+        std::istringstream in(got);
+        double echoMs = 0, ms = 0;
+        in >> echoMs >> ms;
+        echoes.push_back(echoMs);
+        engine.push_back(ms);
+        engineHops = countHops(got, "Hop #");
+        std::string out;
+        cli.push_back(timedProgram(sender, {cliBinary, "trace", dest}, &out));
+        cliHops = countHops(out, "Hop #");
+        traceroute.push_back(
+            timedProgram(sender, {"traceroute", "-I", "-q", "1", "-N", "1", "-n", dest}, &out));
+        tracerouteHops = countHops(out, " ms");
+        bare.push_back(timedProgram(sender, {"true"}, &out));
+    }
+    const double e = median(engine), c = median(cli), t = median(traceroute), b = median(bare);
+    const double sum = median(echoes);
+    std::printf(
+        "(a) 5 hops, %.1f ms each way per link: hop round trips sum to %.1f ms as set, "
+        "%.1f ms as measured by bare echoes\n",
+        kDelay.count() / 1000.0, floorMs, sum);
+    std::printf("    trace engine in-process   %7.1f ms  %.3fx the measured sum  (%d hops)\n", e,
+                e / sum, engineHops);
+    std::printf("    norvik-cli trace          %7.1f ms  %.3fx  (%d hops)\n", c, c / sum, cliHops);
+    std::printf("    traceroute -I -q1 -N1 -n  %7.1f ms  %.3fx  (%d hops)\n", t, t / sum,
+                tracerouteHops);
+    std::printf("    ip netns exec true        %7.1f ms  (a process started in the namespace)\n",
+                b);
+    std::printf("    ratio to traceroute: engine %.3f, norvik-cli %.3f\n", e / t, c / t);
+    std::printf("    medians of %d runs\n", runs);
+    return 0;
+}
+
+int longChain(int runs) {
+    constexpr int kHops = 30;
+    test::NetnsLab lab;
+    if (!buildChain(lab, kHops)) {
+        std::cerr << lab.error() << "\n";
+        return 1;
+    }
+    for (int i = 0; i < kHops; ++i) {
+        if (!lab.link(role(i), left(i) + "/30", role(i + 1), right(i) + "/30")) {
+            std::cerr << lab.error() << "\n";
+            return 1;
+        }
+    }
+    if (!routeChain(lab, kHops)) {
+        std::cerr << lab.error() << "\n";
+        return 1;
+    }
+    const std::string dest = right(kHops - 1);
+    const std::string got = test::runInside(
+        lab.name(role(0)),
+        [&] {
+            std::vector<double> traces, echoes;
+            int hops = 0;
+            for (int r = 0; r < runs; ++r) {
+                // The same echoes bare and as a trace, in turn first.
+                const double first = r % 2 ? bareEchoes(dest, kHops) : 0;
+                const auto [ms, text] = engineTrace(dest);
+                echoes.push_back(r % 2 ? first : bareEchoes(dest, kHops));
+                traces.push_back(ms);
+                hops = countHops(text, "Hop #");
+            }
+            const double t = median(traces), e = median(echoes);
+            char line[512];
+            std::snprintf(line, sizeof line,
+                          "(b) 30 hops at loopback speed (%d hops traced): trace %.3f ms, 30 bare "
+                          "echoes %.3f ms;\n    per hop: echo %.1f us, trace overhead %.1f us "
+                          "(medians of %d runs)\n",
+                          hops, t, e, e / kHops * 1000, (t - e) / kHops * 1000, runs);
+            return std::string(line);
+        },
+        120000);
+    std::fputs(got.c_str(), stdout);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string why = test::NetnsLab::unavailableReason();
+    if (!why.empty()) {
+        std::cerr << "bench_trace: " << why << "\n";
+        return 1;
+    }
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
+    int rc = delayedPath(runs);
+    std::fflush(stdout);
+    rc |= longChain(runs * 5);
+    return rc;
+}
