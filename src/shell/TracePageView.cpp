@@ -77,8 +77,11 @@ void TracePageView::setInputBlocked(bool blocked) { form_.setInputBlocked(blocke
 
 platform::Waiter TracePageView::waiter() {
     // Input held back during the wait is not dropped here: it reaches the
-    // window once the hop is written.
-    return [this](int fd, int timeoutMs) { return !form_.ended_ && form_.waiter_(fd, timeoutMs); };
+    // window once the hop is written. Once the program is ending, the echo
+    // in flight is waited out without the event loop, which is closing.
+    return [this](int fd, int timeoutMs) {
+        return form_.ended_ ? platform::pollWaiter(fd, timeoutMs) : form_.waiter_(fd, timeoutMs);
+    };
 }
 
 void TracePageView::letEventsThrough() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
