@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/EchoService.h"
+#include "platform/Resolver.h"
 
 namespace norvik::test {
 
@@ -42,6 +43,14 @@ class ScriptedEchoService : public platform::EchoService {
         r.status = status;
         r.replyAddress = addr;
         results.push_back(r);
+    }
+
+    // An answer from a dotted address after ms: the reply, or a router's
+    // error (by default its time-exceeded).
+    void answer(const char* from, std::uint32_t ms,
+                int status = platform::status::kTtlExpiredTransit) {
+        failWith(status, platform::inetAddr(from));
+        results.back().roundTripMs = ms;
     }
 
     std::deque<platform::EchoResult> results;
