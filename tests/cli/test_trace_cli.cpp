@@ -15,6 +15,17 @@ namespace {
 
 const std::string kNoStore = "/nonexistent/norvik-trace-test.sqlite3";  // a trace keeps nothing
 
+// The first hop's time field as "T": a loaded machine may take 10 ms and more.
+std::string timeMasked(std::string out) {
+    const auto from = out.find("Hop #\t1\t");
+    if (from != std::string::npos) {
+        const auto at = from + 8, end = out.find('\t', at);
+        if (out.compare(at, end - at, "<10 ms") == 0 || out.compare(end - 3, 3, " ms") == 0)
+            out.replace(at, end - at, "T");
+    }
+    return out;
+}
+
 TEST(TraceCli, TracesLoopbackWithAndWithoutNames) {
     const std::string why = platform::LinuxEchoService().unavailableReason();
     if (!why.empty()) GTEST_SKIP() << "no ICMP socket can be opened here: " << why;
@@ -26,8 +37,8 @@ TEST(TraceCli, TracesLoopbackWithAndWithoutNames) {
         SCOPED_TRACE(::testing::PrintToString(args));
         const auto r = test::runCli(args, kNoStore);
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.out, "Tracing Route to " + args.back() + ":\n\nHop #\t1\t<10 ms\t" + hop +
-                             "\nTrace Route Complete\n");
+        EXPECT_EQ(timeMasked(r.out), "Tracing Route to " + args.back() + ":\n\nHop #\t1\tT\t" +
+                                         hop + "\nTrace Route Complete\n");
         EXPECT_EQ(r.err, "Trace Route Complete\n");
     }
 }
