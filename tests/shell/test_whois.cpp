@@ -86,15 +86,25 @@ TEST_F(WhoisPage, ATickWhileConnectingFailsAndTheWindowStaysUsable) {
     }
 }
 
-TEST_F(WhoisPage, BadAnswersEndDoneAndTheBoxStillPaints) {
-    const std::string answers[] = {std::string("A\0B\xFF\xFE\n", 6), std::string(1 << 20, 'x')};
-    for (const std::string& answer : answers) {
-        LoopbackTcpServer server(ServerScript::answer(answer));
+TEST_F(WhoisPage, BadAndHugeAnswersEndDoneAndTheBoxStillPaints) {
+    ServerScript endless;
+    endless.endlessBlock = std::string(99, 'e') + "\n";
+    const std::pair<ServerScript, QString> answers[] = {
+        {ServerScript::answer(std::string("A\0B\xFF\xFE\n", 6)),
+         QString::fromLatin1(QByteArray("A\0B\xFF\xFE\n", 6))},
+        {ServerScript::answer(std::string(1 << 20, 'x')), QString(1 << 20, 'x')},
+        // 41,943 whole lines and four bytes, then the cut line.
+        {endless, QString(99, 'e').append('\n').repeated(41943) + QString(4, 'e') +
+                      "\n[answer cut at 4 MiB]\n"},
+    };
+    for (const auto& [script, shows] : answers) {
+        LoopbackTcpServer server(script);
         openPage(server.port());
         lookUp("example.test", "127.0.0.1");
         ASSERT_TRUE(lookupEnded());
         EXPECT_EQ(text("traceLabel4"), "Done");
-        EXPECT_GE(text("whoisresult").size(), qsizetype(answer.size() - 1));
+        EXPECT_TRUE(text("whoisresult") == shows)
+            << text("whoisresult").size() << " " << shows.size();
         EXPECT_FALSE(w("whoisresult")->grab().isNull());
     }
 }
