@@ -70,6 +70,7 @@ TEST_F(WhoisPage, ALookupShowsTheAnswerAndOffersItsReferralUntilClicked) {
 
 TEST_F(WhoisPage, ATickWhileConnectingFailsAndTheWindowStaysUsable) {
     openPage(LoopbackTcpServer::closedPort());
+    EXPECT_EQ(Timer1().interval(), 10000);
     lookUp("example.test", "127.0.0.1");
     EXPECT_EQ(text("traceLabel4"), "Connecting...");
     spinFor(50);
