@@ -16,5 +16,6 @@ int runEcho(const Args& args, std::ostream& out, std::ostream& err);
 int runReg(const Args& args, std::ostream& out, std::ostream& err);
 int runPing(const Args& args, std::ostream& out, std::ostream& err);
 int runTrace(const Args& args, std::ostream& out, std::ostream& err);
+int runWhois(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace norvik::cli

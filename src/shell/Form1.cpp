@@ -21,8 +21,11 @@
 #include <QVBoxLayout>
 
 #include "ping/Numbers.h"
+#include "platform/qt/QtTcpClient.h"
+#include "platform/qt/QtTimer.h"
 #include "shell/Form2.h"
 #include "shell/Widgets.h"
+#include "shell/WhoisView.h"
 #include "store/Settings.h"
 
 namespace norvik::shell {
@@ -146,6 +149,9 @@ Form1::Form1(Services services, QWidget* parent)
       echo_(services.echo),
       waiter_(services.waiter ? services.waiter : platform::Waiter(platform::pollWaiter)),
       ender_(std::move(services.endProgram)),
+      tcpFactory_(std::move(services.makeTcpClient)),
+      timerFactory_(std::move(services.makeTimer)),
+      whoisPort_(services.whoisPort),
       reg_(services.store, services.boxes),
       hosts_(services.resolver, services.boxes),
       pingRun_(*this, reg_, hosts_, services.echo, services.boxes) {
@@ -153,10 +159,19 @@ Form1::Form1(Services services, QWidget* parent)
     setWindowTitle(QStringLiteral("Norvik v4.01"));
     setWindowIcon(NamedIcon("norvik"));
 
+    Winsock1_ = makeTcpClient();
+    Timer1_ = makeTimer();
+    Timer1_->setInterval(10000);
+
     buildControls();
     buildLayout();
     connectControls();
     setTabOrders();
+    whoisView_ = std::make_unique<WhoisView>(
+        *this,
+        WhoisControls{whoisCombo1_, whoiscombo2_, countrydropdown_, lookupwhois_, whoisresult_,
+                      traceLabel4_, whoisrefer_},
+        *Winsock1_, *Timer1_, whoisPort_);
 
     blocker_ = new InputBlocker(*this);
     qApp->installEventFilter(blocker_);
@@ -166,6 +181,16 @@ Form1::Form1(Services services, QWidget* parent)
 Form1::~Form1() {
     if (qApp != nullptr && blocker_ != nullptr) qApp->removeEventFilter(blocker_);
     if (inputBlocked_) QGuiApplication::restoreOverrideCursor();
+}
+
+std::unique_ptr<platform::TcpClient> Form1::makeTcpClient() const {
+    if (tcpFactory_) return tcpFactory_();
+    return std::make_unique<platform::QtTcpClient>();
+}
+
+std::unique_ptr<platform::Timer> Form1::makeTimer() const {
+    if (timerFactory_) return timerFactory_();
+    return std::make_unique<platform::QtTimer>();
 }
 
 void Form1::buildControls() {
@@ -306,7 +331,10 @@ void Form1::buildControls() {
     whoisuk_ = named(new ClickLabel(QStringLiteral("UK"), this), "whoisuk");
     whoisus_ = named(new ClickLabel(QStringLiteral("US"), this), "whoisus");
     whoisserver_ = named(new ClickLabel(QStringLiteral("Update Server List"), this), "whoisserver");
-    for (ClickLabel* l : {whoisuk_, whoisus_, whoisserver_}) {
+    // The referral link under the result box ("Ask <server>").
+    whoisrefer_ = named(new ClickLabel(QString(), this), "whoisrefer");
+    whoisrefer_->setCursor(Qt::PointingHandCursor);
+    for (ClickLabel* l : {whoisuk_, whoisus_, whoisserver_, whoisrefer_}) {
         l->setFocusPolicy(Qt::TabFocus);
         QFont f = l->font();
         f.setUnderline(true);
@@ -583,6 +611,7 @@ void Form1::buildLayout() {
     content->addLayout(reply);
     content->addWidget(trace_, 1);
     content->addWidget(whoisresult_, 1);
+    content->addWidget(whoisrefer_);
     content->addWidget(traceLabel4_);
     content->addStretch(0);
 
@@ -645,6 +674,7 @@ void Form1::connectControls() {
     connect(whoisus_, &ClickLabel::clicked, this, &Form1::whoisus_Click);
     connect(whoisserver_, &ClickLabel::clicked, this, &Form1::whoisserver_Click);
     connect(lookupwhois_, &QPushButton::clicked, this, &Form1::lookupwhois_Click);
+    connect(whoisrefer_, &ClickLabel::clicked, this, &Form1::whoisrefer_Click);
 
     // Enter in a single-line box presses the default button; some boxes
     // also react to getting the focus or to a click.
@@ -666,6 +696,8 @@ void Form1::setTabOrders() {
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
+    setTabOrder(whoisresult_, whoisrefer_);
+    setTabOrder(whoisrefer_, settingscheck1_);
     Combo1_->setFocus();
 }
 
@@ -715,6 +747,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 Combo1_GotFocus();
             } else if (watched == traceCombo1_ || watched == traceCombo1_->lineEdit()) {
                 traceCombo1_GotFocus();
+            } else if (watched == whoisCombo1_ || watched == whoisCombo1_->lineEdit()) {
+                whoisCombo1_GotFocus();
             }
             break;
         case QEvent::MouseButtonRelease:

@@ -13,7 +13,10 @@
 #include "platform/KeyStore.h"
 #include "platform/MessageBox.h"
 #include "platform/Resolver.h"
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
 #include "store/Registry.h"
+#include "whois/WhoisText.h"
 
 class QCheckBox;
 class QComboBox;
@@ -32,6 +35,7 @@ class ClickLabel;
 class Form2;
 class IconView;
 class InputBlocker;
+class WhoisView;
 
 // What the main window works with. Tests pass doubles; main() the real
 // services.
@@ -45,12 +49,17 @@ struct Services {
     platform::Waiter waiter;
     // Ends the program. Empty: leave the application's event loop.
     std::function<void()> endProgram;
+    // Make the TCP clients and timers of the windows. Empty: the Qt ones.
+    std::function<std::unique_ptr<platform::TcpClient>()> makeTcpClient = nullptr;
+    std::function<std::unique_ptr<platform::Timer>()> makeTimer = nullptr;
+    // The port of whois servers and of the list host.
+    std::uint16_t whoisPort = 43;
 };
 
 // The default whois servers, for the "US" and "GB" quick selections and
 // the server box when the Whois Lookup page is shown.
-inline constexpr const char* kDefaultUsWhoisServer = "whois.verisign-grs.com";
-inline constexpr const char* kDefaultGbWhoisServer = "whois.nic.uk";
+inline constexpr const char* kDefaultUsWhoisServer = whois::kDefaultUsServer;
+inline constexpr const char* kDefaultGbWhoisServer = whois::kDefaultGbServer;
 
 // The examples shown in the IP Translation captions.
 inline constexpr const char* kExampleAddress = "192.0.2.1";
@@ -153,6 +162,16 @@ class Form1 : public QWidget, public ping::PingView {
     void whoisus_Click();
     void whoisserver_Click();
     void lookupwhois_Click();
+    void whoisCombo1_GotFocus();
+    void whoisrefer_Click();
+
+    // The window's TCP client and time-out timer (stopped, 10000 ms).
+    platform::TcpClient& Winsock1() { return *Winsock1_; }
+    platform::Timer& Timer1() { return *Timer1_; }
+    // New TCP clients and timers for other windows, and the whois port.
+    std::unique_ptr<platform::TcpClient> makeTcpClient() const;
+    std::unique_ptr<platform::Timer> makeTimer() const;
+    std::uint16_t whoisPort() const { return whoisPort_; }
 
     // The button that Enter presses, or null.
     QPushButton* defaultButton() const { return defaultButton_; }
@@ -220,6 +239,12 @@ class Form1 : public QWidget, public ping::PingView {
     platform::EchoService& echo_;
     platform::Waiter waiter_;
     std::function<void()> ender_;
+    std::function<std::unique_ptr<platform::TcpClient>()> tcpFactory_;
+    std::function<std::unique_ptr<platform::Timer>()> timerFactory_;
+    std::uint16_t whoisPort_;
+    std::unique_ptr<platform::TcpClient> Winsock1_;
+    std::unique_ptr<platform::Timer> Timer1_;
+    std::unique_ptr<WhoisView> whoisView_;
     store::Registry reg_;
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
@@ -331,6 +356,7 @@ class Form1 : public QWidget, public ping::PingView {
     QLabel* whoisLabel6_;
     QPushButton* lookupwhois_;
     QPlainTextEdit* whoisresult_;
+    ClickLabel* whoisrefer_;
 };
 
 }  // namespace norvik::shell
