@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "../support/LoopbackResolver.h"
+#include "../support/RecordingShell.h"
 #include "../support/ScriptedEchoService.h"
 #include "../support/ScriptedMessageBox.h"
 #include "../support/TempStore.h"
@@ -150,7 +151,7 @@ class ShellTest : public ::testing::Test {
 
     void make() {
         form = std::make_unique<shell::Form1>(shell::Services{
-            *keyStore, boxes, *resolverInUse, *echoInUse, waiter, [this] { ++endCalls; }});
+            *keyStore, boxes, *resolverInUse, *echoInUse, waiter, [this] { ++endCalls; }, &shell});
     }
     // A normal start, as main() does it.
     void start(const QString& arguments = QString()) {
@@ -292,6 +293,7 @@ class ShellTest : public ::testing::Test {
     ScriptedEchoService echo;
     platform::EchoService* echoInUse = &echo;
     platform::Waiter waiter = platform::pollWaiter;
+    RecordingShell shell;
     int endCalls = 0;
     std::unique_ptr<shell::Form1> form;
 };
