@@ -90,9 +90,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# setcap for the postinst, and the ping group range it reads.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# The SVG icon engine is a plugin that nothing links; setcap is for the
+# postinst.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libcap2-bin")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${res}/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

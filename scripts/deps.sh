@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 xvfb xauth
+  librsvg2-bin gzip dpkg-dev libcap2-bin desktop-file-utils appstream lintian
 )
 
 missing=()
