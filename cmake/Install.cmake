@@ -20,6 +20,7 @@ foreach(page IN LISTS NORVIK_HELP_PAGES)
   list(APPEND help_copies ${program_dir}/${name})
 endforeach()
 add_custom_target(norvik_help ALL DEPENDS ${help_copies})
+add_dependencies(norvik norvik_help)
 
 # Files that carry the version or the addresses.
 configure_file(${res}/desktop/${NORVIK_APP_ID}.metainfo.xml.in
