@@ -15,7 +15,7 @@ namespace norvik::platform {
 // Every operation commits before it returns. Failures never throw: they come
 // back as false / nullopt and the caller decides what that means.
 class KeyStore {
-  public:
+public:
     using Path = std::vector<std::string>;
 
     // A value's type as the registry numbers it. Text is REG_SZ; REG_DWORD
@@ -82,13 +82,13 @@ class KeyStore {
 
 // Holds a batch open for the lifetime of the scope.
 class BatchScope {
-  public:
+public:
     explicit BatchScope(KeyStore& store) : store_(store) { store_.beginBatch(); }
     ~BatchScope() { store_.endBatch(); }
     BatchScope(const BatchScope&) = delete;
     BatchScope& operator=(const BatchScope&) = delete;
 
-  private:
+private:
     KeyStore& store_;
 };
 

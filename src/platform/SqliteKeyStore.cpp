@@ -569,8 +569,8 @@ std::optional<std::string> SqliteKeyStore::readValue(std::uint32_t root, const P
     auto value = SqliteKeyStore::readTypedValue(root, path, name);
     if (!value) return std::nullopt;
     if (value->type != REG_SZ) {
-        failLookup("the value \"" + name + "\" in " + describe(root, path) +
-                   " is not text (type " + std::to_string(value->type) + ")");
+        failLookup("the value \"" + name + "\" in " + describe(root, path) + " is not text (type " +
+                   std::to_string(value->type) + ")");
         return std::nullopt;
     }
     return std::move(value->data);
@@ -607,8 +607,8 @@ std::optional<KeyStore::TypedValue> SqliteKeyStore::readTypedValue(std::uint32_t
     });
 }
 
-bool SqliteKeyStore::writeTypedValue(std::uint32_t root, const Path& path,
-                                     const std::string& name, const TypedValue& value) {
+bool SqliteKeyStore::writeTypedValue(std::uint32_t root, const Path& path, const std::string& name,
+                                     const TypedValue& value) {
     return guarded(lastError_, fileFailed_, false, [&] {
         if (!checkPath(root, path)) return false;
         if (value.type == REG_DWORD && value.data.size() != 4) {

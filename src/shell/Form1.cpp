@@ -25,8 +25,8 @@
 #include "platform/qt/QtDesktopShell.h"
 #include "shell/Form2.h"
 #include "shell/Help.h"
-#include "shell/frmAbout.h"
 #include "shell/Widgets.h"
+#include "shell/frmAbout.h"
 #include "store/Settings.h"
 
 namespace norvik::shell {
