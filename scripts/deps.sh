@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 xvfb xauth
   traceroute
+  librsvg2-bin gzip dpkg-dev libcap2-bin desktop-file-utils appstream lintian
 )
 
 missing=()

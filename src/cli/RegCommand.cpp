@@ -2,9 +2,12 @@
 // operation per run. Standard output carries exactly what the operation
 // returns; the "Incorrect Format:" box and store failures go to standard
 // error.
+#include <charconv>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "cli/Commands.h"
 #include "platform/SqliteKeyStore.h"
@@ -16,12 +19,22 @@ namespace norvik::cli {
 namespace {
 
 const char kRegUsage[] =
-    "usage: norvik-cli reg read KEYPATH NAME | write KEYPATH NAME TEXT | create KEYPATH |"
-    " delete ROOTNAME SUBPATH | enum ROOTNAME [SUBPATH]\n";
+    "usage: norvik-cli reg read KEYPATH NAME | write KEYPATH NAME TEXT |"
+    " write --dword KEYPATH NAME NUMBER | create KEYPATH | delete ROOTNAME SUBPATH |"
+    " enum ROOTNAME [SUBPATH]\n";
 
 int usage(std::ostream& err) {
     err << kRegUsage;
     return 2;
+}
+
+// A REG_DWORD's number: decimal, 0 to 4294967295.
+std::optional<std::uint32_t> parseNumber(const std::string& text) {
+    std::uint32_t n = 0;
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, n);
+    if (text.empty() || ec != std::errc() || p != end) return std::nullopt;
+    return n;
 }
 
 bool countFits(const std::string& verb, std::size_t words) {
@@ -35,9 +48,18 @@ bool countFits(const std::string& verb, std::size_t words) {
 
 }  // namespace
 
-int runReg(const Args& args, std::ostream& out, std::ostream& err) {
+int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
+    // write --dword KEYPATH NAME NUMBER writes a number instead of a text.
+    Args args = argsIn;
+    const bool dword = args.size() > 1 && args[0] == "write" && args[1] == "--dword";
+    if (dword) args.erase(args.begin() + 1);
     if (args.empty() || !countFits(args[0], args.size())) return usage(err);
     const std::string& verb = args[0];
+    std::optional<std::uint32_t> number;
+    if (dword && !(number = parseNumber(args[3]))) {
+        err << "norvik-cli reg: '" << args[3] << "' is not a number from 0 to 4294967295\n";
+        return usage(err);
+    }
 
     std::uint32_t root = 0;
     if (verb == "delete" || verb == "enum") {
@@ -57,8 +79,31 @@ int runReg(const Args& args, std::ostream& out, std::ostream& err) {
     store::Registry registry(*keyStore, boxes);
 
     bool nothingWritten = false;
+    bool unreadable = false;
     if (verb == "read") {
-        out << registry.ReadKeyValue(args[1], args[2]) << '\n';
+        // A number prints in decimal; text as the registry layer reads it.
+        const auto [keyRoot, keyPath] = registry.SplitKeyPath(args[1]);
+        const auto typed =
+            keyRoot == 0
+                ? std::nullopt
+                : keyStore->readTypedValue(keyRoot, store::Registry::SubPathKeys(keyPath), args[2]);
+        if (typed && typed->type == platform::KeyStore::REG_DWORD) {
+            const auto n = platform::KeyStore::dwordNumber(typed->data);
+            out << (n ? std::to_string(*n) : std::string(store::kError)) << '\n';
+        } else if (keyRoot == 0) {
+            out << '\n';  // the refused path's empty result
+        } else {
+            out << registry.ReadKeyValue(args[1], args[2]) << '\n';
+            unreadable = typed && typed->type != platform::KeyStore::REG_SZ;
+        }
+    } else if (verb == "write" && dword) {
+        const auto [keyRoot, keyPath] = registry.SplitKeyPath(args[1]);
+        if (keyRoot != 0) {
+            keyStore->writeTypedValue(
+                keyRoot, store::Registry::SubPathKeys(keyPath), args[2],
+                {platform::KeyStore::REG_DWORD, platform::KeyStore::dwordData(*number)});
+            nothingWritten = !keyStore->lastError().empty();
+        }
     } else if (verb == "write") {
         registry.WriteKeyValue(args[1], args[2], args[3]);
         nothingWritten = !keyStore->lastError().empty();
@@ -82,6 +127,11 @@ int runReg(const Args& args, std::ostream& out, std::ostream& err) {
     }
     // A malformed path was refused (the box above says so).
     if (boxes.shownCount() > 0) return 1;
+    // A value of a type this program does not show.
+    if (unreadable) {
+        err << "norvik-cli reg: " << keyStore->lastError() << '\n';
+        return 1;
+    }
     // A write into a missing key does nothing; the person asked for a change.
     if (nothingWritten) {
         err << "norvik-cli reg: nothing written: " << keyStore->lastError() << '\n';

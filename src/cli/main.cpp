@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "platform/Product.h"
 
 namespace {
 
@@ -24,6 +25,8 @@ const char kUsage[] =
     "  reg create KEYPATH                create a key and the keys above it\n"
     "  reg delete ROOTNAME SUBPATH       delete a key and everything below it\n"
     "  reg enum ROOTNAME SUBPATH         list the subkeys of a key\n"
+    "  reg write --dword KEYPATH NAME NUMBER  write a number value (0 to 4294967295)\n"
+    "  --version                         the version of norvik-cli\n"
     "  --help                            this text\n"
     "\n"
     "KEYPATH is a full key path such as HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik.\n"
@@ -41,6 +44,10 @@ int main(int argc, char** argv) {
     const Args args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (command == "--version" && args.empty()) {
+        std::cout << "norvik-cli " << norvik::platform::ProductVersion() << '\n';
         return 0;
     }
     if (command == "resolve") return runResolve(args, std::cout, std::cerr);

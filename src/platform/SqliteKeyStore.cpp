@@ -31,7 +31,7 @@ constexpr std::array<const char*, 7> kRootNames = {
 
 // Marks a file as ours ("NORV") and says which layout it has.
 constexpr int kApplicationId = 0x4E4F5256;
-constexpr int kLayoutVersion = 1;
+constexpr int kLayoutVersion = 2;
 
 // Keys form a tree through parent; the roots have none and their ids are
 // their handles. Names keep the spelling they were created with; lookups and
@@ -51,6 +51,7 @@ CREATE TABLE vals (
     name BLOB NOT NULL,
     folded BLOB NOT NULL,
     data BLOB NOT NULL,
+    type INTEGER NOT NULL DEFAULT 1,
     PRIMARY KEY (key, folded)
 ) WITHOUT ROWID;
 )sql";
@@ -61,10 +62,10 @@ constexpr const char* kFindChild = "SELECT id FROM keys WHERE parent = ? AND fol
 constexpr const char* kInsertChild = "INSERT INTO keys (parent, name, folded) VALUES (?, ?, ?)";
 constexpr const char* kChildAt =
     "SELECT name FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?";
-constexpr const char* kReadValue = "SELECT data FROM vals WHERE key = ? AND folded = ?";
+constexpr const char* kReadValue = "SELECT data, type FROM vals WHERE key = ? AND folded = ?";
 constexpr const char* kWriteValue =
-    "INSERT INTO vals (key, name, folded, data) VALUES (?, ?, ?, ?) "
-    "ON CONFLICT (key, folded) DO UPDATE SET data = excluded.data";
+    "INSERT INTO vals (key, name, folded, data, type) VALUES (?, ?, ?, ?, ?) "
+    "ON CONFLICT (key, folded) DO UPDATE SET data = excluded.data, type = excluded.type";
 constexpr const char* kDeleteValue = "DELETE FROM vals WHERE key = ? AND folded = ?";
 constexpr const char* kDeleteSubtreeValues =
     "WITH RECURSIVE sub(id) AS (SELECT ? UNION ALL "
@@ -74,6 +75,13 @@ constexpr const char* kDeleteSubtreeKeys =
     "WITH RECURSIVE sub(id) AS (SELECT ? UNION ALL "
     "SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
     "DELETE FROM keys WHERE id IN sub";
+
+// What brings a store of layout n up to layout n + 1 (index n - 1). Layout
+// 1 knew only text values: they all become REG_SZ (1).
+constexpr const char* kLayoutUpgrades[] = {
+    "ALTER TABLE vals ADD COLUMN type INTEGER NOT NULL DEFAULT 1",
+};
+static_assert(std::size(kLayoutUpgrades) == kLayoutVersion - 1);
 
 std::string asciiLower(std::string s) {
     for (char& c : s) {
@@ -325,6 +333,7 @@ bool SqliteKeyStore::connect(const std::string& name, int flags) {
 }
 
 bool SqliteKeyStore::prepareSchema(bool readOnly) {
+    if (!upgradeLayout(readOnly)) return false;
     // The journal mode is kept in the file; the others are the connection's.
     if (!exec("PRAGMA foreign_keys = ON")) return false;
     if (!readOnly && (!setWalJournal() || !exec("PRAGMA synchronous = NORMAL"))) return false;
@@ -389,6 +398,51 @@ bool SqliteKeyStore::prepareSchema(bool readOnly) {
     }
     const std::string stamp = "PRAGMA application_id = " + std::to_string(kApplicationId) +
                               "; PRAGMA user_version = " + std::to_string(kLayoutVersion);
+    return exec(stamp.c_str()) && txn.commit();
+}
+
+bool SqliteKeyStore::upgradeLayout(bool readOnly) {
+    // The layout of a Norvik store, 0 for any other file.
+    auto layout = [&]() -> std::optional<std::int64_t> {
+        std::int64_t appId = 0;
+        {
+            Query q(*this, "PRAGMA application_id");
+            if (q.step() != SQLITE_ROW) return std::nullopt;
+            appId = q.integer(0);
+        }
+        Query q(*this, "PRAGMA user_version");
+        if (q.step() != SQLITE_ROW) return std::nullopt;
+        return appId == kApplicationId ? q.integer(0) : 0;
+    };
+    auto version = layout();
+    if (!version) return false;
+    if (*version > kLayoutVersion) {
+        // Nothing is written to it, not even the journal mode.
+        failFile(path_ + " was made by a newer version of Norvik (store layout " +
+                 std::to_string(*version) + "; this version knows layouts up to " +
+                 std::to_string(kLayoutVersion) +
+                 "). It is left as it is: use the newer Norvik, or move the file away.");
+        return false;
+    }
+    if (*version == 0 || *version == kLayoutVersion) return true;
+    if (readOnly) {
+        failFile(path_ + " holds a store of an older layout (" + std::to_string(*version) +
+                 ") that has to be brought up to date, and it is read-only");
+        return false;
+    }
+    // All steps in one transaction: an interrupted upgrade leaves the file
+    // as it was. Another copy of the program may have done it meanwhile.
+    Txn txn(*this, true);
+    if (!txn.ok() || !(version = layout())) return false;
+    if (*version == kLayoutVersion) return txn.commit();
+    if (*version < 1 || *version > kLayoutVersion) {
+        failFile(path_ + " was changed by another program while it was being brought up to date");
+        return false;
+    }
+    for (; *version < kLayoutVersion; ++*version) {
+        if (!exec(kLayoutUpgrades[*version - 1])) return false;
+    }
+    const std::string stamp = "PRAGMA user_version = " + std::to_string(kLayoutVersion);
     return exec(stamp.c_str()) && txn.commit();
 }
 
@@ -512,14 +566,32 @@ bool SqliteKeyStore::createKey(std::uint32_t root, const Path& path) {
 
 std::optional<std::string> SqliteKeyStore::readValue(std::uint32_t root, const Path& path,
                                                      const std::string& name) {
-    using Result = std::optional<std::string>;
+    auto value = SqliteKeyStore::readTypedValue(root, path, name);
+    if (!value) return std::nullopt;
+    if (value->type != REG_SZ) {
+        failLookup("the value \"" + name + "\" in " + describe(root, path) + " is not text (type " +
+                   std::to_string(value->type) + ")");
+        return std::nullopt;
+    }
+    return std::move(value->data);
+}
+
+bool SqliteKeyStore::writeValue(std::uint32_t root, const Path& path, const std::string& name,
+                                const std::string& text) {
+    return SqliteKeyStore::writeTypedValue(root, path, name, {REG_SZ, text});
+}
+
+std::optional<KeyStore::TypedValue> SqliteKeyStore::readTypedValue(std::uint32_t root,
+                                                                   const Path& path,
+                                                                   const std::string& name) {
+    using Result = std::optional<TypedValue>;
     return guarded(lastError_, fileFailed_, Result(), [&]() -> Result {
         if (!checkPath(root, path) || !ensureOpen()) return std::nullopt;
         Txn txn(*this, false);
         if (!txn.ok()) return std::nullopt;
         auto key = findKey(root, path);
         if (!key) return std::nullopt;
-        Result data;
+        Result value;
         {
             Query q(*this, kReadValue);
             q.bind(1, *key).bind(2, foldName(name));
@@ -527,25 +599,31 @@ std::optional<std::string> SqliteKeyStore::readValue(std::uint32_t root, const P
             if (rc == SQLITE_DONE)
                 failLookup("there is no value \"" + name + "\" in " + describe(root, path));
             if (rc != SQLITE_ROW) return std::nullopt;
-            data = q.bytes(0);
+            value = TypedValue{static_cast<std::uint32_t>(q.integer(1)), q.bytes(0)};
         }
         if (!txn.commit()) return std::nullopt;
         succeed();
-        return data;
+        return value;
     });
 }
 
-bool SqliteKeyStore::writeValue(std::uint32_t root, const Path& path, const std::string& name,
-                                const std::string& text) {
+bool SqliteKeyStore::writeTypedValue(std::uint32_t root, const Path& path, const std::string& name,
+                                     const TypedValue& value) {
     return guarded(lastError_, fileFailed_, false, [&] {
-        if (!checkPath(root, path) || !ensureOpen()) return false;
+        if (!checkPath(root, path)) return false;
+        if (value.type == REG_DWORD && value.data.size() != 4) {
+            failLookup("a REG_DWORD value holds exactly four bytes");
+            return false;
+        }
+        if (!ensureOpen()) return false;
         Txn txn(*this, true);
         if (!txn.ok()) return false;
         auto key = findKey(root, path);
         if (!key) return false;
         {
             Query q(*this, kWriteValue);
-            q.bind(1, *key).bind(2, name).bind(3, foldName(name)).bind(4, text);
+            q.bind(1, *key).bind(2, name).bind(3, foldName(name)).bind(4, value.data);
+            q.bind(5, static_cast<std::int64_t>(value.type));
             if (q.step() != SQLITE_DONE) return false;
         }
         if (!txn.commit()) return false;

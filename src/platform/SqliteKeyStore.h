@@ -55,6 +55,10 @@ class SqliteKeyStore : public KeyStore {
                                          const std::string& name) override;
     bool writeValue(std::uint32_t root, const Path& path, const std::string& name,
                     const std::string& text) override;
+    std::optional<TypedValue> readTypedValue(std::uint32_t root, const Path& path,
+                                             const std::string& name) override;
+    bool writeTypedValue(std::uint32_t root, const Path& path, const std::string& name,
+                         const TypedValue& value) override;
     std::optional<std::string> subKeyAt(std::uint32_t root, const Path& path,
                                         std::int64_t index) override;
     bool deleteKey(std::uint32_t root, const Path& path) override;
@@ -76,6 +80,8 @@ class SqliteKeyStore : public KeyStore {
     bool openFile();
     bool connect(const std::string& name, int flags);
     bool prepareSchema(bool readOnly);
+    // Brings an older store's layout up to date; refuses a newer one.
+    bool upgradeLayout(bool readOnly);
     bool setWalJournal();
     void close();
     sqlite3_stmt* statement(const char* sql);

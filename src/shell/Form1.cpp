@@ -23,9 +23,13 @@
 #include "ping/Numbers.h"
 #include "platform/qt/QtTcpClient.h"
 #include "platform/qt/QtTimer.h"
+#include "platform/Product.h"
+#include "platform/qt/QtDesktopShell.h"
 #include "shell/Form2.h"
+#include "shell/Help.h"
 #include "shell/Widgets.h"
 #include "shell/WhoisView.h"
+#include "shell/frmAbout.h"
 #include "store/Settings.h"
 
 namespace norvik::shell {
@@ -154,9 +158,12 @@ Form1::Form1(Services services, QWidget* parent)
       whoisPort_(services.whoisPort),
       reg_(services.store, services.boxes),
       hosts_(services.resolver, services.boxes),
-      pingRun_(*this, reg_, hosts_, services.echo, services.boxes) {
+      pingRun_(*this, reg_, hosts_, services.echo, services.boxes),
+      ownShell_(services.shell ? nullptr : std::make_unique<platform::QtDesktopShell>()),
+      shell_(services.shell ? services.shell : ownShell_.get()),
+      help_(std::make_unique<Help>(services.boxes, *shell_, this)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Norvik v4.01"));
+    setWindowTitle(QStringLiteral("Norvik v") + QLatin1String(platform::ProductVersion()));
     setWindowIcon(NamedIcon("norvik"));
 
     Winsock1_ = makeTcpClient();
@@ -768,6 +775,8 @@ void Form1::endProgram() {
     if (ended_) return;
     ended_ = true;
     if (form2_) form2_->hide();
+    if (about_) about_->hide();
+    help_->hide();
     hide();
     if (ender_) {
         ender_();
@@ -812,8 +821,18 @@ void Form1::Image7_Click() {
     if (!ended_) ShowSettingsPage();
 }
 
-// The About box and the help arrive with their own windows.
-void Form1::Image5_Click() {}
-void Form1::Image2_Click() {}
+void Form1::Image5_Click() {
+    if (!ended_) ShowAbout();
+}
+void Form1::Image2_Click() {
+    if (!ended_) help_->Show();
+}
+
+void Form1::ShowAbout() {
+    if (about_ == nullptr) about_ = new frmAbout(reg_.keyStore(), boxes_, *shell_, this);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
 
 }  // namespace norvik::shell

@@ -9,6 +9,7 @@
 
 #include "net/HostToIP.h"
 #include "ping/PingRun.h"
+#include "platform/DesktopShell.h"
 #include "platform/EchoService.h"
 #include "platform/KeyStore.h"
 #include "platform/MessageBox.h"
@@ -33,6 +34,8 @@ namespace norvik::shell {
 
 class ClickLabel;
 class Form2;
+class Help;
+class frmAbout;
 class IconView;
 class InputBlocker;
 class WhoisView;
@@ -54,6 +57,8 @@ struct Services {
     std::function<std::unique_ptr<platform::Timer>()> makeTimer = nullptr;
     // The port of whois servers and of the list host.
     std::uint16_t whoisPort = 43;
+    // Opens links and the help, starts other programs. Null: the desktop's.
+    platform::DesktopShell* shell = nullptr;
 };
 
 // The default whois servers, for the "US" and "GB" quick selections and
@@ -100,6 +105,12 @@ class Form1 : public QWidget, public ping::PingView {
     // The report window, made when first used.
     Form2& form2();
     bool hasForm2() const { return form2_ != nullptr; }
+
+    // Shows the About box, or brings the one on show forward.
+    void ShowAbout();
+    // The About box, once it was shown.
+    frmAbout* about() const { return about_; }
+    Help& help() { return *help_; }
 
     const ping::PingRun& pingRun() const { return pingRun_; }
     // The payload held in the hidden Text2.
@@ -249,6 +260,10 @@ class Form1 : public QWidget, public ping::PingView {
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
     std::unique_ptr<Form2> form2_;
+    std::unique_ptr<platform::DesktopShell> ownShell_;
+    platform::DesktopShell* shell_;
+    frmAbout* about_ = nullptr;
+    std::unique_ptr<Help> help_;
     InputBlocker* blocker_ = nullptr;
 
     bool ended_ = false;

@@ -2,11 +2,13 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "platform/LinuxEchoService.h"
+#include "platform/Product.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/SystemResolver.h"
 #include "platform/qt/EventLoopWaiter.h"
@@ -20,9 +22,16 @@
 using namespace norvik;
 
 int main(int argc, char* argv[]) {
+    // Answered before any window system is needed.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "norvik " << platform::ProductVersion() << std::endl;
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvik"));
-    QApplication::setApplicationVersion(QStringLiteral("4.01"));
+    QApplication::setApplicationVersion(QLatin1String(platform::ProductVersion()));
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.norvik.Norvik"));
     QApplication::setWindowIcon(shell::NamedIcon("norvik"));
     // The main window ends the program itself (Quit or Close); the report
     // window and a hidden start must not.

@@ -49,6 +49,10 @@ platform::KeyStore::Path splitSubPath(const std::string& subPath) {
 Registry::Registry(platform::KeyStore& store, platform::MessageBox& boxes)
     : store_(store), boxes_(boxes) {}
 
+platform::KeyStore::Path Registry::SubPathKeys(const std::string& subPath) {
+    return splitSubPath(subPath);
+}
+
 std::uint32_t Registry::RootKeyFromName(const std::string& name) {
     for (const auto& root : kRoots) {
         if (name == root.name) return root.handle;

@@ -34,6 +34,8 @@ public:
     Registry(platform::KeyStore& store, platform::MessageBox& boxes);
 
     static std::uint32_t RootKeyFromName(const std::string& name);
+    // The key names of a sub-path (Software\Tarnwell); none for the root.
+    static platform::KeyStore::Path SubPathKeys(const std::string& subPath);
     // Root 0 (and the message box) when the path is malformed.
     std::pair<std::uint32_t, std::string> SplitKeyPath(const std::string& fullPath);
 

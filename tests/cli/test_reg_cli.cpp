@@ -9,6 +9,7 @@
 namespace {
 
 using Words = std::vector<std::string>;
+using namespace std::string_literals;
 const std::string kNorvik = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik";
 
 class RegCli : public ::testing::Test {
@@ -63,6 +64,32 @@ TEST_F(RegCli, ABrokenStoreFileIsNamedAndFails) {
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(tmp.path() + " is not a Norvik store"), std::string::npos) << r.err;
     }
+}
+
+TEST_F(RegCli, NumbersAreWrittenWithDwordAndReadInDecimal) {
+    ASSERT_EQ(reg({"create", kNorvik}).exitCode, 0);
+    for (const char* n : {"16", "0", "4294967295"}) {
+        const auto r = reg({"write", "--dword", kNorvik, "n", n});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(reg({"read", kNorvik, "N"}).out, n + "\n"s);
+    }
+    for (const char* bad : {"-1", "4294967296", "0x10", " 16", "16 ", "", "x"}) {
+        const auto r = reg({"write", "--dword", kNorvik, "n", bad});
+        EXPECT_EQ(r.exitCode, 2) << bad;
+        EXPECT_NE(r.err.find("is not a number from 0 to 4294967295"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(reg({"read", kNorvik, "n"}).out, "4294967295\n");
+    auto r = reg({"write", "--dword", kNorvik + "\\Missing", "n", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("nothing written: there is no key"), std::string::npos) << r.err;
+
+    // A value of a type it cannot show reads as Error and says why.
+    ASSERT_TRUE(tmp.open()->writeTypedValue(0x80000002u, {"Software", "Tarnwell", "Norvik"}, "b",
+                                            {3, "\x01"}));
+    r = reg({"read", kNorvik, "b"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Error\n");
+    EXPECT_NE(r.err.find("is not text (type 3)"), std::string::npos) << r.err;
 }
 
 TEST_F(RegCli, UsageErrorsExitWithTwoAndTouchNoFile) {

@@ -29,6 +29,7 @@
 
 #include "../support/LoopbackResolver.h"
 #include "../support/ManualTimer.h"
+#include "../support/RecordingShell.h"
 #include "../support/ScriptedEchoService.h"
 #include "../support/ScriptedMessageBox.h"
 #include "../support/TempStore.h"
@@ -154,7 +155,7 @@ class ShellTest : public ::testing::Test {
         form = std::make_unique<shell::Form1>(shell::Services{
             *keyStore, boxes, *resolverInUse, *echoInUse, waiter, [this] { ++endCalls; },
             [] { return std::make_unique<platform::QtTcpClient>(); },
-            [this] { return timers.make(); }, whoisPort});
+            [this] { return timers.make(); }, whoisPort, &shell});
     }
     // A normal start, as main() does it.
     void start(const QString& arguments = QString()) {
@@ -296,6 +297,7 @@ class ShellTest : public ::testing::Test {
     ScriptedEchoService echo;
     platform::EchoService* echoInUse = &echo;
     platform::Waiter waiter = platform::pollWaiter;
+    RecordingShell shell;
     int endCalls = 0;
     // The windows' timers tick only when a test fires them; TCP is real,
     // to loopback servers on `whoisPort`.
