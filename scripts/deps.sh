@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 xvfb xauth
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
