@@ -453,13 +453,16 @@ bool SqliteKeyStore::acceptsFile() {
 void SqliteKeyStore::restrictFileMode() {
     // The file is about to get its first store, whoever made it (an empty
     // file, or one behind a symbolic link): only its owner may read it. The
-    // mode is set on the file opened, after checking what it is. A file
-    // system without modes keeps the store all the same.
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // mode is set on the file opened, after checking what it is, never on a
+    // path that may lead elsewhere by then. The descriptor is an O_PATH one:
+    // closing any other descriptor of the file would drop the locks that
+    // SQLite holds on it in this process. A file system without modes keeps
+    // the store all the same.
+    const int fd = ::open(path_.c_str(), O_PATH | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 07777) != 0600)
-        ::fchmod(fd, 0600);
+        ::chmod(("/proc/self/fd/" + std::to_string(fd)).c_str(), 0600);
     ::close(fd);
 }
 
