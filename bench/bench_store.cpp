@@ -1,12 +1,16 @@
-// The key store on a real file: a read, one committed write, and a batch of
-// 1000 writes sharing one commit.
+// The key store on a real file: a read, one committed write, a batch of
+// 1000 writes sharing one commit, and a walk through a key's subkeys by
+// rising index, as the whois directory reads its countries.
 #include <benchmark/benchmark.h>
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <iostream>
 #include <string>
 
 #include "platform/SqliteKeyStore.h"
+#include "platform/StderrMessageBox.h"
+#include "store/Registry.h"
 
 namespace {
 
@@ -57,6 +61,36 @@ void BM_Write1000InOneBatch(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(BM_Write1000InOneBatch)->Unit(benchmark::kMillisecond);
+
+// A walk of N subkeys from index 0 up to "Not Found", as the first after a
+// write: nothing of an earlier walk is reused.
+void BM_WalkSubKeys(benchmark::State& state) {
+    BenchStore b(state);
+    const auto count = state.range(0);
+    {
+        BatchScope batch(b.store);
+        for (std::int64_t i = 0; i < count; ++i) {
+            KeyStore::Path key = kKey;
+            key.push_back("k" + std::to_string(i));
+            b.store.createKey(kMachine, key);
+        }
+    }
+    norvik::platform::StderrMessageBox boxes(std::cerr);
+    norvik::store::Registry registry(b.store, boxes);
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        b.store.writeValue(kMachine, kKey, "round", std::to_string(round++));
+        state.ResumeTiming();
+        std::int32_t n = 0;
+        while (registry.SubKeyNameAt(kMachine, "Software\\Tarnwell\\Norvik\\IPs", n) !=
+               norvik::store::kNotFound)
+            ++n;
+        if (n != count) state.SkipWithError("the walk missed subkeys");
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_WalkSubKeys)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

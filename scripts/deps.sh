@@ -11,6 +11,7 @@ packages=(
   iproute2 xvfb xauth
   traceroute
   librsvg2-bin gzip dpkg-dev libcap2-bin desktop-file-utils appstream lintian
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

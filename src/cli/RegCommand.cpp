@@ -46,6 +46,18 @@ bool countFits(const std::string& verb, std::size_t words) {
     return false;
 }
 
+// The layer silently does nothing with a well-formed path under a root it
+// does not know; a script asking for a change must learn that it was lost.
+// A malformed path is shown (and refused) by the layer itself.
+bool unknownRoot(store::Registry& registry, const std::string& fullPath, std::ostream& err) {
+    const auto [root, subPath] = registry.SplitKeyPath(fullPath);
+    if (root != 0) return false;
+    const std::string name = fullPath.substr(0, fullPath.find('\\'));
+    if (name.rfind("HKEY_", 0) == 0 && fullPath.back() != '\\')
+        err << "norvik-cli reg: unknown root name '" << name << "'\n";
+    return true;
+}
+
 }  // namespace
 
 int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
@@ -66,7 +78,8 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         root = store::Registry::RootKeyFromName(args[1]);
         if (root == 0) {
             err << "norvik-cli reg: unknown root name '" << args[1] << "'\n";
-            return usage(err);
+            // A change that cannot be made has failed; a listing is misused.
+            return verb == "delete" ? 1 : usage(err);
         }
     }
 
@@ -77,6 +90,7 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
     }
     platform::StderrMessageBox boxes(err);
     store::Registry registry(*keyStore, boxes);
+    if ((verb == "write" || verb == "create") && unknownRoot(registry, args[1], err)) return 1;
 
     bool nothingWritten = false;
     bool unreadable = false;

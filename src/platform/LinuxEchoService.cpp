@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 //
 #include <linux/errqueue.h>
+#include <linux/filter.h>
 #include <linux/icmp.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,40 +31,43 @@ constexpr int kTimeExceeded = 11;
 constexpr int kParameterProblem = 12;
 
 constexpr std::size_t kIcmpHeaderSize = 8;
-constexpr std::size_t kIpHeaderMin = 20;
 // Room for the IP header and for an ICMP error's quote of our request.
 constexpr std::size_t kAnswerSlack = 60 + 576;
 // Packets taken from a socket per wake-up, so that a flood of foreign
 // echoes cannot hold the caller past its deadline.
 constexpr int kPacketsPerWakeUp = 256;
-
-std::uint16_t read16(const unsigned char* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
+// Receive buffer of a raw socket: room for a burst while the caller is busy.
+constexpr int kRawReceiveBuffer = 1 << 20;
 
 void write16(unsigned char* p, std::uint16_t v) {
     p[0] = static_cast<unsigned char>(v >> 8);
     p[1] = static_cast<unsigned char>(v & 0xFF);
 }
 
-std::uint32_t readAddress(const unsigned char* p) {
-    std::uint32_t a;
-    std::memcpy(&a, p, sizeof a);  // stays in network byte order
-    return a;
-}
-
-// The Internet checksum (ones' complement of the ones' complement sum).
-std::uint16_t checksum(const unsigned char* data, std::size_t size) {
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-    for (; i + 1 < size; i += 2) sum += read16(data + i);
-    if (i < size) sum += static_cast<std::uint64_t>(data[i]) << 8;
-    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint16_t>(~sum & 0xFFFF);
-}
-
 bool setOption(int fd, int level, int name, int value) {
     return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
+
+// A raw socket gets a copy of every ICMP message to this host: the kernel
+// drops all but echo replies with our identifier and ICMP errors before
+// they fill its queue (the errors are matched to our request when read).
+bool attachReplyFilter(int fd, std::uint16_t identifier) {
+    // Jump offsets count the instructions skipped.
+    sock_filter code[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                        // 0: X = IP header length
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                         // 1: A = ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply, 4, 0),         // 2: to 7
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kDestUnreachable, 6, 0),   // 3: to 10
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kSourceQuench, 5, 0),      // 4: to 10
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded, 4, 0),      // 5: to 10
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kParameterProblem, 3, 2),  // 6: to 10, else 9
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                         // 7: A = identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 1, 0),         // 8: to 10, else 9
+        BPF_STMT(BPF_RET | BPF_K, 0),                                  // 9: drop
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFFu),                        // 10: keep all of it
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
 }
 
 std::string executablePath() {
@@ -74,37 +78,6 @@ std::string executablePath() {
 }
 
 }  // namespace
-
-std::optional<int> statusForIcmpError(int type, int code) {
-    switch (type) {
-        case kDestUnreachable:
-            switch (code) {
-                case 0:   // network unreachable
-                case 6:   // destination network unknown
-                case 9:   // network administratively prohibited
-                case 11:  // network unreachable for the type of service
-                    return status::kDestNetUnreachable;
-                case 2:
-                    return status::kDestProtUnreachable;
-                case 3:
-                    return status::kDestPortUnreachable;
-                case 4:  // fragmentation needed
-                    return status::kPacketTooBig;
-                case 5:  // source route failed
-                    return status::kBadRoute;
-                default:
-                    return status::kDestHostUnreachable;
-            }
-        case kTimeExceeded:
-            return code == 1 ? status::kTtlExpiredReassembly : status::kTtlExpiredTransit;
-        case kParameterProblem:
-            return status::kParamProblem;
-        case kSourceQuench:
-            return status::kSourceQuench;
-        default:
-            return std::nullopt;
-    }
-}
 
 int statusForSendError(int error) {
     switch (error) {
@@ -139,6 +112,8 @@ struct LinuxEchoService::Exchange {
     std::uint16_t identifier;
     std::uint16_t sequence;
     EchoResult result;
+
+    EchoRequestId id() const { return {request.address, identifier, sequence, request.payload}; }
 };
 
 LinuxEchoService::LinuxEchoService(Mode mode) : mode_(mode) {
@@ -199,6 +174,12 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
         filter.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
                         (1u << kTimeExceeded) | (1u << kParameterProblem));
         if (::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) != 0) return ex.result;
+        if (!attachReplyFilter(fd, ex.identifier)) return ex.result;
+        setOption(fd, SOL_SOCKET, SO_RCVBUF, kRawReceiveBuffer);  // the system's cap holds
+        // What came in before the filter was attached is no answer yet.
+        for (int i = 0; i < kPacketsPerWakeUp; ++i) {
+            if (::recv(fd, nullptr, 0, MSG_DONTWAIT | MSG_TRUNC) < 0 && errno != EINTR) break;
+        }
     }
 
     const std::string& payload = request.payload;
@@ -207,7 +188,7 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     write16(&packet_[4], ex.identifier);  // a datagram socket puts its port here
     write16(&packet_[6], ex.sequence);
     std::memcpy(packet_.data() + kIcmpHeaderSize, payload.data(), payload.size());
-    if (!datagram) write16(&packet_[2], checksum(packet_.data(), packet_.size()));
+    if (!datagram) write16(&packet_[2], icmpChecksum(packet_.data(), packet_.size()));
     if (buffer_.size() < kIcmpHeaderSize + payload.size() + kAnswerSlack)
         buffer_.resize(kIcmpHeaderSize + payload.size() + kAnswerSlack);
 
@@ -224,6 +205,14 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     if (sent < 0) {
         ex.result.status = statusForSendError(errno);
         return ex.result;
+    }
+    if (datagram) {
+        // The kernel puts the socket's port in place of the identifier.
+        sockaddr_in local{};
+        socklen_t localSize = sizeof local;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0)
+            return ex.result;
+        ex.identifier = ntohs(local.sin_port);
     }
 
     Waiter fallback;
@@ -280,13 +269,9 @@ bool LinuxEchoService::receiveDatagram(int fd, Exchange& ex) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
             continue;  // EINTR, or the socket's pending error, which the error queue tells
         }
-        const auto size = static_cast<std::size_t>(n);
-        if ((msg.msg_flags & MSG_TRUNC) || size < kIcmpHeaderSize) continue;
-        const unsigned char* icmp = buffer_.data();
-        if (icmp[0] != kEchoReply || read16(icmp + 6) != ex.sequence) continue;
-        if (size - kIcmpHeaderSize != payload.size() ||
-            std::memcmp(icmp + kIcmpHeaderSize, payload.data(), payload.size()) != 0)
-            continue;  // not our payload: not our answer
+        if ((msg.msg_flags & MSG_TRUNC) ||
+            !isReplyOnDatagramSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id()))
+            continue;  // another sequence, or not our payload: not our answer
         ex.result.status = status::kSuccess;
         ex.result.replyAddress = from.sin_addr.s_addr;
         ex.result.data = payload;
@@ -307,9 +292,12 @@ bool LinuxEchoService::receiveDatagram(int fd, Exchange& ex) {
 // ICMP header (identifier replaced by the socket's port) as the data.
 bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
     for (int i = 0; i < kPacketsPerWakeUp; ++i) {
+        sockaddr_in to{};  // where the request that the error quotes went
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[512];
         msghdr msg{};
+        msg.msg_name = &to;
+        msg.msg_namelen = sizeof to;
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
         msg.msg_control = control;
@@ -332,10 +320,9 @@ bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
         std::optional<int> status;
         std::uint32_t from = 0;
         if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
-            const auto size = static_cast<std::size_t>(n);
-            const unsigned char* quoted = buffer_.data();
-            if (size < kIcmpHeaderSize || quoted[0] != kEchoRequest ||
-                read16(quoted + 6) != ex.sequence)
+            if (to.sin_family != AF_INET ||
+                !quotesOurRequest(buffer_.data(), static_cast<std::size_t>(n), to.sin_addr.s_addr,
+                                  ex.id()))
                 continue;
             status = statusForIcmpError(ee->ee_type, ee->ee_code);
             sockaddr_in offender;
@@ -359,7 +346,6 @@ bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
 // header: echo replies are ours when identifier, sequence and payload match,
 // errors when the request they quote is ours.
 bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
-    const std::string& payload = ex.request.payload;
     for (int i = 0; i < kPacketsPerWakeUp; ++i) {
         iovec iov{buffer_.data(), buffer_.size()};
         msghdr msg{};
@@ -370,43 +356,16 @@ bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
             if (errno == EINTR) continue;
             return false;
         }
-        const auto size = static_cast<std::size_t>(n);
-        const unsigned char* ip = buffer_.data();
-        if ((msg.msg_flags & MSG_TRUNC) || size < kIpHeaderMin || (ip[0] >> 4) != 4) continue;
-        const std::size_t ipLength = (ip[0] & 0x0F) * 4u;
-        if (ipLength < kIpHeaderMin || size < ipLength + kIcmpHeaderSize) continue;
-        const unsigned char* icmp = ip + ipLength;
-        const std::size_t icmpLength = size - ipLength;
-        if (checksum(icmp, icmpLength) != 0) continue;
-
-        if (icmp[0] == kEchoReply) {
-            if (read16(icmp + 4) != ex.identifier || read16(icmp + 6) != ex.sequence) continue;
-            if (icmpLength - kIcmpHeaderSize != payload.size() ||
-                std::memcmp(icmp + kIcmpHeaderSize, payload.data(), payload.size()) != 0)
-                continue;
-            ex.result.status = status::kSuccess;
-            ex.result.data = payload;
-        } else {
-            const std::optional<int> status = statusForIcmpError(icmp[0], icmp[1]);
-            if (!status) continue;
-            // The quoted request: its IP header and at least its ICMP header.
-            const unsigned char* inner = icmp + kIcmpHeaderSize;
-            const std::size_t innerSize = icmpLength - kIcmpHeaderSize;
-            if (innerSize < kIpHeaderMin || (inner[0] >> 4) != 4) continue;
-            const std::size_t innerIpLength = (inner[0] & 0x0F) * 4u;
-            if (innerIpLength < kIpHeaderMin || innerSize < innerIpLength + kIcmpHeaderSize)
-                continue;
-            if (inner[9] != IPPROTO_ICMP) continue;
-            if (ex.request.address != 0 && readAddress(inner + 16) != ex.request.address) continue;
-            const unsigned char* quoted = inner + innerIpLength;
-            if (quoted[0] != kEchoRequest || read16(quoted + 4) != ex.identifier ||
-                read16(quoted + 6) != ex.sequence)
-                continue;
-            ex.result.status = *status;
+        if (msg.msg_flags & MSG_TRUNC) continue;
+        const auto answer = answerOnRawSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id());
+        if (!answer) continue;
+        ex.result.status = answer->status;
+        ex.result.replyAddress = answer->from;
+        ex.result.ttl = answer->ttl;
+        if (answer->status == status::kSuccess)
+            ex.result.data = ex.request.payload;
+        else
             ex.result.data.clear();
-        }
-        ex.result.replyAddress = readAddress(ip + 12);
-        ex.result.ttl = ip[8];
         return true;
     }
     return false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/EchoService.h"
+#include "platform/IcmpPacket.h"
 
 namespace norvik::platform {
 
@@ -15,11 +16,6 @@ enum class IcmpSocketKind {
     Datagram,  // SOCK_DGRAM/IPPROTO_ICMP, for the groups in net.ipv4.ping_group_range
     Raw,       // SOCK_RAW/IPPROTO_ICMP, for root or CAP_NET_RAW
 };
-
-// Status of an ICMP error message of this type and code that answers one of
-// our echo requests; nullopt for the types that are no answer to an echo
-// (they are ignored while waiting).
-std::optional<int> statusForIcmpError(int type, int code);
 
 // Status of a request whose send failed with this errno.
 int statusForSendError(int error);

@@ -60,21 +60,27 @@ constexpr const char* kInsertRoot =
     "INSERT INTO keys (id, parent, name, folded) VALUES (?, NULL, ?, ?)";
 constexpr const char* kFindChild = "SELECT id FROM keys WHERE parent = ? AND folded = ?";
 constexpr const char* kInsertChild = "INSERT INTO keys (parent, name, folded) VALUES (?, ?, ?)";
-constexpr const char* kChildAt =
-    "SELECT name FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?";
+constexpr const char* kChildren = "SELECT name FROM keys WHERE parent = ? ORDER BY folded";
+constexpr const char* kDataVersion = "PRAGMA data_version";
 constexpr const char* kReadValue = "SELECT data, type FROM vals WHERE key = ? AND folded = ?";
 constexpr const char* kWriteValue =
     "INSERT INTO vals (key, name, folded, data, type) VALUES (?, ?, ?, ?, ?) "
     "ON CONFLICT (key, folded) DO UPDATE SET data = excluded.data, type = excluded.type";
 constexpr const char* kDeleteValue = "DELETE FROM vals WHERE key = ? AND folded = ?";
 constexpr const char* kDeleteSubtreeValues =
-    "WITH RECURSIVE sub(id) AS (SELECT ? UNION ALL "
+    "WITH RECURSIVE sub(id) AS (SELECT ? UNION "
     "SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
     "DELETE FROM vals WHERE key IN sub";
 constexpr const char* kDeleteSubtreeKeys =
-    "WITH RECURSIVE sub(id) AS (SELECT ? UNION ALL "
+    "WITH RECURSIVE sub(id) AS (SELECT ? UNION "
     "SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
     "DELETE FROM keys WHERE id IN sub";
+// Whether a key lies below itself: only an edited file has such a cycle.
+// UNION ends the walk on any file.
+constexpr const char* kKeyBelowItself =
+    "WITH RECURSIVE sub(id) AS (SELECT id FROM keys WHERE parent = ?1 UNION "
+    "SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
+    "SELECT EXISTS (SELECT 1 FROM sub WHERE id = ?1)";
 
 // What brings a store of layout n up to layout n + 1 (index n - 1). Layout
 // 1 knew only text values: they all become REG_SZ (1).
@@ -181,6 +187,7 @@ class SqliteKeyStore::Query {
 class SqliteKeyStore::Txn {
   public:
     Txn(SqliteKeyStore& store, bool write) : store_(store), write_(write) {
+        if (write_) store_.subKeys_.valid = false;
         // A failed statement may have ended the batch's transaction.
         if (store_.batchOpen_ && sqlite3_get_autocommit(store_.db_)) store_.batchOpen_ = false;
         nested_ = store_.batchOpen_;
@@ -279,15 +286,7 @@ bool SqliteKeyStore::openFile() {
     }
     const fs::path file(path_);
     const fs::path dir = file.parent_path();
-    std::error_code ec;
-    if (!dir.empty() && !fs::exists(dir, ec)) {
-        fs::create_directories(dir, ec);
-        if (ec) {
-            failFile("cannot make the folder " + dir.string() + " for the store: " + ec.message());
-            return false;
-        }
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
-    }
+    if (!makeFolders(dir)) return false;
     // The file is made here rather than by SQLite so that only its owner
     // can read it; SQLite gives its journal files the same mode.
     int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -321,7 +320,11 @@ bool SqliteKeyStore::openFile() {
 
 bool SqliteKeyStore::connect(const std::string& name, int flags) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+    // A file name that begins with "file:" is still a file name, whether or
+    // not this SQLite takes such names as URIs.
+    const std::string plain =
+        !(flags & SQLITE_OPEN_URI) && name.rfind("file:", 0) == 0 ? "./" + name : name;
+    int rc = sqlite3_open_v2(plain.c_str(), &db, flags, nullptr);
     db_ = db;
     if (rc != SQLITE_OK) {
         failFile(rc);
@@ -336,6 +339,7 @@ bool SqliteKeyStore::prepareSchema(bool readOnly) {
     if (!upgradeLayout(readOnly)) return false;
     // The journal mode is kept in the file; the others are the connection's.
     if (!exec("PRAGMA foreign_keys = ON")) return false;
+    if (!readOnly && !acceptsFile()) return false;
     if (!readOnly && (!setWalJournal() || !exec("PRAGMA synchronous = NORMAL"))) return false;
 
     enum class Kind { Ours, Empty, Failed };
@@ -446,6 +450,85 @@ bool SqliteKeyStore::upgradeLayout(bool readOnly) {
     return exec(stamp.c_str()) && txn.commit();
 }
 
+bool SqliteKeyStore::makeFolders(const std::filesystem::path& dir) {
+    // Made one by one from the top, each for its owner only whatever the
+    // umask; the mode is set on the folder just made, not on a path.
+    std::filesystem::path made;
+    for (const auto& part : dir) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0) {
+            struct stat st {};
+            if (const int err = errno;
+                err != EEXIST && !(::stat(made.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+                failFile("cannot make the folder " + made.string() +
+                         " for the store: " + systemError(err));
+                return false;
+            }
+            continue;
+        }
+        const int fd = ::open(made.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fchmod(fd, 0700);
+            ::close(fd);
+        }
+    }
+    return true;
+}
+
+bool SqliteKeyStore::acceptsFile() {
+    // Looked at before anything is written: a file that is refused keeps
+    // every byte, its journal mode too.
+    std::int64_t appId = 0, objects = 0;
+    {
+        Txn snapshot(*this, false);
+        if (!snapshot.ok()) return false;
+        {
+            Query q(*this, "PRAGMA application_id");
+            if (q.step() != SQLITE_ROW) return false;
+            appId = q.integer(0);
+        }
+        {
+            Query q(*this, "SELECT count(*) FROM sqlite_schema");
+            if (q.step() != SQLITE_ROW) return false;
+            objects = q.integer(0);
+        }
+        if (!snapshot.commit()) return false;
+    }
+    if (appId == kApplicationId) return true;
+    if (appId == 0 && objects == 0) {
+        // Before the journal is switched: its files take the store's mode.
+        restrictFileMode();
+        return true;
+    }
+    failFile(path_ + " is a database of another program, not a Norvik store");
+    return false;
+}
+
+void SqliteKeyStore::restrictFileMode() {
+    // The file is about to get its first store, whoever made it (an empty
+    // file, or one behind a symbolic link): only its owner may read it. The
+    // mode is set on the file opened, after checking what it is, never on a
+    // path that may lead elsewhere by then. The descriptor is an O_PATH one:
+    // closing any other descriptor of the file would drop the locks that
+    // SQLite holds on it in this process. A file system without modes keeps
+    // the store all the same.
+    const int fd = ::open(path_.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 07777) != 0600)
+        ::chmod(("/proc/self/fd/" + std::to_string(fd)).c_str(), 0600);
+    ::close(fd);
+}
+
+bool SqliteKeyStore::keyBelowItself(std::int64_t id) {
+    Query q(*this, kKeyBelowItself);
+    q.bind(1, id);
+    if (q.step() != SQLITE_ROW) return true;
+    if (q.integer(0) == 0) return false;
+    failFile(path_ + " is damaged (a key lies below itself)");
+    return true;
+}
+
 bool SqliteKeyStore::setWalJournal() {
     // Switching a new file's journal needs it to itself, and SQLite answers
     // "busy" at once instead of waiting when another copy of the program is
@@ -466,6 +549,7 @@ bool SqliteKeyStore::setWalJournal() {
 void SqliteKeyStore::close() {
     for (auto& [sql, st] : statements_) sqlite3_finalize(st);
     statements_.clear();
+    subKeys_.valid = false;
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
     batchOpen_ = false;
@@ -642,25 +726,45 @@ std::optional<std::string> SqliteKeyStore::subKeyAt(std::uint32_t root, const Pa
             return std::nullopt;
         }
         if (!ensureOpen()) return std::nullopt;
-        Txn txn(*this, false);
-        if (!txn.ok()) return std::nullopt;
-        auto key = findKey(root, path);
-        if (!key) return std::nullopt;
-        Result name;
-        {
-            Query q(*this, kChildAt);
-            q.bind(1, *key).bind(2, index);
-            int rc = q.step();
-            if (rc == SQLITE_DONE)
-                failLookup(describe(root, path) + " has no subkey at index " +
-                           std::to_string(index));
-            if (rc != SQLITE_ROW) return std::nullopt;
-            name = q.bytes(0);
+        const auto* names = subKeyNames(root, path);
+        if (!names) return std::nullopt;
+        if (index >= static_cast<std::int64_t>(names->size())) {
+            failLookup(describe(root, path) + " has no subkey at index " + std::to_string(index));
+            return std::nullopt;
         }
-        if (!txn.commit()) return std::nullopt;
         succeed();
-        return name;
+        return Result((*names)[static_cast<std::size_t>(index)]);
     });
+}
+
+const std::vector<std::string>* SqliteKeyStore::subKeyNames(std::uint32_t root, const Path& path) {
+    // Another connection's commit changes the data version; this one's
+    // writes drop the list when they start.
+    std::int64_t version = 0;
+    {
+        Query q(*this, kDataVersion);
+        if (q.step() != SQLITE_ROW) return nullptr;
+        version = q.integer(0);
+    }
+    if (subKeys_.valid && subKeys_.root == root && subKeys_.version == version &&
+        subKeys_.path == path)
+        return &subKeys_.names;
+    subKeys_.valid = false;
+    Txn txn(*this, false);
+    if (!txn.ok()) return nullptr;
+    auto key = findKey(root, path);
+    if (!key) return nullptr;
+    std::vector<std::string> names;
+    {
+        Query q(*this, kChildren);
+        q.bind(1, *key);
+        int rc = SQLITE_ROW;
+        while ((rc = q.step()) == SQLITE_ROW) names.push_back(q.bytes(0));
+        if (rc != SQLITE_DONE) return nullptr;
+    }
+    if (!txn.commit()) return nullptr;
+    subKeys_ = {true, root, path, version, std::move(names)};
+    return &subKeys_.names;
 }
 
 bool SqliteKeyStore::deleteKey(std::uint32_t root, const Path& path) {
@@ -674,7 +778,7 @@ bool SqliteKeyStore::deleteKey(std::uint32_t root, const Path& path) {
         Txn txn(*this, true);
         if (!txn.ok()) return false;
         auto key = findKey(root, path);
-        if (!key) return false;
+        if (!key || keyBelowItself(*key)) return false;
         for (const char* sql : {kDeleteSubtreeValues, kDeleteSubtreeKeys}) {
             Query q(*this, sql);
             q.bind(1, *key);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/KeyStore.h"
 
@@ -83,6 +85,13 @@ class SqliteKeyStore : public KeyStore {
     // Brings an older store's layout up to date; refuses a newer one.
     bool upgradeLayout(bool readOnly);
     bool setWalJournal();
+    bool makeFolders(const std::filesystem::path& dir);
+    // False (and the reason) for a database of another program.
+    bool acceptsFile();
+    void restrictFileMode();
+    // True when the key is its own ancestor (reported as damage) or the
+    // file failed.
+    bool keyBelowItself(std::int64_t id);
     void close();
     sqlite3_stmt* statement(const char* sql);
     bool exec(const char* sql);
@@ -91,6 +100,10 @@ class SqliteKeyStore : public KeyStore {
     // as such) or the file failed.
     std::optional<std::int64_t> findKey(std::uint32_t root, const Path& path);
     bool checkPath(std::uint32_t root, const Path& path);
+    // The names of the key's subkeys in order, read once and kept until the
+    // store changes: a walk by rising index reads the key once. Null when the
+    // key is missing or the file failed.
+    const std::vector<std::string>* subKeyNames(std::uint32_t root, const Path& path);
 
     void succeed();
     void failFile(int rc);
@@ -107,6 +120,14 @@ class SqliteKeyStore : public KeyStore {
     std::string lastError_;
     bool fileFailed_ = false;
     int lastCode_ = 0;  // SQLite's code of the last failure of the file
+    struct SubKeyList {
+        bool valid = false;
+        std::uint32_t root = 0;
+        Path path;
+        std::int64_t version = 0;  // PRAGMA data_version when read
+        std::vector<std::string> names;
+    };
+    SubKeyList subKeys_;
 };
 
 }  // namespace norvik::platform

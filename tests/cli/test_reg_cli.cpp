@@ -56,6 +56,18 @@ TEST_F(RegCli, RefusedPathsAndWritesIntoMissingKeysFailOnStandardError) {
     EXPECT_EQ(reg({"enum", "HKEY_LOCAL_MACHINE"}).out, "");
 }
 
+TEST_F(RegCli, ChangesUnderAnUnknownRootFailOnStandardError) {
+    for (const Words& words : {Words{"write", "HKEY_LOCALMACHINE\\Software", "1", "x"},
+                               Words{"create", "HKEY_LOCALMACHINE\\Software"},
+                               Words{"delete", "HKEY_LOCALMACHINE", "Software"}}) {
+        const auto r = reg(words);
+        EXPECT_EQ(r.exitCode, 1) << words[0];
+        EXPECT_EQ(r.out, "") << words[0];
+        EXPECT_EQ(r.err, "norvik-cli reg: unknown root name 'HKEY_LOCALMACHINE'\n") << words[0];
+    }
+    EXPECT_EQ(reg({"enum", "HKEY_LOCAL_MACHINE"}).out, "");
+}
+
 TEST_F(RegCli, ABrokenStoreFileIsNamedAndFails) {
     std::ofstream(tmp.path(), std::ios::binary) << std::string(4096, '#');
     for (const Words& words : {Words{"read", kNorvik, "1"}, Words{"enum", "HKEY_USERS"}}) {
@@ -93,9 +105,8 @@ TEST_F(RegCli, NumbersAreWrittenWithDwordAndReadInDecimal) {
 }
 
 TEST_F(RegCli, UsageErrorsExitWithTwoAndTouchNoFile) {
-    for (const Words& words :
-         {Words{}, Words{"read", kNorvik}, Words{"create"}, Words{"enum"}, Words{"frobnicate", "x"},
-          Words{"delete", "HKLM", "Software"}, Words{"read", kNorvik, "1", "extra"}}) {
+    for (const Words& words : {Words{}, Words{"read", kNorvik}, Words{"create"}, Words{"enum"},
+                               Words{"frobnicate", "x"}, Words{"read", kNorvik, "1", "extra"}}) {
         const auto r = reg(words);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_NE(r.err.find("usage: norvik-cli reg"), std::string::npos) << r.err;

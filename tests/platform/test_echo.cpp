@@ -305,7 +305,16 @@ constexpr char kNobody[] = "0.0.0.0";  // no reply address: nothing answered
 // How the crafter answers the one echo request it waits for.
 struct Answer {
     int type = 0, code = 0;  // of the error it sends
-    enum Kind { Error, AlteredPayload, ShortPayload, NoiseThenReply } kind = Error;
+    // StrayError: the error quotes our request as if it had gone to
+    // 192.0.2.200. Burst: 3000 replies to another identifier, then ours.
+    enum Kind {
+        Error,
+        AlteredPayload,
+        ShortPayload,
+        NoiseThenReply,
+        StrayError,
+        Burst
+    } kind = Error;
 };
 
 std::string icmpMessage(int type, int code, std::uint32_t rest, const std::string& body) {
@@ -354,7 +363,12 @@ std::string craftAnswer(const Answer& answer) {
     std::string reply = payload;  // what an echo reply from here carries
     if (answer.kind == Answer::AlteredPayload) reply[reply.size() / 2] ^= 0x20;
     if (answer.kind == Answer::ShortPayload) reply.pop_back();
+    std::string strayQuote = quote;
+    const std::uint32_t elsewhere = ::inet_addr("192.0.2.200");
+    std::memcpy(strayQuote.data() + 16, &elsewhere, 4);
     std::vector<std::string> messages;
+    if (answer.kind == Answer::Burst)
+        messages.assign(3000, icmpMessage(0, 0, idSeq + 0x10000, std::string(1000, 'x')));
     if (answer.kind == Answer::NoiseThenReply)
         messages = {
             icmpMessage(0, 0, idSeq + 1, payload),          // other sequence
@@ -362,13 +376,18 @@ std::string craftAnswer(const Answer& answer) {
             icmpMessage(5, 1, 0xC6336401u, quote),          // a redirect
             icmpMessage(14, 0, idSeq, std::string(12, 0)),  // timestamp reply
         };
-    messages.push_back(answer.kind == Answer::Error
-                           ? icmpMessage(answer.type, answer.code, 0, quote)
-                           : icmpMessage(0, 0, idSeq, reply));
+    if (answer.kind == Answer::StrayError)
+        messages.push_back(icmpMessage(answer.type, answer.code, 0, strayQuote));
+    else
+        messages.push_back(answer.kind == Answer::Error
+                               ? icmpMessage(answer.type, answer.code, 0, quote)
+                               : icmpMessage(0, 0, idSeq, reply));
     int sent = 0;
-    for (const auto& m : messages)
+    for (const auto& m : messages) {
+        if (&m == &messages.back() && answer.kind == Answer::Burst) ::poll(nullptr, 0, 50);
         sent += ::sendto(fd, m.data(), m.size(), 0, reinterpret_cast<sockaddr*>(&from),
                          sizeof from) == static_cast<ssize_t>(m.size());
+    }
     return "sent " + std::to_string(sent);
 }
 
@@ -460,15 +479,24 @@ TEST_P(EchoTopology, HandMadeAnswersMapToTheirStatusOrAreIgnored) {
         {"altered payload", {0, 0, Answer::AlteredPayload}, kTimedOut},
         {"shortened payload", {0, 0, Answer::ShortPayload}, kTimedOut},
         {"answers to others, then the reply", {0, 0, Answer::NoiseThenReply}, kSuccess},
+        {"time exceeded quoting another destination", {11, 0, Answer::StrayError}, kTimedOut},
+        // The receiver is busy while they come: only ours may be queued.
+        {"a burst of others' replies, then ours", {0, 0, Answer::Burst}, kSuccess},
+    };
+    const platform::Waiter busy = [](int fd, int timeoutMs) {
+        ::poll(nullptr, 0, std::min(timeoutMs, 600));
+        return platform::pollWaiter(fd, 0);
     };
     const std::string payload = payloadOf(64);
     for (const Case& c : cases) {
         const Answer answer = c.answer;
         test::NetnsChild crafter(lab_.name("crafter"), [answer] { return craftAnswer(answer); });
         ASSERT_TRUE(crafter.waitReady(10000)) << c.name << ": " << crafter.why();
-        const int timeoutMs = c.status == kTimedOut ? 300 : 1000;
-        const Outcome o =
-            echoIn(lab_.name("sender"), GetParam(), request(kCrafter, payload, -1, timeoutMs));
+        const bool burst = c.answer.kind == Answer::Burst;
+        const int timeoutMs = c.status == kTimedOut ? 300 : burst ? 2000 : 1000;
+        const Outcome o = decode(test::runInside(
+            lab_.name("sender"), echoing(GetParam(), request(kCrafter, payload, -1, timeoutMs),
+                                         burst ? busy : platform::pollWaiter)));
         const auto said = crafter.result(15000);
         EXPECT_EQ(said.value_or(crafter.why()).rfind("sent ", 0), 0u)
             << c.name << ": " << said.value_or(crafter.why());

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -214,9 +215,112 @@ TEST_F(KeyStoreTest, AFileThatIsNoStoreFailsEveryOperationSaysWhyAndIsLeftAlone)
     sqlite3_open(other.c_str(), &db);
     sqlite3_exec(db, "CREATE TABLE t(x)", nullptr, nullptr, nullptr);
     sqlite3_close(db);
+    const std::string otherBytes = readFile(other);
     SqliteKeyStore foreign(other);
     EXPECT_FALSE(foreign.createKey(kMachine, {"x"}));
     EXPECT_EQ(foreign.lastError(), other + " is a database of another program, not a Norvik store");
+    EXPECT_EQ(readFile(other), otherBytes);  // its journal mode too
+}
+
+TEST_F(KeyStoreTest, AKeyMadeItsOwnAncestorIsReportedAsDamageAndNothingIsDeleted) {
+    const KeyStore::Path session = {"Software", "Tarnwell", "Norvik", "SessionIPs"};
+    ASSERT_TRUE(store->createKey(kMachine, session));
+    ASSERT_TRUE(store->createKey(kMachine, {"Other", "Below"}));
+    store.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(tmp.path().c_str(), &db), SQLITE_OK);
+    const int rc = sqlite3_exec(db,
+                                "UPDATE keys SET parent = (SELECT id FROM keys WHERE "
+                                "CAST(name AS TEXT) = 'SessionIPs') WHERE id = 2147483650",
+                                nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK);
+    store = tmp.open();
+    for (const KeyStore::Path& key : {session, KeyStore::Path{"Software"}}) {
+        EXPECT_FALSE(store->deleteKey(kMachine, key));
+        EXPECT_TRUE(store->fileFailed());
+        EXPECT_EQ(store->lastError(), tmp.path() + " is damaged (a key lies below itself)");
+    }
+    EXPECT_EQ(subKeys(*store, {"Software", "Tarnwell", "Norvik"}), Names{"SessionIPs"});
+    EXPECT_TRUE(store->deleteKey(kMachine, {"Other"}));  // outside the cycle
+    EXPECT_EQ(subKeys(*store, {}), Names{"Software"});
+}
+
+TEST_F(KeyStoreTest, WithUmask000AStoreIsPrivateWhereverItsFileCameFrom) {
+    const std::string dir = tmp.dir();
+    const auto emptyFile = [](const std::string& path) {
+        std::ofstream{path};
+        chmod(path.c_str(), 0644);
+    };
+    const struct {
+        const char* name;
+        std::string path, file;  // file: what the path leads to
+        std::function<void()> prepare;
+        Names folders;  // made by the store
+    } cases[] = {
+        {"new file in new folders",
+         dir + "/new/a/s.db",
+         dir + "/new/a/s.db",
+         [] {},
+         {dir + "/new", dir + "/new/a"}},
+        {"existing empty file", dir + "/empty.db", dir + "/empty.db",
+         [&] { emptyFile(dir + "/empty.db"); }, {}},
+        {"link to an empty file", dir + "/link.db", dir + "/target.db",
+         [&] {
+             emptyFile(dir + "/target.db");
+             symlink((dir + "/target.db").c_str(), (dir + "/link.db").c_str());
+         },
+         {}},
+    };
+    const mode_t saved = umask(0);
+    for (const auto& c : cases) {
+        c.prepare();
+        SqliteKeyStore s(c.path);
+        EXPECT_TRUE(s.createKey(kMachine, {"x"})) << c.name << ": " << s.lastError();
+        struct stat st {};
+        for (const std::string& file : {c.file, c.file + "-wal"}) {
+            EXPECT_EQ(lstat(file.c_str(), &st), 0) << c.name << ": " << file;
+            EXPECT_EQ(st.st_mode & 07777, 0600u) << c.name << ": " << file;
+        }
+        for (const std::string& folder : c.folders) {
+            EXPECT_EQ(lstat(folder.c_str(), &st), 0) << c.name << ": " << folder;
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << c.name << ": " << folder;
+        }
+    }
+    umask(saved);
+}
+
+TEST_F(KeyStoreTest, APathBeginningWithFileColonIsTheNameOfAFile) {
+    const auto saved = std::filesystem::current_path();
+    std::filesystem::current_path(tmp.dir());
+    const mode_t savedMask = umask(022);
+    for (const std::string name : {"file:u.db", "file:m.db?mode=memory"}) {
+        SqliteKeyStore s(name);
+        EXPECT_TRUE(s.createKey(kMachine, {"x"})) << name << ": " << s.lastError();
+        struct stat st {};
+        EXPECT_EQ(stat(name.c_str(), &st), 0) << name;
+        EXPECT_GT(st.st_size, 0) << name;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists("u.db"));
+    EXPECT_EQ(SqliteKeyStore("file:u.db").subKeyAt(kMachine, {}, 0), "x");
+    umask(savedMask);
+    std::filesystem::current_path(saved);
+}
+
+TEST_F(KeyStoreTest, AWalkBySubkeyIndexSeesEveryWriteOfThisAndOtherConnections) {
+    ASSERT_TRUE(store->createKey(kMachine, {"K", "b"}));
+    ASSERT_TRUE(store->createKey(kMachine, {"L", "z"}));
+    EXPECT_EQ(store->subKeyAt(kMachine, {"K"}, 0), "b");
+    auto other = tmp.open();
+    ASSERT_TRUE(other->createKey(kMachine, {"K", "a"}));
+    EXPECT_EQ(subKeys(*store, {"K"}), (Names{"a", "b"}));
+    EXPECT_EQ(store->subKeyAt(kMachine, {"L"}, 0), "z");  // another key between
+    ASSERT_TRUE(store->deleteKey(kMachine, {"K", "a"}));
+    EXPECT_EQ(subKeys(*store, {"K"}), Names{"b"});
+    EXPECT_EQ(store->subKeyAt(kMachine, {"K"}, 1), std::nullopt);
+    EXPECT_EQ(store->lastError(), "HKEY_LOCAL_MACHINE\\K has no subkey at index 1");
+    EXPECT_EQ(subKeys(*other, {"K"}), Names{"b"});
 }
 
 TEST_F(KeyStoreTest, AReadOnlyStoreReadsButRefusesWritesAndAnUnreadableOneSaysWhy) {

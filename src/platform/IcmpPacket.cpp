@@ -1,0 +1,135 @@
+#include "platform/IcmpPacket.h"
+
+#include <cstring>
+
+#include "platform/EchoService.h"
+
+namespace norvik::platform {
+
+namespace {
+
+// ICMP message types, as on the wire.
+constexpr int kEchoReply = 0;
+constexpr int kDestUnreachable = 3;
+constexpr int kSourceQuench = 4;
+constexpr int kEchoRequest = 8;
+constexpr int kTimeExceeded = 11;
+constexpr int kParameterProblem = 12;
+
+constexpr std::size_t kIcmpHeaderSize = 8;
+constexpr std::size_t kIpHeaderMin = 20;
+constexpr unsigned char kProtocolIcmp = 1;
+
+std::uint16_t read16(const unsigned char* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+std::uint32_t readAddress(const unsigned char* p) {
+    std::uint32_t a;
+    std::memcpy(&a, p, sizeof a);  // stays in network byte order
+    return a;
+}
+
+// An echo reply's identifier, sequence and echoed payload (ICMP header
+// first).
+bool isOurReply(const unsigned char* icmp, std::size_t size, const EchoRequestId& ours,
+                bool checkIdentifier) {
+    if (size < kIcmpHeaderSize || icmp[0] != kEchoReply) return false;
+    if (checkIdentifier && read16(icmp + 4) != ours.identifier) return false;
+    if (read16(icmp + 6) != ours.sequence) return false;
+    return size - kIcmpHeaderSize == ours.payload.size() &&
+           std::memcmp(icmp + kIcmpHeaderSize, ours.payload.data(), ours.payload.size()) == 0;
+}
+
+// The IP header length of an IPv4 packet of this size, 0 when it is none.
+std::size_t ipHeaderLength(const unsigned char* ip, std::size_t size) {
+    if (size < kIpHeaderMin || (ip[0] >> 4) != 4) return 0;
+    const std::size_t length = (ip[0] & 0x0F) * 4u;
+    return length >= kIpHeaderMin && length <= size ? length : 0;
+}
+
+}  // namespace
+
+std::optional<int> statusForIcmpError(int type, int code) {
+    switch (type) {
+        case kDestUnreachable:
+            switch (code) {
+                case 0:   // network unreachable
+                case 6:   // destination network unknown
+                case 9:   // network administratively prohibited
+                case 11:  // network unreachable for the type of service
+                    return status::kDestNetUnreachable;
+                case 2:
+                    return status::kDestProtUnreachable;
+                case 3:
+                    return status::kDestPortUnreachable;
+                case 4:  // fragmentation needed
+                    return status::kPacketTooBig;
+                case 5:  // source route failed
+                    return status::kBadRoute;
+                default:
+                    return status::kDestHostUnreachable;
+            }
+        case kTimeExceeded:
+            return code == 1 ? status::kTtlExpiredReassembly : status::kTtlExpiredTransit;
+        case kParameterProblem:
+            return status::kParamProblem;
+        case kSourceQuench:
+            return status::kSourceQuench;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::uint16_t icmpChecksum(const unsigned char* data, std::size_t size) {
+    std::uint64_t sum = 0;
+    std::size_t i = 0;
+    for (; i + 1 < size; i += 2) sum += read16(data + i);
+    if (i < size) sum += static_cast<std::uint64_t>(data[i]) << 8;
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum & 0xFFFF);
+}
+
+std::optional<IcmpAnswer> answerOnRawSocket(const unsigned char* ip, std::size_t size,
+                                            const EchoRequestId& ours) {
+    const std::size_t ipLength = ipHeaderLength(ip, size);
+    if (ipLength == 0 || size < ipLength + kIcmpHeaderSize) return std::nullopt;
+    const unsigned char* icmp = ip + ipLength;
+    const std::size_t icmpLength = size - ipLength;
+    if (icmpChecksum(icmp, icmpLength) != 0) return std::nullopt;
+
+    IcmpAnswer answer;
+    if (icmp[0] == kEchoReply) {
+        if (!isOurReply(icmp, icmpLength, ours, true)) return std::nullopt;
+        answer.status = status::kSuccess;
+    } else {
+        const std::optional<int> status = statusForIcmpError(icmp[0], icmp[1]);
+        if (!status) return std::nullopt;
+        // The quoted request: its IP header and at least its ICMP header.
+        const unsigned char* inner = icmp + kIcmpHeaderSize;
+        const std::size_t innerSize = icmpLength - kIcmpHeaderSize;
+        const std::size_t innerIpLength = ipHeaderLength(inner, innerSize);
+        if (innerIpLength == 0 || inner[9] != kProtocolIcmp) return std::nullopt;
+        if (!quotesOurRequest(inner + innerIpLength, innerSize - innerIpLength,
+                              readAddress(inner + 16), ours))
+            return std::nullopt;
+        answer.status = *status;
+    }
+    answer.from = readAddress(ip + 12);
+    answer.ttl = ip[8];
+    return answer;
+}
+
+bool isReplyOnDatagramSocket(const unsigned char* message, std::size_t size,
+                             const EchoRequestId& ours) {
+    return isOurReply(message, size, ours, false);
+}
+
+bool quotesOurRequest(const unsigned char* quoted, std::size_t size,
+                      std::uint32_t quotedDestination, const EchoRequestId& ours) {
+    if (size < kIcmpHeaderSize || quoted[0] != kEchoRequest) return false;
+    if (read16(quoted + 4) != ours.identifier || read16(quoted + 6) != ours.sequence) return false;
+    return ours.destination == 0 || quotedDestination == ours.destination;
+}
+
+}  // namespace norvik::platform

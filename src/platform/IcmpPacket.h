@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// What arrives on an ICMP socket, read without touching any socket: which
+// messages answer our echo request and what they say. The bytes come from
+// the network and may be anything.
+namespace norvik::platform {
+
+// Status of an ICMP error message of this type and code that answers one of
+// our echo requests; nullopt for the types that are no answer to an echo
+// (they are ignored while waiting).
+std::optional<int> statusForIcmpError(int type, int code);
+
+// The Internet checksum (ones' complement of the ones' complement sum).
+std::uint16_t icmpChecksum(const unsigned char* data, std::size_t size);
+
+// What identifies the answer to one echo request.
+struct EchoRequestId {
+    std::uint32_t destination = 0;  // network byte order; 0 is this host, whatever answers
+    std::uint16_t identifier = 0;   // a datagram socket's is its port
+    std::uint16_t sequence = 0;
+    std::string_view payload;
+};
+
+// An answer to our request.
+struct IcmpAnswer {
+    int status = 0;          // 0 for our echo reply, else the error's status
+    std::uint32_t from = 0;  // network byte order; a router's for its errors
+    std::uint8_t ttl = 0;
+};
+
+// A packet read from a raw ICMP socket, IP header first: our echo reply
+// (identifier, sequence and payload ours, from any address) or an ICMP error
+// quoting our request (destination, identifier and sequence ours).
+std::optional<IcmpAnswer> answerOnRawSocket(const unsigned char* packet, std::size_t size,
+                                            const EchoRequestId& ours);
+
+// An ICMP message read from a datagram socket (no IP header; the kernel
+// passes only replies with the socket's identifier): true when it is our
+// echo reply.
+bool isReplyOnDatagramSocket(const unsigned char* message, std::size_t size,
+                             const EchoRequestId& ours);
+
+// The request an ICMP error quotes, as a datagram socket's error queue gives
+// it (its ICMP header, and the destination it went to): true when it is
+// ours.
+bool quotesOurRequest(const unsigned char* quoted, std::size_t size,
+                      std::uint32_t quotedDestination, const EchoRequestId& ours);
+
+}  // namespace norvik::platform
