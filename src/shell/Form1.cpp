@@ -21,6 +21,8 @@
 #include <QVBoxLayout>
 
 #include "ping/Numbers.h"
+#include "platform/qt/QtTcpClient.h"
+#include "platform/qt/QtTimer.h"
 #include "shell/Form2.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
@@ -146,12 +148,19 @@ Form1::Form1(Services services, QWidget* parent)
       echo_(services.echo),
       waiter_(services.waiter ? services.waiter : platform::Waiter(platform::pollWaiter)),
       ender_(std::move(services.endProgram)),
+      tcpFactory_(std::move(services.makeTcpClient)),
+      timerFactory_(std::move(services.makeTimer)),
+      whoisPort_(services.whoisPort),
       reg_(services.store, services.boxes),
       hosts_(services.resolver, services.boxes),
       pingRun_(*this, reg_, hosts_, services.echo, services.boxes) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Norvik v4.01"));
     setWindowIcon(NamedIcon("norvik"));
+
+    Winsock1_ = makeTcpClient();
+    Timer1_ = makeTimer();
+    Timer1_->setInterval(10000);
 
     buildControls();
     buildLayout();
@@ -166,6 +175,16 @@ Form1::Form1(Services services, QWidget* parent)
 Form1::~Form1() {
     if (qApp != nullptr && blocker_ != nullptr) qApp->removeEventFilter(blocker_);
     if (inputBlocked_) QGuiApplication::restoreOverrideCursor();
+}
+
+std::unique_ptr<platform::TcpClient> Form1::makeTcpClient() const {
+    if (tcpFactory_) return tcpFactory_();
+    return std::make_unique<platform::QtTcpClient>();
+}
+
+std::unique_ptr<platform::Timer> Form1::makeTimer() const {
+    if (timerFactory_) return timerFactory_();
+    return std::make_unique<platform::QtTimer>();
 }
 
 void Form1::buildControls() {

@@ -13,6 +13,8 @@
 #include "platform/KeyStore.h"
 #include "platform/MessageBox.h"
 #include "platform/Resolver.h"
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
 #include "store/Registry.h"
 
 class QCheckBox;
@@ -45,6 +47,11 @@ struct Services {
     platform::Waiter waiter;
     // Ends the program. Empty: leave the application's event loop.
     std::function<void()> endProgram;
+    // Make the TCP clients and timers of the windows. Empty: the Qt ones.
+    std::function<std::unique_ptr<platform::TcpClient>()> makeTcpClient;
+    std::function<std::unique_ptr<platform::Timer>()> makeTimer;
+    // The port of whois servers and of the list host.
+    std::uint16_t whoisPort = 43;
 };
 
 // The default whois servers, for the "US" and "GB" quick selections and
@@ -152,6 +159,14 @@ class Form1 : public QWidget, public ping::PingView {
     void whoisserver_Click();
     void lookupwhois_Click();
 
+    // The window's TCP client and time-out timer (stopped, 10000 ms).
+    platform::TcpClient& Winsock1() { return *Winsock1_; }
+    platform::Timer& Timer1() { return *Timer1_; }
+    // New TCP clients and timers for other windows, and the whois port.
+    std::unique_ptr<platform::TcpClient> makeTcpClient() const;
+    std::unique_ptr<platform::Timer> makeTimer() const;
+    std::uint16_t whoisPort() const { return whoisPort_; }
+
     // The button that Enter presses, or null.
     QPushButton* defaultButton() const { return defaultButton_; }
 
@@ -216,6 +231,11 @@ class Form1 : public QWidget, public ping::PingView {
     platform::EchoService& echo_;
     platform::Waiter waiter_;
     std::function<void()> ender_;
+    std::function<std::unique_ptr<platform::TcpClient>()> tcpFactory_;
+    std::function<std::unique_ptr<platform::Timer>()> timerFactory_;
+    std::uint16_t whoisPort_;
+    std::unique_ptr<platform::TcpClient> Winsock1_;
+    std::unique_ptr<platform::Timer> Timer1_;
     store::Registry reg_;
     net::HostToIP hosts_;
     ping::PingRun pingRun_;

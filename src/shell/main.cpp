@@ -11,6 +11,8 @@
 #include "platform/SystemResolver.h"
 #include "platform/qt/EventLoopWaiter.h"
 #include "platform/qt/QtMessageBox.h"
+#include "platform/qt/QtTcpClient.h"
+#include "platform/qt/QtTimer.h"
 #include "shell/Form1.h"
 #include "shell/QuietPresence.h"
 #include "shell/Widgets.h"
@@ -48,7 +50,9 @@ int main(int argc, char* argv[]) {
     }
 
     shell::Form1 form({*store, boxes, resolver, echo, platform::eventLoopWaiter,
-                       [] { QCoreApplication::exit(0); }});
+                       [] { QCoreApplication::exit(0); },
+                       [] { return std::make_unique<platform::QtTcpClient>(); },
+                       [] { return std::make_unique<platform::QtTimer>(); }, 43});
     boxes.setParent(&form);
 
     const QString arguments = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));

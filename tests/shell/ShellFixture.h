@@ -28,9 +28,11 @@
 #include <vector>
 
 #include "../support/LoopbackResolver.h"
+#include "../support/ManualTimer.h"
 #include "../support/ScriptedEchoService.h"
 #include "../support/ScriptedMessageBox.h"
 #include "../support/TempStore.h"
+#include "platform/qt/QtTcpClient.h"
 #include "shell/Form1.h"
 #include "shell/Form2.h"
 #include "store/Registry.h"
@@ -150,7 +152,9 @@ class ShellTest : public ::testing::Test {
 
     void make() {
         form = std::make_unique<shell::Form1>(shell::Services{
-            *keyStore, boxes, *resolverInUse, *echoInUse, waiter, [this] { ++endCalls; }});
+            *keyStore, boxes, *resolverInUse, *echoInUse, waiter, [this] { ++endCalls; },
+            [] { return std::make_unique<platform::QtTcpClient>(); },
+            [this] { return timers.make(); }, whoisPort});
     }
     // A normal start, as main() does it.
     void start(const QString& arguments = QString()) {
@@ -293,6 +297,10 @@ class ShellTest : public ::testing::Test {
     platform::EchoService* echoInUse = &echo;
     platform::Waiter waiter = platform::pollWaiter;
     int endCalls = 0;
+    // The windows' timers tick only when a test fires them; TCP is real,
+    // to loopback servers on `whoisPort`.
+    ManualTimers timers;
+    std::uint16_t whoisPort = 43;
     std::unique_ptr<shell::Form1> form;
 };
 
