@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -34,6 +35,7 @@ class ClickLabel;
 class Form2;
 class IconView;
 class InputBlocker;
+class Whoisupdate;
 
 // What the main window works with. Tests pass doubles; main() the real
 // services.
@@ -157,6 +159,8 @@ class Form1 : public QWidget, public ping::PingView {
     void whoisuk_Click();
     void whoisus_Click();
     void whoisserver_Click();
+    // The server list update window while it is open, else null.
+    Whoisupdate* whoisupdate() const;
     void lookupwhois_Click();
 
     // The window's TCP client and time-out timer (stopped, 10000 ms).
@@ -240,6 +244,7 @@ class Form1 : public QWidget, public ping::PingView {
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
     std::unique_ptr<Form2> form2_;
+    QPointer<Whoisupdate> whoisupdate_;
     InputBlocker* blocker_ = nullptr;
 
     bool ended_ = false;

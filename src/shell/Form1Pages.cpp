@@ -15,6 +15,7 @@
 
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
+#include "shell/Whoisupdate.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
 
@@ -316,7 +317,31 @@ void Form1::countrydropdown_Click() {
 // the whois client.
 void Form1::whoisuk_Click() {}
 void Form1::whoisus_Click() {}
-void Form1::whoisserver_Click() {}
+
+Whoisupdate* Form1::whoisupdate() const { return whoisupdate_; }
+
+// Opens the server list update window, or brings the open one to the front.
+void Form1::whoisserver_Click() {
+    if (ended_) return;
+    if (whoisupdate_ != nullptr && whoisupdate_->isVisible()) {
+        whoisupdate_->raise();
+        whoisupdate_->activateWindow();
+        return;
+    }
+    whoisupdate_ = new Whoisupdate({reg_.keyStore(),
+                                    boxes_,
+                                    makeTcpClient(),
+                                    makeTimer(),
+                                    whoisPort_,
+                                    [this] {
+                                        raise();
+                                        activateWindow();
+                                        ShowWhoisPage();
+                                    },
+                                    {}},
+                                   this);
+    whoisupdate_->show();
+}
 void Form1::lookupwhois_Click() {}
 
 }  // namespace norvik::shell

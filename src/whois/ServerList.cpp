@@ -55,8 +55,11 @@ ServerList ParseServerList(std::string_view answer) {
     const std::string text = answerText(answer);
     const std::string_view all(text);
     ServerList out;
-    FoldedSet listed;
-    listed.insert(kAllServers);
+    // The filter's entries so far, and whether one equals a text ignoring
+    // case.
+    FoldedSet filter;
+    filter.insert(kAllServers);
+    const auto CountryListed = [&filter](std::string_view text) { return filter.contains(text); };
     std::string country;
     for (std::size_t start = 0;;) {
         const std::size_t end = all.find("\r\n", start);
@@ -69,7 +72,10 @@ ServerList ParseServerList(std::string_view answer) {
         if (const std::size_t c = line.find("C="); c != std::string_view::npos) {
             country = line.substr(c + 2);
         }
-        if (listed.insert(country)) out.countries.push_back(country);
+        if (!CountryListed(country)) {
+            filter.insert(country);
+            out.countries.push_back(country);
+        }
         const std::size_t blank = line.find(' ');
         out.serverEntries.push_back({country, blank == std::string_view::npos
                                                   ? std::string()
@@ -157,6 +163,11 @@ std::size_t StoreDirectory(store::Registry& reg, const std::vector<std::string>&
         reg.WriteKeyValue(key, "Total", ' ' + std::to_string(list.size()));
     }
     return countries.size();
+}
+
+std::string StoredListHost(store::Registry& reg) {
+    const std::string host = reg.ReadKeyValue(store::kNorvikKey, kListHostValue);
+    return host == store::kError ? std::string() : host;
 }
 
 std::string BuiltInServerList() {

@@ -92,6 +92,9 @@ bool StorableCountry(std::string_view country);
 std::size_t StoreDirectory(store::Registry& reg, const std::vector<std::string>& filter,
                            const std::vector<std::string>& lines);
 
+// The stored list host; empty when none is stored.
+std::string StoredListHost(store::Registry& reg);
+
 // The built-in list, in the answer format the parse reads.
 std::string BuiltInServerList();
 
