@@ -15,5 +15,6 @@ int runReverse(const Args& args, std::ostream& out, std::ostream& err);
 int runEcho(const Args& args, std::ostream& out, std::ostream& err);
 int runReg(const Args& args, std::ostream& out, std::ostream& err);
 int runPing(const Args& args, std::ostream& out, std::ostream& err);
+int runServers(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace norvik::cli

@@ -19,6 +19,10 @@ const char kUsage[] =
     "  reg create KEYPATH                create a key and the keys above it\n"
     "  reg delete ROOTNAME SUBPATH       delete a key and everything below it\n"
     "  reg enum ROOTNAME SUBPATH         list the subkeys of a key\n"
+    "  servers [--host HOST] [-p PORT] [--store]\n"
+    "                                    the whois server list (default: the stored\n"
+    "                                    list host, else the built-in list); --store\n"
+    "                                    stores it as the server directory\n"
     "  --help                            this text\n"
     "\n"
     "KEYPATH is a full key path such as HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik.\n"
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
     if (command == "echo") return runEcho(args, std::cout, std::cerr);
     if (command == "ping") return runPing(args, std::cout, std::cerr);
     if (command == "reg") return runReg(args, std::cout, std::cerr);
+    if (command == "servers") return runServers(args, std::cout, std::cerr);
     std::cerr << "norvik-cli: unknown command '" << command << "'\n" << kUsage;
     return 2;
 }
