@@ -181,6 +181,7 @@ TEST_F(WhoisUpdate, BadAnswersLeaveTheStoredDirectoryAlone) {
     const Case cases[] = {
         {"NUL bytes and bad UTF-8", "a\0.x C=N\0L\r\n\xff\xfe.x C=\xc3\r\n"s, 3},
         {"1 MiB line without CR LF", std::string(1 << 20, 'a') + ".x C=XX", 1},
+        {"1 MiB country", "w.x C=" + std::string(1 << 20, 'c') + "\r\n", 2},
         {"100,000 countries", many, 100001},
     };
     for (const Case& c : cases) {

@@ -97,17 +97,6 @@ TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
     EXPECT_FALSE(download->cut());
 }
 
-TEST_F(ListDownloadTest, WithoutAListHostTheBuiltInListIsRead) {
-    make(whois::kListPort);  // never used: no host
-    download->Command1_Click();
-    EXPECT_EQ(view.statuses, (Strings{"Retrieving...", "Done"}));
-    const auto builtIn = whois::ParseServerList(whois::BuiltInServerList());
-    EXPECT_EQ(download->serverEntries().serverEntries, builtIn.serverEntries);
-    EXPECT_EQ(view.list, whois::ListLines(builtIn, whois::kAllServers));
-    EXPECT_EQ(view.filter.front(), " All servers");
-    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
-}
-
 TEST_F(ListDownloadTest, AHostThatNeverAnswersTimesOutAtTheNextTick) {
     serve(ServerScript::silent());
     host.clear();
