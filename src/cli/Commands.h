@@ -15,6 +15,7 @@ int runReverse(const Args& args, std::ostream& out, std::ostream& err);
 int runEcho(const Args& args, std::ostream& out, std::ostream& err);
 int runReg(const Args& args, std::ostream& out, std::ostream& err);
 int runPing(const Args& args, std::ostream& out, std::ostream& err);
+int runWhois(const Args& args, std::ostream& out, std::ostream& err);
 int runServers(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace norvik::cli

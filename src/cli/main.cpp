@@ -14,6 +14,10 @@ const char kUsage[] =
     "  reverse ADDRESS                   host name of a dotted IPv4 ADDRESS\n"
     "  echo [-s SIZE] [-t TTL] ADDRESS   one ICMP echo (SIZE characters, default 32)\n"
     "  ping [-n COUNT] [-s SIZE] ADDRESS a ping run, as the Ping page does it\n"
+    "  whois [-h SERVER] [-p PORT] [--follow] DOMAIN\n"
+    "                                    a whois lookup (default server\n"
+    "                                    whois.verisign-grs.com, port 43); --follow\n"
+    "                                    asks the servers the answers refer to\n"
     "  reg read KEYPATH NAME             read a stored value\n"
     "  reg write KEYPATH NAME TEXT       write a value into an existing key\n"
     "  reg create KEYPATH                create a key and the keys above it\n"
@@ -46,6 +50,7 @@ int main(int argc, char** argv) {
     if (command == "reverse") return runReverse(args, std::cout, std::cerr);
     if (command == "echo") return runEcho(args, std::cout, std::cerr);
     if (command == "ping") return runPing(args, std::cout, std::cerr);
+    if (command == "whois") return runWhois(args, std::cout, std::cerr);
     if (command == "reg") return runReg(args, std::cout, std::cerr);
     if (command == "servers") return runServers(args, std::cout, std::cerr);
     std::cerr << "norvik-cli: unknown command '" << command << "'\n" << kUsage;

@@ -25,6 +25,7 @@
 #include "platform/qt/QtTimer.h"
 #include "shell/Form2.h"
 #include "shell/Widgets.h"
+#include "shell/WhoisView.h"
 #include "store/Settings.h"
 
 namespace norvik::shell {
@@ -166,6 +167,11 @@ Form1::Form1(Services services, QWidget* parent)
     buildLayout();
     connectControls();
     setTabOrders();
+    whoisView_ = std::make_unique<WhoisView>(
+        *this,
+        WhoisControls{whoisCombo1_, whoiscombo2_, countrydropdown_, lookupwhois_, whoisresult_,
+                      traceLabel4_, whoisrefer_},
+        *Winsock1_, *Timer1_, whoisPort_);
 
     blocker_ = new InputBlocker(*this);
     qApp->installEventFilter(blocker_);
@@ -325,7 +331,10 @@ void Form1::buildControls() {
     whoisuk_ = named(new ClickLabel(QStringLiteral("UK"), this), "whoisuk");
     whoisus_ = named(new ClickLabel(QStringLiteral("US"), this), "whoisus");
     whoisserver_ = named(new ClickLabel(QStringLiteral("Update Server List"), this), "whoisserver");
-    for (ClickLabel* l : {whoisuk_, whoisus_, whoisserver_}) {
+    // The referral link under the result box ("Ask <server>").
+    whoisrefer_ = named(new ClickLabel(QString(), this), "whoisrefer");
+    whoisrefer_->setCursor(Qt::PointingHandCursor);
+    for (ClickLabel* l : {whoisuk_, whoisus_, whoisserver_, whoisrefer_}) {
         l->setFocusPolicy(Qt::TabFocus);
         QFont f = l->font();
         f.setUnderline(true);
@@ -602,6 +611,7 @@ void Form1::buildLayout() {
     content->addLayout(reply);
     content->addWidget(trace_, 1);
     content->addWidget(whoisresult_, 1);
+    content->addWidget(whoisrefer_);
     content->addWidget(traceLabel4_);
     content->addStretch(0);
 
@@ -664,6 +674,7 @@ void Form1::connectControls() {
     connect(whoisus_, &ClickLabel::clicked, this, &Form1::whoisus_Click);
     connect(whoisserver_, &ClickLabel::clicked, this, &Form1::whoisserver_Click);
     connect(lookupwhois_, &QPushButton::clicked, this, &Form1::lookupwhois_Click);
+    connect(whoisrefer_, &ClickLabel::clicked, this, &Form1::whoisrefer_Click);
 
     // Enter in a single-line box presses the default button; some boxes
     // also react to getting the focus or to a click.
@@ -685,6 +696,8 @@ void Form1::setTabOrders() {
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
+    setTabOrder(whoisresult_, whoisrefer_);
+    setTabOrder(whoisrefer_, settingscheck1_);
     Combo1_->setFocus();
 }
 
@@ -734,6 +747,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 Combo1_GotFocus();
             } else if (watched == traceCombo1_ || watched == traceCombo1_->lineEdit()) {
                 traceCombo1_GotFocus();
+            } else if (watched == whoisCombo1_ || watched == whoisCombo1_->lineEdit()) {
+                whoisCombo1_GotFocus();
             }
             break;
         case QEvent::MouseButtonRelease:

@@ -17,6 +17,7 @@
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "store/Registry.h"
+#include "whois/WhoisText.h"
 
 class QCheckBox;
 class QComboBox;
@@ -36,6 +37,7 @@ class Form2;
 class IconView;
 class InputBlocker;
 class Whoisupdate;
+class WhoisView;
 
 // What the main window works with. Tests pass doubles; main() the real
 // services.
@@ -58,8 +60,8 @@ struct Services {
 
 // The default whois servers, for the "US" and "GB" quick selections and
 // the server box when the Whois Lookup page is shown.
-inline constexpr const char* kDefaultUsWhoisServer = "whois.verisign-grs.com";
-inline constexpr const char* kDefaultGbWhoisServer = "whois.nic.uk";
+inline constexpr const char* kDefaultUsWhoisServer = whois::kDefaultUsServer;
+inline constexpr const char* kDefaultGbWhoisServer = whois::kDefaultGbServer;
 
 // The examples shown in the IP Translation captions.
 inline constexpr const char* kExampleAddress = "192.0.2.1";
@@ -162,6 +164,8 @@ class Form1 : public QWidget, public ping::PingView {
     // The server list update window while it is open, else null.
     Whoisupdate* whoisupdate() const;
     void lookupwhois_Click();
+    void whoisCombo1_GotFocus();
+    void whoisrefer_Click();
 
     // The window's TCP client and time-out timer (stopped, 10000 ms).
     platform::TcpClient& Winsock1() { return *Winsock1_; }
@@ -240,6 +244,7 @@ class Form1 : public QWidget, public ping::PingView {
     std::uint16_t whoisPort_;
     std::unique_ptr<platform::TcpClient> Winsock1_;
     std::unique_ptr<platform::Timer> Timer1_;
+    std::unique_ptr<WhoisView> whoisView_;
     store::Registry reg_;
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
@@ -351,6 +356,7 @@ class Form1 : public QWidget, public ping::PingView {
     QLabel* whoisLabel6_;
     QPushButton* lookupwhois_;
     QPlainTextEdit* whoisresult_;
+    ClickLabel* whoisrefer_;
 };
 
 }  // namespace norvik::shell

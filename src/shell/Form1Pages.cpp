@@ -16,6 +16,7 @@
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
 #include "shell/Whoisupdate.h"
+#include "shell/WhoisView.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
 
@@ -271,7 +272,7 @@ void Form1::ShowWhoisPage() {
 
 void Form1::HideWhoisPage() {
     setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
-              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_},
+              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, whoisrefer_},
              false);
 }
 
@@ -313,10 +314,11 @@ void Form1::countrydropdown_Click() {
     whoiscombo2_->clearEditText();
 }
 
-// The quick selections, the lookup and the server list download arrive with
-// the whois client.
-void Form1::whoisuk_Click() {}
-void Form1::whoisus_Click() {}
+void Form1::whoisuk_Click() { whoisView_->whoisuk_Click(); }
+void Form1::whoisus_Click() { whoisView_->whoisus_Click(); }
+void Form1::lookupwhois_Click() { whoisView_->lookupwhois_Click(); }
+void Form1::whoisrefer_Click() { whoisView_->whoisrefer_Click(); }
+void Form1::whoisCombo1_GotFocus() { makeDefault(lookupwhois_); }
 
 Whoisupdate* Form1::whoisupdate() const { return whoisupdate_; }
 
@@ -342,6 +344,5 @@ void Form1::whoisserver_Click() {
                                    this);
     whoisupdate_->show();
 }
-void Form1::lookupwhois_Click() {}
 
 }  // namespace norvik::shell

@@ -46,13 +46,14 @@ struct ServerScript {
 };
 
 // A real TCP server on a loopback address (127.0.0.1 unless another
-// 127.x.y.z is given) and a port the system picks. It serves one
+// 127.x.y.z is given) and a port the system picks (or the one given). It serves one
 // connection after the other on a thread of its own, so it answers while
 // the test waits in any way, and records what each client sent. Every
 // wait is bounded, and the destructor ends everything.
 class LoopbackTcpServer {
   public:
-    explicit LoopbackTcpServer(ServerScript script, const std::string& address = "127.0.0.1");
+    explicit LoopbackTcpServer(ServerScript script, const std::string& address = "127.0.0.1",
+                               std::uint16_t port = 0);
     ~LoopbackTcpServer();
     LoopbackTcpServer(const LoopbackTcpServer&) = delete;
     LoopbackTcpServer& operator=(const LoopbackTcpServer&) = delete;

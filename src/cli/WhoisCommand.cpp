@@ -1,0 +1,117 @@
+#include <QCoreApplication>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "platform/qt/QtTcpClient.h"
+#include "platform/qt/QtTimer.h"
+#include "whois/MemoryLookupView.h"
+#include "whois/WhoisLookup.h"
+
+namespace norvik::cli {
+
+namespace {
+
+// Referrals followed after the first answer, at most.
+constexpr int kMaxFollowSteps = 3;
+
+std::optional<std::uint16_t> portNumber(const std::string& text) {
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    unsigned n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (n == 0 || n > 65535) return std::nullopt;
+    return static_cast<std::uint16_t>(n);
+}
+
+}  // namespace
+
+// The Whois Lookup page's lookup, through the same engine, on a timer of
+// 10 seconds: the answer as received on stdout.
+int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
+    const char usage[] = "usage: norvik-cli whois [-h SERVER] [-p PORT] [--follow] DOMAIN\n";
+    std::string server = whois::kDefaultUsServer;
+    std::uint16_t port = 43;
+    bool follow = false;
+    std::optional<std::string> domain;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-h" && i + 1 < args.size()) {
+            server = args[++i];
+        } else if (args[i] == "-p" && i + 1 < args.size()) {
+            const auto p = portNumber(args[++i]);
+            if (!p) {
+                err << "norvik-cli: not a port number: " << args[i] << "\n" << usage;
+                return 2;
+            }
+            port = *p;
+        } else if (args[i] == "--follow") {
+            follow = true;
+        } else if (!domain && (args[i].empty() || args[i][0] != '-')) {
+            domain = args[i];
+        } else {
+            err << usage;
+            return 2;
+        }
+    }
+    if (!domain) {
+        err << usage;
+        return 2;
+    }
+
+    static int argc = 1;
+    static char arg0[] = "norvik-cli";
+    static char* argv[] = {arg0, nullptr};
+    std::optional<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) app.emplace(argc, argv);
+
+    platform::QtTcpClient client;
+    platform::QtTimer timer;
+    timer.setInterval(10000);
+    whois::MemoryLookupView view;
+    view.domain = QString::fromUtf8(domain->data(), static_cast<qsizetype>(domain->size()));
+
+    std::vector<std::string> asked;
+    for (int step = 0;; ++step) {
+        whois::WhoisLookup lookup(view, client, timer, port);
+        std::optional<whois::WhoisLookup::Outcome> outcome;
+        lookup.onEnded = [&](whois::WhoisLookup::Outcome o) {
+            outcome = o;
+            QCoreApplication::exit(0);
+        };
+        view.server = QString::fromStdString(server);
+        lookup.lookupwhois_Click();
+        if (!outcome) QCoreApplication::exec();
+        asked.push_back(server);
+
+        if (follow) out << "# " << server << "\n";
+        if (outcome != whois::WhoisLookup::Outcome::Done) {
+            out.flush();
+            std::string text = whois::TimeoutText(view.server).toStdString();
+            for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+                 at = text.find("\r\n", at)) {
+                text.erase(at, 1);
+            }
+            err << text << "\n";
+            return 1;
+        }
+        const std::string& reply = lookup.whoisReply();
+        const std::string shown = lookup.cut() ? whois::MarkCut(reply) : reply;
+        out << shown;
+        if (follow && !shown.empty() && shown.back() != '\n') out << "\n";
+        out.flush();
+
+        if (!follow || step == kMaxFollowSteps) return 0;
+        const auto next = whois::FindReferral(reply, server);
+        if (!next) return 0;
+        for (const std::string& s : asked) {
+            if (whois::SameServer(s, next->host)) return 0;
+        }
+        server = next->host;
+        port = next->port;
+    }
+}
+
+}  // namespace norvik::cli

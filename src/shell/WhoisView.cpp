@@ -1,0 +1,86 @@
+#include "shell/WhoisView.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "shell/Form1.h"
+#include "shell/Widgets.h"
+
+namespace norvik::shell {
+
+WhoisView::WhoisView(Form1& form, const WhoisControls& controls, platform::TcpClient& client,
+                     platform::Timer& timer, std::uint16_t port)
+    : form_(form), c_(controls), lookup_(*this, client, timer, port) {
+    // Whois answers are laid out in columns: a fixed-width font, no wrapping.
+    c_.whoisresult->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    c_.whoisresult->setLineWrapMode(QPlainTextEdit::NoWrap);
+    c_.whoisrefer->setVisible(false);
+}
+
+void WhoisView::lookupwhois_Click() {
+    if (form_.ended() || !c_.lookupwhois->isEnabled()) return;
+    lookup_.lookupwhois_Click();
+}
+
+// The quick buttons pick a country as if it were picked from the list, then
+// put the country's default server in the server box.
+void WhoisView::quickSelect(const QString& country, const char* server) {
+    if (form_.ended()) return;
+    QComboBox* box = c_.countrydropdown;
+    const int at = box->findText(country, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    box->setCurrentIndex(at > 0 ? at : -1);
+    box->setEditText(country);
+    form_.countrydropdown_Click();
+    c_.whoiscombo2->setEditText(QLatin1String(server));
+}
+
+void WhoisView::whoisuk_Click() { quickSelect(QStringLiteral("GB"), kDefaultGbWhoisServer); }
+void WhoisView::whoisus_Click() { quickSelect(QStringLiteral("US"), kDefaultUsWhoisServer); }
+
+void WhoisView::whoisrefer_Click() {
+    if (!referral_ || !c_.lookupwhois->isEnabled()) return;
+    c_.whoiscombo2->setEditText(QString::fromStdString(referral_->host));
+    c_.whoisCombo1->setEditText(lookup_.whoisDomain());
+    lookupwhois_Click();
+}
+
+QString WhoisView::domainText() { return c_.whoisCombo1->currentText(); }
+
+QStringList WhoisView::domainItems() {
+    QStringList out;
+    for (int i = 0; i < c_.whoisCombo1->count(); ++i) out << c_.whoisCombo1->itemText(i);
+    return out;
+}
+
+void WhoisView::appendDomainItem(const QString& domain) {
+    // Adding to the list must not change the text in the box.
+    const QString text = c_.whoisCombo1->currentText();
+    c_.whoisCombo1->addItem(domain);
+    c_.whoisCombo1->setEditText(text);
+}
+
+QString WhoisView::serverText() { return c_.whoiscombo2->currentText(); }
+
+void WhoisView::setLookupEnabled(bool enabled) { c_.lookupwhois->setEnabled(enabled); }
+
+void WhoisView::setResultText(const QString& text) {
+    c_.whoisresult->setPlainText(whois::DisplayLines(text));
+}
+
+QString WhoisView::statusText() { return c_.traceLabel4->text(); }
+
+void WhoisView::setStatusText(const QString& text) { c_.traceLabel4->setText(text); }
+
+void WhoisView::offerReferral(const std::optional<whois::Referral>& referral) {
+    referral_ = referral;
+    if (referral_)
+        c_.whoisrefer->setText(QStringLiteral("Ask ") + QString::fromStdString(referral_->host));
+    // Shown only on the Whois Lookup page; a lookup that ends while another
+    // page is shown leaves it hidden.
+    c_.whoisrefer->setVisible(referral_.has_value() && c_.whoisresult->isVisibleTo(&form_));
+}
+
+}  // namespace norvik::shell

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
+#include "whois/WhoisLookup.h"
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace norvik::shell {
+
+class ClickLabel;
+class Form1;
+
+// The Whois Lookup page's controls that the lookup works with.
+struct WhoisControls {
+    QComboBox* whoisCombo1;
+    QComboBox* whoiscombo2;
+    QComboBox* countrydropdown;
+    QPushButton* lookupwhois;
+    QPlainTextEdit* whoisresult;
+    QLabel* traceLabel4;
+    ClickLabel* whoisrefer;  // "Ask <server>" under the result box
+};
+
+// The whois lookup's view over the main window's controls: the Lookup
+// button, the quick buttons and the referral link.
+class WhoisView : public whois::LookupView {
+  public:
+    WhoisView(Form1& form, const WhoisControls& controls, platform::TcpClient& client,
+              platform::Timer& timer, std::uint16_t port);
+
+    void lookupwhois_Click();
+    void whoisuk_Click();
+    void whoisus_Click();
+    // The referral link: asks the server it names about the same domain.
+    void whoisrefer_Click();
+
+    whois::WhoisLookup& lookup() { return lookup_; }
+
+    QString domainText() override;
+    QStringList domainItems() override;
+    void appendDomainItem(const QString& domain) override;
+    QString serverText() override;
+    void setLookupEnabled(bool enabled) override;
+    void setResultText(const QString& text) override;
+    QString statusText() override;
+    void setStatusText(const QString& text) override;
+    void offerReferral(const std::optional<whois::Referral>& referral) override;
+
+  private:
+    void quickSelect(const QString& country, const char* server);
+
+    Form1& form_;
+    WhoisControls c_;
+    whois::WhoisLookup lookup_;
+    std::optional<whois::Referral> referral_;
+};
+
+}  // namespace norvik::shell

@@ -1,0 +1,105 @@
+#include "whois/WhoisLookup.h"
+
+namespace norvik::whois {
+
+WhoisLookup::WhoisLookup(LookupView& view, platform::TcpClient& client, platform::Timer& timer,
+                         std::uint16_t port)
+    : view_(view), client_(client), timer_(timer), port_(port) {
+    client_.onConnect = [this] { Winsock1_Connect(); };
+    client_.onDataArrival = [this](std::size_t) { Winsock1_DataArrival(); };
+    client_.onClose = [this] { Winsock1_Close(); };
+    timer_.onTick = [this] { Timer1_Timer(); };
+}
+
+WhoisLookup::~WhoisLookup() {
+    client_.onConnect = nullptr;
+    client_.onDataArrival = nullptr;
+    client_.onClose = nullptr;
+    timer_.onTick = nullptr;
+}
+
+void WhoisLookup::lookupwhois_Click() {
+    view_.setLookupEnabled(false);
+    timer_.setEnabled(true);
+    view_.setResultText(QString());
+    view_.offerReferral(std::nullopt);
+    if (WhoisConnect()) view_.setStatusText(QLatin1String(kConnecting));
+
+    const QString domain = view_.domainText();
+    if (!view_.domainItems().contains(domain, Qt::CaseSensitive)) view_.appendDomainItem(domain);
+}
+
+bool WhoisLookup::WhoisConnect() {
+    whoisChunk_.clear();
+    whoisReply_.clear();
+    cut_ = false;
+    arrivals_ = arrivalsAtTick_ = 0;
+    receiving_ = false;
+    server_ = view_.serverText().toStdString();
+    whoisDomain_ = view_.domainText();
+    client_.Close();
+    client_.setLocalPort(0);
+    client_.Connect(server_, port_);
+    const bool started = client_.State() == platform::TcpClient::kResolvingHost;
+    receiving_ = started;
+    return started;
+}
+
+void WhoisLookup::Winsock1_Connect() {
+    if (client_.State() != platform::TcpClient::kConnected) return;
+    client_.SendData(QueryBytes(whoisDomain_));
+}
+
+void WhoisLookup::Winsock1_DataArrival() {
+    whoisChunk_ = client_.GetData();
+    ++arrivals_;
+    const std::size_t room = kAnswerCap - std::min(kAnswerCap, whoisReply_.size());
+    if (whoisChunk_.size() > room) {
+        whoisReply_.append(whoisChunk_, 0, room);
+        cut_ = true;
+    } else {
+        whoisReply_ += whoisChunk_;
+    }
+    view_.setStatusText(QLatin1String(kRetrieving));
+    // Past the cap the server is not heard any further.
+    if (cut_) endLookup();
+}
+
+void WhoisLookup::Winsock1_Close() {
+    if (client_.State() != platform::TcpClient::kPeerClosed) return;
+    endLookup();
+}
+
+// The answer is complete: shown, "Done", and Lookup usable again. Timer1
+// goes on ticking.
+void WhoisLookup::endLookup() {
+    client_.Close();
+    receiving_ = false;
+    view_.setResultText(QString());
+    const std::string shown = cut_ ? MarkCut(whoisReply_) : whoisReply_;
+    view_.setResultText(DecodeAnswer(LfToCrLf(shown)));
+    view_.setStatusText(QLatin1String(kDone));
+    view_.setLookupEnabled(true);
+    view_.offerReferral(FindReferral(whoisReply_, server_));
+    if (onEnded) onEnded(Outcome::Done);
+}
+
+void WhoisLookup::Timer1_Timer() {
+    const QString status = view_.statusText();
+    if (status == QLatin1String(kConnecting)) {
+        view_.setStatusText(QLatin1String(kFailed));
+        client_.Close();
+        timer_.setEnabled(false);
+        view_.setLookupEnabled(true);
+        receiving_ = false;
+        view_.setResultText(TimeoutText(view_.serverText()));
+        if (onEnded) onEnded(Outcome::Failed);
+        return;
+    }
+    // A server that answered and then went quiet without closing.
+    const bool idle = arrivals_ == arrivalsAtTick_;
+    arrivalsAtTick_ = arrivals_;
+    if (receiving_ && idle && status == QLatin1String(kRetrieving)) endLookup();
+}
+
+}  // namespace norvik::whois

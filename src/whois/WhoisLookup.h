@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
+#include "whois/WhoisText.h"
+
+namespace norvik::whois {
+
+// The status line texts of a lookup.
+inline constexpr const char* kConnecting = "Connecting...";
+inline constexpr const char* kRetrieving = "Connected...Retrieving Info";
+inline constexpr const char* kDone = "Done";
+inline constexpr const char* kFailed = "Failed!";
+
+// The controls a lookup reads and writes. The window implements it with
+// the Whois Lookup page's widgets; norvik-cli with plain fields.
+class LookupView {
+  public:
+    virtual ~LookupView() = default;
+
+    virtual QString domainText() = 0;  // whoisCombo1
+    virtual QStringList domainItems() = 0;
+    virtual void appendDomainItem(const QString& domain) = 0;
+    virtual QString serverText() = 0;                 // whoiscombo2
+    virtual void setLookupEnabled(bool enabled) = 0;  // lookupwhois
+    // whoisresult, with CR LF line ends (CR CR LF where the answer had CR LF).
+    virtual void setResultText(const QString& text) = 0;
+    // traceLabel4, shared with the TraceRoute page.
+    virtual QString statusText() = 0;
+    virtual void setStatusText(const QString& text) = 0;
+    // The server that the last answer refers to; nullopt hides the offer.
+    virtual void offerReferral(const std::optional<Referral>& referral) = 0;
+};
+
+// One whois lookup at a time over a TCP client and a time-out timer
+// (Winsock1 and Timer1 of the main window). Event-driven: the click starts
+// the connection and returns; the client's events and the timer's ticks
+// carry the lookup on.
+class WhoisLookup {
+  public:
+    enum class Outcome { Done, Failed };
+
+    WhoisLookup(LookupView& view, platform::TcpClient& client, platform::Timer& timer,
+                std::uint16_t port = 43);
+    ~WhoisLookup();
+    WhoisLookup(const WhoisLookup&) = delete;
+    WhoisLookup& operator=(const WhoisLookup&) = delete;
+
+    // Handlers.
+    void lookupwhois_Click();
+    bool WhoisConnect();
+    void Winsock1_Connect();
+    void Winsock1_DataArrival();
+    void Winsock1_Close();
+    void Timer1_Timer();
+
+    // The lookup's fields.
+    const QString& whoisDomain() const { return whoisDomain_; }
+    const std::string& whoisChunk() const { return whoisChunk_; }
+    const std::string& whoisReply() const { return whoisReply_; }
+    // The server asked by the lookup in flight or the last one.
+    const std::string& server() const { return server_; }
+    // The last answer was cut at kAnswerCap.
+    bool cut() const { return cut_; }
+
+    // Called when a lookup has ended, after the view shows its end.
+    std::function<void(Outcome)> onEnded;
+
+  private:
+    void endLookup();
+
+    LookupView& view_;
+    platform::TcpClient& client_;
+    platform::Timer& timer_;
+    std::uint16_t port_;
+
+    QString whoisDomain_;
+    std::string whoisChunk_;
+    std::string whoisReply_;
+    std::string server_;
+    bool cut_ = false;
+    // Arrivals of this lookup, and their number at the previous tick: a
+    // tick that finds no new arrival ends a lookup that receives.
+    std::uint64_t arrivals_ = 0;
+    std::uint64_t arrivalsAtTick_ = 0;
+    bool receiving_ = false;
+};
+
+}  // namespace norvik::whois

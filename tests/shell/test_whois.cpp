@@ -1,0 +1,144 @@
+// The Whois Lookup page: lookups against real loopback servers, the
+// time-out through the window's timer ticked by hand, the quick buttons,
+// Enter, and the referral link.
+#include <QElapsedTimer>
+#include <QFocusEvent>
+#include <QFontInfo>
+
+#include "../support/LoopbackTcpServer.h"
+#include "../support/SpinUntil.h"
+#include "ShellFixture.h"
+
+namespace norvik::test {
+namespace {
+
+class WhoisPage : public ShellTest {
+  protected:
+    void openPage(std::uint16_t port) {
+        whoisPort = port;
+        start();
+        click(w("whoisicon"));
+    }
+    void lookUp(const QString& domain, const QString& server) {
+        w<QComboBox>("whoisCombo1")->setEditText(domain);
+        w<QComboBox>("whoiscombo2")->setEditText(server);
+        click(w("lookupwhois"));
+    }
+    bool lookupEnded() {
+        return spinUntil([&] { return w<QPushButton>("lookupwhois")->isEnabled(); });
+    }
+    ManualTimer& Timer1() {
+        EXPECT_EQ(timers.live.size(), 1u);
+        return timers.at(0);
+    }
+};
+
+TEST_F(WhoisPage, ALookupShowsTheAnswerAndOffersItsReferralUntilClicked) {
+    LoopbackTcpServer registry(ServerScript::answer(
+        "Domain Name: EXAMPLE.TEST\r\nRegistrar WHOIS Server: 127.0.0.2\r\nName: M\xC3\xBCller\n"));
+    LoopbackTcpServer registrar(ServerScript::answer("Registrant: someone\r\n"), "127.0.0.2",
+                                registry.port());
+    if (!registrar.listening()) GTEST_SKIP() << "127.0.0.2 port " << registry.port() << " is taken";
+    openPage(registry.port());
+    lookUp("Example.test", "127.0.0.1");
+    expectTexts({{"traceLabel4", "Connecting..."}, {"whoisresult", ""}});
+    EXPECT_FALSE(w<QPushButton>("lookupwhois")->isEnabled());
+    ASSERT_TRUE(lookupEnded());
+    expectTexts({{"traceLabel4", "Done"},
+                 {"whoisresult", QString::fromUtf8("Domain Name: EXAMPLE.TEST\nRegistrar WHOIS "
+                                                   "Server: 127.0.0.2\nName: M\xC3\xBCller\n")
+                                     .toUtf8()
+                                     .constData()},
+                 {"whoisrefer", "Ask 127.0.0.2"}});
+    EXPECT_TRUE(QFontInfo(w("whoisresult")->font()).fixedPitch());
+    EXPECT_TRUE(shown("whoisrefer"));
+    EXPECT_EQ(items("whoisCombo1").last(), "Example.test");
+    EXPECT_EQ(registry.requests(), std::vector<std::string>{"Example.test\r\n"});
+    EXPECT_EQ(registrar.connections(), 0);
+
+    // The link by keyboard: the same domain, asked of the named server,
+    // even after the domain box changed.
+    w<QComboBox>("whoisCombo1")->setEditText("other.test");
+    key(w("whoisrefer"), Qt::Key_Space);
+    expectTexts({{"whoiscombo2", "127.0.0.2"}, {"traceLabel4", "Connecting..."}});
+    EXPECT_FALSE(shown("whoisrefer"));
+    ASSERT_TRUE(lookupEnded());
+    EXPECT_EQ(registrar.requests(), std::vector<std::string>{"Example.test\r\n"});
+    expectTexts({{"whoisresult", "Registrant: someone\n"}, {"traceLabel4", "Done"}});
+    EXPECT_FALSE(shown("whoisrefer"));
+}
+
+TEST_F(WhoisPage, ATickWhileConnectingFailsAndTheWindowStaysUsable) {
+    openPage(LoopbackTcpServer::closedPort());
+    const QString servers[] = {"127.0.0.1", "", "bad server!"};
+    for (const QString& server : servers) {
+        lookUp("example.test", server);
+        EXPECT_EQ(text("traceLabel4"), "Connecting...");
+        spinFor(50);
+        Timer1().fire();
+        expectTexts({{"traceLabel4", "Failed!"},
+                     {"whoisresult", ("Timeout Occurred reaching " + server +
+                                      "\n\nIt may be worth updating your Whois Server List")
+                                         .toUtf8()
+                                         .constData()}});
+        EXPECT_TRUE(w<QPushButton>("lookupwhois")->isEnabled());
+        EXPECT_FALSE(Timer1().enabled());
+    }
+}
+
+TEST_F(WhoisPage, BadAnswersEndDoneAndTheBoxStillPaints) {
+    const std::string answers[] = {std::string("A\0B\xFF\xFE\n", 6), std::string(1 << 20, 'x')};
+    for (const std::string& answer : answers) {
+        LoopbackTcpServer server(ServerScript::answer(answer));
+        openPage(server.port());
+        lookUp("example.test", "127.0.0.1");
+        ASSERT_TRUE(lookupEnded());
+        EXPECT_EQ(text("traceLabel4"), "Done");
+        EXPECT_GE(text("whoisresult").size(), qsizetype(answer.size() - 1));
+        EXPECT_FALSE(w("whoisresult")->grab().isNull());
+    }
+}
+
+TEST_F(WhoisPage, QuickButtonsPickTheCountryAndItsDefaultServer) {
+    put("Servers\\GB", "Total", " 2");
+    put("Servers\\GB", "1", "a.gb.test");
+    put("Servers\\GB", "2", "b.gb.test");
+    put("Servers\\DE", "Total", " 1");
+    put("Servers\\DE", "1", "de.test");
+    openPage(43);
+    form->findChild<QLabel*>("traceLabel4")->setText("as before");
+    struct Case {
+        const char* button;
+        const char* country;
+        QStringList servers;
+        const char* server;
+    };
+    const Case cases[] = {{"whoisuk", "GB", {"a.gb.test", "b.gb.test"}, "whois.nic.uk"},
+                          {"whoisus", "US", {}, "whois.verisign-grs.com"}};
+    for (const Case& c : cases) {
+        click(w(c.button));
+        expectTexts({{"countrydropdown", c.country},
+                     {"whoiscombo2", c.server},
+                     {"traceLabel4", "as before"}});
+        EXPECT_EQ(items("whoiscombo2"), c.servers) << c.button;
+        EXPECT_TRUE(w<QPushButton>("lookupwhois")->isEnabled());
+    }
+}
+
+TEST_F(WhoisPage, EnterInTheDomainBoxLooksUp) {
+    LoopbackTcpServer server(ServerScript::answer("ok\n"));
+    openPage(server.port());
+    auto* combo = w<QComboBox>("whoisCombo1");
+    QFocusEvent in(QEvent::FocusIn);
+    QCoreApplication::sendEvent(combo, &in);
+    EXPECT_EQ(form->defaultButton(), w<QPushButton>("lookupwhois"));
+    w<QComboBox>("whoiscombo2")->setEditText("127.0.0.1");
+    combo->setEditText("enter.test");
+    key(combo, Qt::Key_Return);
+    EXPECT_EQ(text("traceLabel4"), "Connecting...");
+    ASSERT_TRUE(lookupEnded());
+    EXPECT_EQ(server.requests(), std::vector<std::string>{"enter.test\r\n"});
+}
+
+}  // namespace
+}  // namespace norvik::test
