@@ -115,7 +115,7 @@ int runServers(const Args& args, std::ostream& out, std::ostream& err) {
         return 1;
     }
     for (const std::string& line : view.lines) out << line << '\n';
-    if (download.cut()) err << "[answer cut at 4 MiB]\n";
+    if (download.cut()) err << whois::kCutLine << '\n';
     if (storeIt) whois::StoreDirectory(registry, view.filter, view.lines);
     return 0;
 }

@@ -2,13 +2,13 @@
 
 #include <QFile>
 #include <QString>
-#include <QStringDecoder>
 #include <algorithm>
 #include <numeric>
 #include <unordered_map>
 
 #include "platform/KeyStore.h"
 #include "store/Registry.h"
+#include "whois/WhoisText.h"
 
 // The built-in list is compiled into the library; a static library has to
 // register its resources itself.
@@ -23,16 +23,10 @@ bool isAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// The answer as UTF-8 text: as it is when it is valid UTF-8, else one
-// character per byte.
+// The answer as UTF-8 text, read as the lookup reads its answers.
 std::string answerText(std::string_view bytes) {
     if (isAscii(bytes)) return std::string(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError()) {
-        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    }
-    const QByteArray out = text.toUtf8();
+    const QByteArray out = DecodeAnswer(std::string(bytes)).toUtf8();
     return std::string(out.constData(), static_cast<std::size_t>(out.size()));
 }
 

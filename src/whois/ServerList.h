@@ -6,6 +6,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "whois/WhoisText.h"
+
 namespace norvik::store {
 class Registry;
 }
@@ -22,7 +24,7 @@ inline constexpr int kListPort = 43;
 
 // The most of an answer a download keeps; past it the connection is closed
 // and what arrived is parsed.
-inline constexpr std::size_t kListCap = std::size_t{4} << 20;
+inline constexpr std::size_t kListCap = kAnswerCap;
 
 // Where the directory lives.
 inline constexpr char kServersKey[] = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\Servers";
