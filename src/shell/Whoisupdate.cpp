@@ -71,7 +71,7 @@ class TabStopDelegate : public QStyledItemDelegate {
         painter->setPen(opt.palette.color(group, opt.state & QStyle::State_Selected
                                                      ? QPalette::HighlightedText
                                                      : QPalette::Text));
-        painter->drawText(QRectF(area), text, textOption(area.left() - list_->viewport()->x()));
+        painter->drawText(QRectF(area), text, textOption(area.left() - opt.rect.left()));
         painter->restore();
     }
 
@@ -87,8 +87,8 @@ class TabStopDelegate : public QStyledItemDelegate {
     }
 
   private:
-    // The text starts `inset` pixels from the list's left edge; the stop
-    // counts from the edge.
+    // The text starts `inset` pixels into its line; the stop counts from
+    // the line's left end, the list's left edge.
     QTextOption textOption(int inset) const {
         QTextOption o(Qt::AlignLeft | Qt::AlignVCenter);
         o.setWrapMode(QTextOption::NoWrap);
