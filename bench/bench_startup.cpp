@@ -71,14 +71,8 @@ int child(int argc, char** argv, const char* storeDir) {
     norvik::platform::SystemResolver resolver;
     norvik::platform::LinuxEchoService echo;
     norvik::platform::QtMessageBox boxes;
-    norvik::shell::Form1 form({store,
-                               boxes,
-                               resolver,
-                               echo,
-                               norvik::platform::eventLoopWaiter,
-                               [] { QCoreApplication::exit(0); },
-                               {},
-                               {}});
+    norvik::shell::Form1 form({store, boxes, resolver, echo, norvik::platform::eventLoopWaiter,
+                               [] { QCoreApplication::exit(0); }});
     boxes.setParent(&form);
     FirstPaint paint;
     form.installEventFilter(&paint);
