@@ -52,8 +52,8 @@ struct Services {
     // Ends the program. Empty: leave the application's event loop.
     std::function<void()> endProgram;
     // Make the TCP clients and timers of the windows. Empty: the Qt ones.
-    std::function<std::unique_ptr<platform::TcpClient>()> makeTcpClient;
-    std::function<std::unique_ptr<platform::Timer>()> makeTimer;
+    std::function<std::unique_ptr<platform::TcpClient>()> makeTcpClient = nullptr;
+    std::function<std::unique_ptr<platform::Timer>()> makeTimer = nullptr;
     // The port of whois servers and of the list host.
     std::uint16_t whoisPort = 43;
 };

@@ -11,6 +11,27 @@
 
 namespace norvik::shell {
 
+namespace {
+
+// Past this many lines the result box holds the lines in groups of
+// kLinesPerBlock, joined by line separators inside one text block: a text
+// block per line makes a 4 MiB answer take far too long to show. The text
+// and what toPlainText gives back stay the same.
+constexpr qsizetype kManyLines = 2000;
+constexpr int kLinesPerBlock = 16;
+
+void groupLines(QString& text) {
+    if (text.count(u'\n') <= kManyLines) return;
+    QChar* c = text.data();
+    const QChar* const end = c + text.size();
+    int n = 0;
+    for (; c != end; ++c) {
+        if (*c == u'\n' && ++n % kLinesPerBlock != 0) *c = QChar::LineSeparator;
+    }
+}
+
+}  // namespace
+
 WhoisView::WhoisView(Form1& form, const WhoisControls& controls, platform::TcpClient& client,
                      platform::Timer& timer, std::uint16_t port)
     : form_(form), c_(controls), lookup_(*this, client, timer, port) {
@@ -67,7 +88,9 @@ QString WhoisView::serverText() { return c_.whoiscombo2->currentText(); }
 void WhoisView::setLookupEnabled(bool enabled) { c_.lookupwhois->setEnabled(enabled); }
 
 void WhoisView::setResultText(const QString& text) {
-    c_.whoisresult->setPlainText(whois::DisplayLines(text));
+    QString lines = whois::DisplayLines(text);
+    groupLines(lines);
+    c_.whoisresult->setPlainText(lines);
 }
 
 QString WhoisView::statusText() { return c_.traceLabel4->text(); }

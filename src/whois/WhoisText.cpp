@@ -90,11 +90,12 @@ QString DecodeAnswer(const std::string& bytes) {
 }
 
 std::string LfToCrLf(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 16);
+    const auto lfs = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    std::string out(bytes.size() + lfs, '\0');
+    char* to = out.data();
     for (char c : bytes) {
-        if (c == '\n') out += '\r';
-        out += c;
+        if (c == '\n') *to++ = '\r';
+        *to++ = c;
     }
     return out;
 }
@@ -118,27 +119,28 @@ std::string MarkCut(std::string bytes) {
 }
 
 QString DisplayLines(const QString& boxText) {
-    QString out;
-    out.reserve(boxText.size());
     const qsizetype n = boxText.size();
+    const QChar* from = boxText.constData();
+    QString out(n, Qt::Uninitialized);
+    QChar* to = out.data();
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = boxText.at(i);
-        if (c == u'\r') {
-            qsizetype j = i;
-            while (j < n && boxText.at(j) == u'\r') ++j;
-            // A run of CRs before an LF is that LF's line break.
-            if (j < n && boxText.at(j) == u'\n') {
-                i = j;
-            } else if (j - i > 1) {
-                for (qsizetype k = i; k < j; ++k) out += u'\n';
-                i = j - 1;
-                continue;
-            }
-            out += u'\n';
+        if (from[i] != u'\r') {
+            *to++ = from[i];
+            continue;
+        }
+        // A run of CRs before an LF is that LF's line break; a CR on its
+        // own is a line break of its own.
+        qsizetype j = i;
+        while (j < n && from[j] == u'\r') ++j;
+        if (j < n && from[j] == u'\n') {
+            i = j;
+            *to++ = u'\n';
         } else {
-            out += c;
+            for (; i < j; ++i) *to++ = u'\n';
+            --i;
         }
     }
+    out.truncate(to - out.constData());
     return out;
 }
 
