@@ -78,10 +78,10 @@ class TabStopDelegate : public QStyledItemDelegate {
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         const QString text = index.data(Qt::DisplayRole).toString();
-        const QFontMetricsF metrics(option.font);
-        const qreal width =
-            metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs, text, 0, tabArray(stop()))
-                .width();
+        int tabs[] = {static_cast<int>(stop()), 0};
+        const qreal width = QFontMetricsF(option.font)
+                                .size(Qt::TextSingleLine | Qt::TextExpandTabs, text, 0, tabs)
+                                .width();
         size.setWidth(std::max(size.width(), static_cast<int>(width) + 8));
         return size;
     }
@@ -94,12 +94,6 @@ class TabStopDelegate : public QStyledItemDelegate {
         o.setWrapMode(QTextOption::NoWrap);
         o.setTabs({QTextOption::Tab(std::max<qreal>(stop() - inset, 1), QTextOption::LeftTab)});
         return o;
-    }
-    static int* tabArray(qreal stop) {
-        thread_local int stops[2];
-        stops[0] = static_cast<int>(stop);
-        stops[1] = 0;
-        return stops;
     }
 
     QListWidget* list_;
