@@ -17,5 +17,6 @@ int runReg(const Args& args, std::ostream& out, std::ostream& err);
 int runPing(const Args& args, std::ostream& out, std::ostream& err);
 int runTrace(const Args& args, std::ostream& out, std::ostream& err);
 int runWhois(const Args& args, std::ostream& out, std::ostream& err);
+int runServers(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace norvik::cli

@@ -27,6 +27,10 @@ const char kUsage[] =
     "  reg enum ROOTNAME SUBPATH         list the subkeys of a key\n"
     "  reg write --dword KEYPATH NAME NUMBER  write a number value (0 to 4294967295)\n"
     "  --version                         the version of norvik-cli\n"
+    "  servers [--host HOST] [-p PORT] [--store]\n"
+    "                                    the whois server list (default: the stored\n"
+    "                                    list host, else the built-in list); --store\n"
+    "                                    stores it as the server directory\n"
     "  --help                            this text\n"
     "\n"
     "KEYPATH is a full key path such as HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik.\n"
@@ -57,6 +61,7 @@ int main(int argc, char** argv) {
     if (command == "trace") return runTrace(args, std::cout, std::cerr);
     if (command == "whois") return runWhois(args, std::cout, std::cerr);
     if (command == "reg") return runReg(args, std::cout, std::cerr);
+    if (command == "servers") return runServers(args, std::cout, std::cerr);
     std::cerr << "norvik-cli: unknown command '" << command << "'\n" << kUsage;
     return 2;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -38,6 +39,7 @@ class Help;
 class frmAbout;
 class IconView;
 class InputBlocker;
+class Whoisupdate;
 class WhoisView;
 
 // What the main window works with. Tests pass doubles; main() the real
@@ -172,6 +174,8 @@ class Form1 : public QWidget, public ping::PingView {
     void whoisuk_Click();
     void whoisus_Click();
     void whoisserver_Click();
+    // The server list update window while it is open, else null.
+    Whoisupdate* whoisupdate() const;
     void lookupwhois_Click();
     void whoisCombo1_GotFocus();
     void whoisrefer_Click();
@@ -264,6 +268,7 @@ class Form1 : public QWidget, public ping::PingView {
     platform::DesktopShell* shell_;
     frmAbout* about_ = nullptr;
     std::unique_ptr<Help> help_;
+    QPointer<Whoisupdate> whoisupdate_;
     InputBlocker* blocker_ = nullptr;
 
     bool ended_ = false;

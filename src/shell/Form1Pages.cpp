@@ -16,6 +16,7 @@
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
 #include "shell/TracePageView.h"
+#include "shell/Whoisupdate.h"
 #include "shell/WhoisView.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
@@ -320,13 +321,35 @@ void Form1::countrydropdown_Click() {
     whoiscombo2_->clearEditText();
 }
 
-// The server list download arrives with the update window.
-void Form1::whoisserver_Click() {}
-
 void Form1::whoisuk_Click() { whoisView_->whoisuk_Click(); }
 void Form1::whoisus_Click() { whoisView_->whoisus_Click(); }
 void Form1::lookupwhois_Click() { whoisView_->lookupwhois_Click(); }
 void Form1::whoisrefer_Click() { whoisView_->whoisrefer_Click(); }
 void Form1::whoisCombo1_GotFocus() { makeDefault(lookupwhois_); }
+
+Whoisupdate* Form1::whoisupdate() const { return whoisupdate_; }
+
+// Opens the server list update window, or brings the open one to the front.
+void Form1::whoisserver_Click() {
+    if (ended_) return;
+    if (whoisupdate_ != nullptr && whoisupdate_->isVisible()) {
+        whoisupdate_->raise();
+        whoisupdate_->activateWindow();
+        return;
+    }
+    whoisupdate_ = new Whoisupdate({reg_.keyStore(),
+                                    boxes_,
+                                    makeTcpClient(),
+                                    makeTimer(),
+                                    whoisPort_,
+                                    [this] {
+                                        raise();
+                                        activateWindow();
+                                        ShowWhoisPage();
+                                    },
+                                    {}},
+                                   this);
+    whoisupdate_->show();
+}
 
 }  // namespace norvik::shell

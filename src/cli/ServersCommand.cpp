@@ -1,0 +1,123 @@
+// norvik-cli servers: the update window's download without the window. It
+// prints the list as the window shows it with " All servers" picked, and with
+// --store stores it as "Add All" does.
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "platform/SqliteKeyStore.h"
+#include "platform/StderrMessageBox.h"
+#include "platform/qt/QtTcpClient.h"
+#include "platform/qt/QtTimer.h"
+#include "store/Registry.h"
+#include "whois/ListDownload.h"
+
+namespace norvik::cli {
+
+namespace {
+
+const char kServersUsage[] = "usage: norvik-cli servers [--host HOST] [-p PORT] [--store]\n";
+
+// The window's status line, filter and list as plain fields; the event loop
+// ends with the download.
+class PrintedList : public whois::ListView {
+  public:
+    std::string status = whois::kListReady;
+    std::vector<std::string> filter;
+    std::vector<std::string> lines;
+    const whois::ListDownload* download = nullptr;
+    QEventLoop* loop = nullptr;
+
+    std::string statusText() override { return status; }
+    void setStatusText(const std::string& text) override {
+        status = text;
+        if (loop != nullptr && (text == whois::kListDone || text == whois::kListTimedOut))
+            loop->quit();
+    }
+    void emptyList() override { lines.clear(); }
+    void fillFilter(const std::vector<std::string>& entries) override { filter = entries; }
+    void pickAllServers() override {
+        if (std::find(filter.begin(), filter.end(), whois::kAllServers) == filter.end()) return;
+        lines = whois::ListLines(download->serverEntries(), whois::kAllServers);
+    }
+};
+
+std::optional<std::uint16_t> portNumber(const std::string& text) {
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+}  // namespace
+
+int runServers(const Args& args, std::ostream& out, std::ostream& err) {
+    std::optional<std::string> host;
+    std::uint16_t port = whois::kListPort;
+    bool storeIt = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--host" && i + 1 < args.size()) {
+            host = args[++i];
+        } else if (args[i] == "-p" && i + 1 < args.size()) {
+            const auto p = portNumber(args[++i]);
+            if (!p) {
+                err << "norvik-cli servers: bad port '" << args[i] << "'\n" << kServersUsage;
+                return 2;
+            }
+            port = *p;
+        } else if (args[i] == "--store") {
+            storeIt = true;
+        } else {
+            err << kServersUsage;
+            return 2;
+        }
+    }
+
+    static int argc = 1;
+    static char arg0[] = "norvik-cli";
+    static char* argv[] = {arg0, nullptr};
+    std::optional<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) app.emplace(argc, argv);
+
+    auto keyStore = platform::SqliteKeyStore::openDefault();
+    if (storeIt && !keyStore->open()) {
+        err << "norvik-cli servers: " << keyStore->lastError() << '\n';
+        return 1;
+    }
+    platform::StderrMessageBox boxes(err);
+    store::Registry registry(*keyStore, boxes);
+    const std::string listHost = host ? *host : whois::StoredListHost(registry);
+
+    platform::QtTcpClient winsock;
+    platform::QtTimer timer;
+    PrintedList view;
+    whois::ListDownload download(winsock, timer, view,
+                                 whois::ListSource{[&listHost] { return listHost; }, port});
+    view.download = &download;
+    download.Command1_Click();
+    if (view.status == whois::kListConnecting) {
+        QEventLoop loop;
+        view.loop = &loop;
+        loop.exec();
+        view.loop = nullptr;
+    }
+    if (view.status == whois::kListTimedOut) {
+        err << whois::kListTimedOut << '\n';
+        return 1;
+    }
+    if (view.status != whois::kListDone) {
+        err << "norvik-cli servers: the download could not start\n";
+        return 1;
+    }
+    for (const std::string& line : view.lines) out << line << '\n';
+    if (download.cut()) err << whois::kCutLine << '\n';
+    if (storeIt) whois::StoreDirectory(registry, view.filter, view.lines);
+    return 0;
+}
+
+}  // namespace norvik::cli

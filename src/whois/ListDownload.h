@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
+#include "whois/ServerList.h"
+
+namespace norvik::whois {
+
+// The status texts of the update window.
+inline constexpr char kListReady[] = "Ready";
+inline constexpr char kListConnecting[] = "Connecting...";
+inline constexpr char kListRetrieving[] = "Retrieving...";
+inline constexpr char kListDone[] = "Done";
+inline constexpr char kListTimedOut[] = "Timed Out. The server is currently unavailable";
+inline constexpr int kListTimerMs = 10000;
+
+// What a download shows. The update window implements it with its
+// controls, norvik-cli with plain fields.
+class ListView {
+  public:
+    virtual ~ListView() = default;
+
+    virtual std::string statusText() = 0;  // Label1
+    virtual void setStatusText(const std::string& text) = 0;
+    virtual void emptyList() = 0;  // List1
+    // Empties the filter (Combo1) and fills it with these entries, in order.
+    virtual void fillFilter(const std::vector<std::string>& entries) = 0;
+    // Selects " All servers" in the filter when it is there, which runs the
+    // filter and fills the list.
+    virtual void pickAllServers() = 0;
+};
+
+// Where a download gets its list.
+struct ListSource {
+    // The list host, asked at every "Download Now". Empty: the built-in
+    // list is read instead.
+    std::function<std::string()> host;
+    std::uint16_t port = kListPort;
+    std::function<std::string()> builtIn = BuiltInServerList;
+};
+
+// The list download of the update window: "Download Now", the events of its
+// TCP client and the ticks of its timer. It runs on the UI thread and never
+// waits: each handler does its step and returns. The timer runs from the
+// start with a 10-second period; a tick while "Connecting..." is the
+// time-out, and a tick that finds nothing new while "Retrieving..." ends the
+// download as if the host had closed.
+class ListDownload {
+  public:
+    ListDownload(platform::TcpClient& winsock, platform::Timer& timer, ListView& view,
+                 ListSource source);
+    ~ListDownload();
+    ListDownload(const ListDownload&) = delete;
+    ListDownload& operator=(const ListDownload&) = delete;
+
+    // "Download Now".
+    void Command1_Click();
+    // The window closes.
+    void Form_Unload();
+
+    // The last completed download.
+    const ServerList& serverEntries() const { return list_; }
+    // True when the last completed download was cut at kListCap.
+    bool cut() const { return cut_; }
+
+  private:
+    bool StartListDownload(const std::string& host);
+    void ReadBuiltInList();
+    void Winsock1_Connect();
+    void Winsock1_DataArrival();
+    void Winsock1_Close();
+    void Timer1_Timer();
+    // The end of a download: parse what arrived (unless only the close of
+    // a connection that was not open), pick " All servers", "Done".
+    void EndDownload(bool parse);
+
+    platform::TcpClient& winsock_;
+    platform::Timer& timer_;
+    ListView& view_;
+    ListSource source_;
+
+    std::string listRequest_;
+    std::string listChunk_;
+    std::string listBuffer_;
+    ServerList list_;
+    bool cut_ = false;
+    bool cutting_ = false;
+    // Bytes of this download, and as many as there were at the last tick.
+    std::size_t received_ = 0;
+    std::size_t receivedAtTick_ = 0;
+};
+
+}  // namespace norvik::whois

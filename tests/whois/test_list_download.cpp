@@ -1,0 +1,172 @@
+// The list download over real loopback TCP with a timer ticked by hand:
+// states and status texts, the built-in list, the time-out, and the ends
+// of hosts that never stop sending or never close.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../support/LoopbackTcpServer.h"
+#include "../support/ManualTimer.h"
+#include "../support/SpinUntil.h"
+#include "platform/qt/QtTcpClient.h"
+#include "whois/ListDownload.h"
+
+namespace norvik::test {
+namespace {
+
+using platform::TcpClient;
+using Strings = std::vector<std::string>;
+using End = ServerScript::End;
+
+void coreApp() {
+    static int argc = 1;
+    static char arg0[] = "test_whois";
+    static char* argv[] = {arg0, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+}
+
+// The window's controls as plain fields, with every status written down.
+struct RecordingView : whois::ListView {
+    Strings statuses;
+    Strings filter;
+    Strings list;
+    const whois::ListDownload* download = nullptr;
+
+    std::string statusText() override { return statuses.empty() ? "Ready" : statuses.back(); }
+    void setStatusText(const std::string& text) override { statuses.push_back(text); }
+    void emptyList() override { list.clear(); }
+    void fillFilter(const Strings& entries) override { filter = entries; }
+    void pickAllServers() override {
+        if (std::find(filter.begin(), filter.end(), whois::kAllServers) == filter.end()) return;
+        list = whois::ListLines(download->serverEntries(), whois::kAllServers);
+    }
+};
+
+class ListDownloadTest : public ::testing::Test {
+  protected:
+    ListDownloadTest() { coreApp(); }
+
+    // A list host on loopback, and the download that asks it.
+    void serve(ServerScript script) {
+        server = std::make_unique<LoopbackTcpServer>(std::move(script));
+        ASSERT_TRUE(server->listening());
+        host = "127.0.0.1";
+        make(server->port());
+    }
+    void make(std::uint16_t port) {
+        download = std::make_unique<whois::ListDownload>(
+            winsock, timer, view, whois::ListSource{[this] { return host; }, port});
+        view.download = download.get();
+    }
+    bool reaches(const std::string& status, int ms = 5000) {
+        return spinUntil([&] { return view.statusText() == status; }, ms);
+    }
+
+    std::string host;
+    RecordingView view;
+    ManualTimer timer;
+    platform::QtTcpClient winsock;
+    std::unique_ptr<LoopbackTcpServer> server;
+    std::unique_ptr<whois::ListDownload> download;
+};
+
+TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
+    ServerScript script;
+    script.pieces = {"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"};
+    serve(script);
+    EXPECT_TRUE(timer.enabled());
+    EXPECT_EQ(timer.interval(), 10000);
+    download->Command1_Click();
+    EXPECT_EQ(view.statuses, Strings{"Connecting..."});
+    ASSERT_TRUE(reaches("Done"));
+    ASSERT_GE(view.statuses.size(), 3u);
+    for (std::size_t i = 1; i + 1 < view.statuses.size(); ++i)
+        EXPECT_EQ(view.statuses[i], "Retrieving...");
+    EXPECT_EQ(server->requests(), Strings{"whois-servers\r\n"});
+    EXPECT_EQ(view.filter, (Strings{" All servers", "de", "GB"}));
+    EXPECT_EQ(view.list, (Strings{"de\tz.x ", "GB\tw1.x ", "GB\tw2.x "}));
+    // Ticks after the end change nothing; the timer keeps running.
+    timer.fire();
+    timer.fire();
+    EXPECT_EQ(view.statusText(), "Done");
+    EXPECT_TRUE(timer.enabled());
+    EXPECT_FALSE(download->cut());
+}
+
+TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter) {
+    make(LoopbackTcpServer::closedPort());
+    download->Command1_Click();  // no host yet: the built-in list
+    const Strings filter = view.filter;
+    for (const char* bad : {"127.0.0.1", "no host!", "127.0.0.1:", "\x01\x02"}) {
+        host = bad;
+        view.statuses.clear();
+        download->Command1_Click();
+        EXPECT_TRUE(timer.enabled());
+        spinFor(100);
+        EXPECT_EQ(view.statuses, Strings{"Connecting..."}) << bad;
+        timer.fire();
+        EXPECT_EQ(view.statusText(), "Timed Out. The server is currently unavailable") << bad;
+        EXPECT_FALSE(timer.enabled());
+        EXPECT_TRUE(view.list.empty());
+        // The filter and the entries of the download before stay.
+        EXPECT_EQ(view.filter, filter);
+        EXPECT_FALSE(download->serverEntries().serverEntries.empty());
+    }
+}
+
+TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
+    serve(ServerScript::answer("a.x C=A\r\n", End::KeepOpen));
+    download->Command1_Click();
+    ASSERT_TRUE(reaches("Retrieving..."));
+    // A second "Download Now" drops what arrived and starts again.
+    download->Command1_Click();
+    EXPECT_EQ(view.statusText(), "Connecting...");
+    ASSERT_TRUE(reaches("Retrieving..."));
+    timer.fire();  // data came since the last tick
+    EXPECT_EQ(view.statusText(), "Retrieving...");
+    timer.fire();  // nothing new for a whole period
+    EXPECT_EQ(view.statusText(), "Done");
+    EXPECT_EQ(view.list, Strings{"A\ta.x "});  // once, not twice
+    EXPECT_EQ(server->connections(), 2);
+    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
+}
+
+TEST_F(ListDownloadTest, AResetAfterDataEndsWithTheListThatArrived) {
+    serve(ServerScript::answer("a.x C=A\r\n", End::Reset));
+    download->Command1_Click();
+    // The reset ends the connection as a close, or as a failure that the
+    // idle ticks end.
+    ASSERT_TRUE(spinUntil([&] {
+        return winsock.State() != TcpClient::kConnected &&
+               winsock.State() != TcpClient::kResolvingHost;
+    }));
+    spinFor(50);
+    timer.fire();
+    timer.fire();
+    EXPECT_EQ(view.statusText(), "Done");
+    EXPECT_EQ(view.list, Strings{"A\ta.x "});
+}
+
+TEST_F(ListDownloadTest, EndlessDataIsCutAtFourMebibytes) {
+    ServerScript script;
+    script.endlessBlock = "w.x C=E\r\n";
+    serve(script);
+    download->Command1_Click();
+    ASSERT_TRUE(reaches("Done", 20000));
+    EXPECT_TRUE(download->cut());
+    // Every whole line of the first 4 MiB, the cut one left out.
+    EXPECT_EQ(download->serverEntries().serverEntries.size(), whois::kListCap / 9);
+    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
+    spinFor(100);
+    const std::size_t sent = server->bytesSent();
+    spinFor(100);
+    EXPECT_EQ(server->bytesSent(), sent);
+    EXPECT_LT(sent, script.cap);
+}
+
+}  // namespace
+}  // namespace norvik::test
