@@ -85,8 +85,10 @@ void WhoisLookup::endLookup() {
 }
 
 void WhoisLookup::Timer1_Timer() {
-    const QString status = view_.statusText();
-    if (status == QLatin1String(kConnecting)) {
+    // The status line is shared with the TraceRoute page, which may have
+    // written over "Connecting..." or "Connected...Retrieving Info": the
+    // lookup's own state decides, or such a lookup would never end.
+    if (receiving_ && arrivals_ == 0) {
         view_.setStatusText(QLatin1String(kFailed));
         client_.Close();
         timer_.setEnabled(false);
@@ -99,7 +101,7 @@ void WhoisLookup::Timer1_Timer() {
     // A server that answered and then went quiet without closing.
     const bool idle = arrivals_ == arrivalsAtTick_;
     arrivalsAtTick_ = arrivals_;
-    if (receiving_ && idle && status == QLatin1String(kRetrieving)) endLookup();
+    if (receiving_ && idle && arrivals_ > 0) endLookup();
 }
 
 }  // namespace norvik::whois

@@ -85,6 +85,43 @@ TEST_F(WhoisPage, ATickWhileConnectingFailsAndTheWindowStaysUsable) {
     EXPECT_TRUE(Timer1().enabled());
 }
 
+// A trace that fails leaves a lookup in progress alone, and the lookup still
+// ends although the trace wrote over the shared status line.
+TEST_F(WhoisPage, AFailingTraceLeavesALookupRunning) {
+    LoopbackTcpServer silent(ServerScript::silent());
+    LoopbackTcpServer quiet(
+        ServerScript::answer("Domain: example.test\n", ServerScript::End::KeepOpen));
+    struct Case {
+        LoopbackTcpServer* server;
+        const char* status;  // the lookup's once the trace has ended
+        int ticks;
+        const char* ends;
+        const char* shows;
+    } cases[] = {
+        {&silent, "Connecting...", 1, "Failed!",
+         "Timeout Occurred reaching 127.0.0.1\n\nIt may be worth updating your Whois Server List"},
+        {&quiet, "Connected...Retrieving Info", 2, "Done", "Domain: example.test\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        openPage(c.server->port());
+        lookUp("example.test", "127.0.0.1");
+        ASSERT_TRUE(spinUntil([&] {
+            return text("traceLabel4") == c.status &&
+                   form->Winsock1().State() == platform::TcpClient::kConnected;
+        }));
+        click(w("tracerouteicon"));
+        w<QComboBox>("traceCombo1")->setEditText("198.51.100.9");
+        click(w("traceaway"));  // no answer: the trace times out at hop 1
+        EXPECT_EQ(text("traceLabel4"), "Trace Route Timed Out");
+        EXPECT_EQ(form->Winsock1().State(), platform::TcpClient::kConnected);
+        EXPECT_FALSE(w("lookupwhois")->isEnabled());
+        for (int i = 0; i < c.ticks; ++i) Timer1().fire();
+        expectTexts({{"traceLabel4", c.ends}, {"whoisresult", c.shows}});
+        EXPECT_TRUE(w("lookupwhois")->isEnabled());
+    }
+}
+
 TEST_F(WhoisPage, HugeAnswersEndDoneAndTheBoxStillPaints) {
     ServerScript endless;
     endless.endlessBlock = std::string(99, 'e') + "\n";
