@@ -55,6 +55,7 @@ ServerList ParseServerList(std::string_view answer) {
     filter.insert(kAllServers);
     const auto CountryListed = [&filter](std::string_view text) { return filter.contains(text); };
     std::string country;
+    std::size_t held = 0;  // the entries' text so far
     for (std::size_t start = 0;;) {
         const std::size_t end = all.find("\r\n", start);
         if (end == std::string_view::npos) break;  // an unended rest is no line
@@ -66,14 +67,15 @@ ServerList ParseServerList(std::string_view answer) {
         if (const std::size_t c = line.find("C="); c != std::string_view::npos) {
             country = line.substr(c + 2);
         }
+        const std::size_t blank = line.find(' ');
+        const std::size_t serverSize = blank == std::string_view::npos ? 0 : blank + 1;
+        held += country.size() + serverSize;
+        if (held > kListTextCap) break;
         if (!CountryListed(country)) {
             filter.insert(country);
             out.countries.push_back(country);
         }
-        const std::size_t blank = line.find(' ');
-        out.serverEntries.push_back({country, blank == std::string_view::npos
-                                                  ? std::string()
-                                                  : std::string(line.substr(0, blank + 1))});
+        out.serverEntries.push_back({country, std::string(line.substr(0, serverSize))});
     }
     return out;
 }
@@ -124,15 +126,22 @@ std::size_t StoreDirectory(store::Registry& reg, const std::vector<std::string>&
     // their lines.
     std::vector<std::string_view> countries;
     std::unordered_map<std::string_view, std::vector<std::string>> servers;
+    std::vector<std::size_t> sizes;  // of the countries, each once, ascending
     for (const std::string& c : filter) {
         if (c == kAllServers || !StorableCountry(c)) continue;
         if (servers.try_emplace(c).second) countries.push_back(c);
+        sizes.push_back(c.size());
     }
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
     // A line belongs to country C when it begins with C and a tab. A code
-    // may hold a tab itself, so every tab of the line ends a candidate.
+    // may hold a tab itself, so a line can belong to several; only a tab
+    // where a code of that size would end is looked at, so that a line of
+    // many tabs does not cost a look-up of every one of its beginnings.
     for (const std::string& line : lines) {
-        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
-             tab = line.find('\t', tab + 1)) {
+        for (const std::size_t tab : sizes) {
+            if (tab >= line.size()) break;
+            if (line[tab] != '\t') continue;
             const auto it = servers.find(std::string_view(line).substr(0, tab));
             if (it == servers.end()) continue;
             std::string_view rest = std::string_view(line).substr(tab);

@@ -26,6 +26,12 @@ inline constexpr int kListPort = 43;
 // and what arrived is parsed.
 inline constexpr std::size_t kListCap = kAnswerCap;
 
+// The most text a parse keeps in its entries (countries and servers, in
+// bytes); the lines after the one that would pass it are not read. Each
+// entry holds its country's text, so one long "C=" line followed by many
+// short lines would otherwise take far more memory than the answer.
+inline constexpr std::size_t kListTextCap = 4 * kListCap;
+
 // Where the directory lives.
 inline constexpr char kServersKey[] = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\Servers";
 inline constexpr char kServersSubPath[] = "Software\\Tarnwell\\Norvik\\Servers";
@@ -53,7 +59,8 @@ struct ServerList {
 // into an entry. Only lines that a CR LF ends count; a line is skipped when
 // it starts with ";" or holds no "."; "C=" sets the country for it and the
 // lines after it. Bytes that are valid UTF-8 are read as UTF-8, else one
-// character per byte (Latin-1); the texts come back as UTF-8.
+// character per byte (Latin-1); the texts come back as UTF-8. The parse
+// stops at kListTextCap.
 ServerList ParseServerList(std::string_view answer);
 
 // The form texts are compared by when letter case is ignored.

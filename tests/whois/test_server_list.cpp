@@ -97,6 +97,17 @@ TEST(ServerListParse, FilterAndListSortIgnoringCase) {
     EXPECT_EQ(whois::ListLines(list, "AU"), Strings{});
 }
 
+TEST(ServerListParse, ALongCountryOverManyLinesStopsAtTheTextCap) {
+    // Each entry holds the 1 MiB code: 16 entries would pass the cap.
+    std::string answer = "a.b C=" + std::string(std::size_t{1} << 20, 'X') + "\r\n";
+    for (int i = 0; i < 1'000'000; ++i) answer += ".\r\n";
+    ASSERT_LE(answer.size(), whois::kListCap);
+    const auto list = whois::ParseServerList(answer);
+    EXPECT_EQ(list.serverEntries.size(), 15u);
+    EXPECT_EQ(list.serverEntries.back(), (ServerEntry{answer.substr(6, 1 << 20), ""}));
+    EXPECT_EQ(list.countries.size(), 1u);
+}
+
 class StoreDirectoryTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -164,6 +175,19 @@ class CrashingStore : public platform::SqliteKeyStore {
   private:
     int left_;
 };
+
+// Only tabs where a code would end are looked at: a line of many tabs
+// among many codes is stored at once.
+TEST_F(StoreDirectoryTest, ALineOfManyTabsIsStoredAtOnce) {
+    Strings filter{whois::kAllServers};
+    for (int i = 10; i < 40; ++i) filter.push_back("C" + std::to_string(i));
+    const std::string tabs(1'000'000, '\t');
+    whois::StoreDirectory(reg, filter, {"C10\tx.y ", "C11\t" + tabs + "z ", "C1" + tabs});
+    const Directory stored = readDirectory(*keys);
+    EXPECT_EQ(stored.size(), 30u);
+    EXPECT_EQ(stored.at("C10"), (Strings{" 1", "x.y"}));
+    EXPECT_EQ(stored.at("C11"), (Strings{" 1", tabs + "z"}));
+}
 
 TEST_F(StoreDirectoryTest, ACrashHalfWayLeavesTheOldDirectory) {
     std::string answer;
