@@ -3,7 +3,6 @@
 // of hosts that never stop sending or never close.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -21,13 +20,6 @@ namespace {
 using platform::TcpClient;
 using Strings = std::vector<std::string>;
 using End = ServerScript::End;
-
-void coreApp() {
-    static int argc = 1;
-    static char arg0[] = "test_whois";
-    static char* argv[] = {arg0, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-}
 
 // The window's controls as plain fields, with every status written down.
 struct RecordingView : whois::ListView {
@@ -48,7 +40,7 @@ struct RecordingView : whois::ListView {
 
 class ListDownloadTest : public ::testing::Test {
   protected:
-    ListDownloadTest() { coreApp(); }
+    ListDownloadTest() { ensureCoreApp(); }
 
     // A list host on loopback, and the download that asks it.
     void serve(ServerScript script) {
@@ -75,9 +67,7 @@ class ListDownloadTest : public ::testing::Test {
 };
 
 TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
-    ServerScript script;
-    script.pieces = {"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"};
-    serve(script);
+    serve(ServerScript::inPieces({"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"}));
     EXPECT_TRUE(timer.enabled());
     EXPECT_EQ(timer.interval(), 10000);
     download->Command1_Click();
