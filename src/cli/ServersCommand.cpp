@@ -4,11 +4,10 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <ostream>
 
-#include "cli/Commands.h"
+#include "cli/ServerOptions.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/qt/QtTcpClient.h"
@@ -46,43 +45,25 @@ class PrintedList : public whois::ListView {
     }
 };
 
-std::optional<std::uint16_t> portNumber(const std::string& text) {
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
-
 }  // namespace
 
 int runServers(const Args& args, std::ostream& out, std::ostream& err) {
-    std::optional<std::string> host;
-    std::uint16_t port = whois::kListPort;
+    ServerOptions server{std::nullopt, whois::kListPort};
     bool storeIt = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--host" && i + 1 < args.size()) {
-            host = args[++i];
-        } else if (args[i] == "-p" && i + 1 < args.size()) {
-            const auto p = portNumber(args[++i]);
-            if (!p) {
-                err << "norvik-cli servers: bad port '" << args[i] << "'\n" << kServersUsage;
-                return 2;
-            }
-            port = *p;
-        } else if (args[i] == "--store") {
-            storeIt = true;
-        } else {
+        const Taken taken = takeServerOption(args, i, "--host", server);
+        if (taken == Taken::BadPort) {
+            err << "norvik-cli servers: bad port '" << args[i] << "'\n" << kServersUsage;
+            return 2;
+        }
+        if (taken == Taken::Yes) continue;
+        if (args[i] != "--store") {
             err << kServersUsage;
             return 2;
         }
+        storeIt = true;
     }
-
-    static int argc = 1;
-    static char arg0[] = "norvik-cli";
-    static char* argv[] = {arg0, nullptr};
-    std::optional<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) app.emplace(argc, argv);
+    const auto app = commandLineApp();
 
     auto keyStore = platform::SqliteKeyStore::openDefault();
     if (storeIt && !keyStore->open()) {
@@ -91,13 +72,13 @@ int runServers(const Args& args, std::ostream& out, std::ostream& err) {
     }
     platform::StderrMessageBox boxes(err);
     store::Registry registry(*keyStore, boxes);
-    const std::string listHost = host ? *host : whois::StoredListHost(registry);
+    const std::string listHost = server.host ? *server.host : whois::StoredListHost(registry);
 
     platform::QtTcpClient winsock;
     platform::QtTimer timer;
     PrintedList view;
     whois::ListDownload download(winsock, timer, view,
-                                 whois::ListSource{[&listHost] { return listHost; }, port});
+                                 whois::ListSource{[&listHost] { return listHost; }, server.port});
     view.download = &download;
     download.Command1_Click();
     if (view.status == whois::kListConnecting) {
