@@ -3,7 +3,6 @@
 // --store stores it as "Add All" does.
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <algorithm>
 #include <optional>
 #include <ostream>
 
@@ -14,6 +13,7 @@
 #include "platform/qt/QtTimer.h"
 #include "store/Registry.h"
 #include "whois/ListDownload.h"
+#include "whois/MemoryListView.h"
 
 namespace norvik::cli {
 
@@ -23,25 +23,14 @@ const char kServersUsage[] = "usage: norvik-cli servers [--host HOST] [-p PORT] 
 
 // The window's status line, filter and list as plain fields; the event loop
 // ends with the download.
-class PrintedList : public whois::ListView {
+class PrintedList : public whois::MemoryListView {
   public:
-    std::string status = whois::kListReady;
-    std::vector<std::string> filter;
-    std::vector<std::string> lines;
-    const whois::ListDownload* download = nullptr;
     QEventLoop* loop = nullptr;
 
-    std::string statusText() override { return status; }
     void setStatusText(const std::string& text) override {
-        status = text;
+        MemoryListView::setStatusText(text);
         if (loop != nullptr && (text == whois::kListDone || text == whois::kListTimedOut))
             loop->quit();
-    }
-    void emptyList() override { lines.clear(); }
-    void fillFilter(const std::vector<std::string>& entries) override { filter = entries; }
-    void pickAllServers() override {
-        if (std::find(filter.begin(), filter.end(), whois::kAllServers) == filter.end()) return;
-        lines = whois::ListLines(download->serverEntries(), whois::kAllServers);
     }
 };
 

@@ -3,7 +3,6 @@
 // of hosts that never stop sending or never close.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "../support/SpinUntil.h"
 #include "platform/qt/QtTcpClient.h"
 #include "whois/ListDownload.h"
+#include "whois/MemoryListView.h"
 
 namespace norvik::test {
 namespace {
@@ -22,19 +22,11 @@ using Strings = std::vector<std::string>;
 using End = ServerScript::End;
 
 // The window's controls as plain fields, with every status written down.
-struct RecordingView : whois::ListView {
+struct RecordingView : whois::MemoryListView {
     Strings statuses;
-    Strings filter;
-    Strings list;
-    const whois::ListDownload* download = nullptr;
-
-    std::string statusText() override { return statuses.empty() ? "Ready" : statuses.back(); }
-    void setStatusText(const std::string& text) override { statuses.push_back(text); }
-    void emptyList() override { list.clear(); }
-    void fillFilter(const Strings& entries) override { filter = entries; }
-    void pickAllServers() override {
-        if (std::find(filter.begin(), filter.end(), whois::kAllServers) == filter.end()) return;
-        list = whois::ListLines(download->serverEntries(), whois::kAllServers);
+    void setStatusText(const std::string& text) override {
+        MemoryListView::setStatusText(text);
+        statuses.push_back(text);
     }
 };
 
@@ -78,7 +70,7 @@ TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
         EXPECT_EQ(view.statuses[i], "Retrieving...");
     EXPECT_EQ(server->requests(), Strings{"whois-servers\r\n"});
     EXPECT_EQ(view.filter, (Strings{" All servers", "de", "GB"}));
-    EXPECT_EQ(view.list, (Strings{"de\tz.x ", "GB\tw1.x ", "GB\tw2.x "}));
+    EXPECT_EQ(view.lines, (Strings{"de\tz.x ", "GB\tw1.x ", "GB\tw2.x "}));
     // Ticks after the end change nothing; the timer keeps running.
     timer.fire();
     timer.fire();
@@ -101,7 +93,7 @@ TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter)
         timer.fire();
         EXPECT_EQ(view.statusText(), "Timed Out. The server is currently unavailable") << bad;
         EXPECT_FALSE(timer.enabled());
-        EXPECT_TRUE(view.list.empty());
+        EXPECT_TRUE(view.lines.empty());
         // The filter and the entries of the download before stay.
         EXPECT_EQ(view.filter, filter);
         EXPECT_FALSE(download->serverEntries().serverEntries.empty());
@@ -120,7 +112,7 @@ TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
     EXPECT_EQ(view.statusText(), "Retrieving...");
     timer.fire();  // nothing new for a whole period
     EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.list, Strings{"A\ta.x "});  // once, not twice
+    EXPECT_EQ(view.lines, Strings{"A\ta.x "});  // once, not twice
     EXPECT_EQ(server->connections(), 2);
     EXPECT_EQ(winsock.State(), TcpClient::kClosed);
 }
@@ -138,7 +130,7 @@ TEST_F(ListDownloadTest, AResetAfterDataEndsWithTheListThatArrived) {
     timer.fire();
     timer.fire();
     EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.list, Strings{"A\ta.x "});
+    EXPECT_EQ(view.lines, Strings{"A\ta.x "});
 }
 
 TEST_F(ListDownloadTest, EndlessDataIsCutAtFourMebibytes) {
