@@ -226,47 +226,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, LoopbackEcho, ::testing::Values(Mode::DatagramOn
                          [](const auto& info) { return modeName(info.param); });
 
 // ---------------------------------------------------------------------------
-// Which socket the service picks (what it says when it has none: the
-// command-line tests).
-
-class SocketChoice : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const std::string why = test::NetnsLab::unavailableReason();
-        if (!why.empty()) GTEST_SKIP() << "needs a network namespace of its own: " << why;
-        ASSERT_TRUE(lab_.add("open") &&
-                    lab_.sysctl("open", "net/ipv4/ping_group_range", "0 2147483647") &&
-                    lab_.add("closed") && lab_.sysctl("closed", "net/ipv4/ping_group_range", "1 0"))
-            << lab_.error();
-    }
-    test::NetnsLab lab_;
-};
-
-TEST_F(SocketChoice, PrefersDatagramThenRawAndSendsAddressZeroToThisHost) {
-    using enum Mode;
-    using enum IcmpSocketKind;
-    const struct {
-        const char *name, *netns;
-        Mode mode;
-        const char* to;
-        IcmpSocketKind kind;
-    } cases[] = {
-        {"group allowed: datagram", "open", Automatic, "127.0.0.1", Datagram},
-        {"group refused: raw for root", "closed", Automatic, "127.0.0.1", Raw},
-        // Linux takes 0.0.0.0 as this host; inside the namespace, its loopback.
-        {"0.0.0.0 by datagram", "open", DatagramOnly, "0.0.0.0", Datagram},
-        {"0.0.0.0 by raw", "open", RawOnly, "0.0.0.0", Raw},
-    };
-    for (const auto& c : cases) {
-        const Outcome o = echoIn(lab_.name(c.netns), c.mode, request(c.to, payloadOf(32)));
-        EXPECT_EQ(o.status, kSuccess) << c.name;
-        EXPECT_EQ(o.data, payloadOf(32)) << c.name;
-        EXPECT_EQ(o.kind, int(c.kind)) << c.name;
-        EXPECT_TRUE(o.reasonless) << c.name;
-    }
-}
-
-// ---------------------------------------------------------------------------
 // Across namespaces:
 //
 //   sender 192.0.2.2 -- 192.0.2.1 router 198.51.100.1 -- 198.51.100.2 dest
@@ -278,7 +237,7 @@ TEST_F(SocketChoice, PrefersDatagramThenRawAndSendsAddressZeroToThisHost) {
 // for missing or refused routes still have a budget of five in a burst.
 // The crafter's kernel does not answer echoes: a child there answers them
 // with the ICMP messages a test asks for. An island beside them all has no
-// links and no routes.
+// links and no routes. Only the router lets no group open datagram sockets.
 
 constexpr char kRouter[] = "192.0.2.1";
 constexpr char kDest[] = "198.51.100.2";
@@ -384,7 +343,7 @@ class EchoTopology : public ::testing::TestWithParam<Mode> {
                     l.sysctl("router", "net/ipv4/ip_forward", "1") &&
                     l.sysctl("router", "net/ipv4/icmp_ratemask", "0") &&
                     l.sysctl("sender", "net/ipv4/ping_group_range", "0 2147483647") &&
-                    l.add("island") &&
+                    l.sysctl("router", "net/ipv4/ping_group_range", "1 0") && l.add("island") &&
                     l.sysctl("island", "net/ipv4/ping_group_range", "0 2147483647") &&
                     l.sysctl("crafter", "net/ipv4/icmp_echo_ignore_all", "1") &&
                     l.ip("sender", {"route", "add", "default", "via", "192.0.2.1"}) &&
@@ -429,6 +388,28 @@ TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
         EXPECT_EQ(o.data, c.status == kSuccess ? payload : "") << c.name;
         // A reply leaves the destination with 64, less the router's hop.
         EXPECT_TRUE(c.status != kSuccess || o.ttl == 63) << c.name << ": ttl " << o.ttl;
+    }
+}
+
+TEST_P(EchoTopology, AutomaticPrefersDatagramThenRawAndAddressZeroIsThisHost) {
+    using enum IcmpSocketKind;
+    const struct {
+        const char *name, *netns;
+        Mode mode;
+        const char* to;
+        IcmpSocketKind kind;
+    } cases[] = {
+        {"group allowed: datagram", "sender", Mode::Automatic, "127.0.0.1", Datagram},
+        {"group refused: raw for root", "router", Mode::Automatic, "127.0.0.1", Raw},
+        // Linux takes 0.0.0.0 as this host; inside the namespace, its loopback.
+        {"0.0.0.0", "sender", GetParam(), "0.0.0.0", GetParam() == Mode::RawOnly ? Raw : Datagram},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = echoIn(lab_.name(c.netns), c.mode, request(c.to, payloadOf(32)));
+        EXPECT_EQ(o.status, kSuccess) << c.name;
+        EXPECT_EQ(o.data, payloadOf(32)) << c.name;
+        EXPECT_EQ(o.kind, int(c.kind)) << c.name;
+        EXPECT_TRUE(o.reasonless) << c.name;
     }
 }
 
