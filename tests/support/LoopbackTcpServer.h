@@ -31,19 +31,16 @@ struct ServerScript {
     std::size_t cap = std::size_t{64} << 20;
     End end = End::Close;
 
-    // The usual whois server: answer in one piece, then close.
-    static ServerScript answer(std::string text, End end = End::Close) {
-        ServerScript s;
-        s.pieces = {std::move(text)};
-        s.end = end;
-        return s;
-    }
     // Answers in pieces (see `pieces`), then ends.
     static ServerScript inPieces(std::vector<std::string> pieces, End end = End::Close) {
         ServerScript s;
         s.pieces = std::move(pieces);
         s.end = end;
         return s;
+    }
+    // The usual whois server: answer in one piece, then close.
+    static ServerScript answer(std::string text, End end = End::Close) {
+        return inPieces({std::move(text)}, end);
     }
     // Accepts, reads the request and never answers.
     static ServerScript silent() {
