@@ -4,7 +4,6 @@
 // QT_QPA_PLATFORM says otherwise.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -12,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchApp.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/qt/QtTcpClient.h"
@@ -40,15 +40,6 @@ const std::string& bigList() {
         return t;
     }();
     return text;
-}
-
-QApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "bench_server_list";
-    static char* argv[] = {arg0, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
 }
 
 struct BenchStore {
@@ -82,7 +73,7 @@ BENCHMARK(BM_StoreDirectory5000)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The user's view: "Download Now" (the list read in place of a host),
 // the filter and list filled and painted, then "Add All".
 void BM_WindowDownloadShowAddAll5000(benchmark::State& state) {
-    app();
+    bench::app();
     BenchStore b;
     for (auto _ : state) {
         auto* upd = new shell::Whoisupdate({b.keys,

@@ -174,6 +174,23 @@ int countHops(const std::string& text, const std::string& marker) {
     return n;
 }
 
+int labFailed(const test::NetnsLab& lab) {
+    std::cerr << lab.error() << "\n";
+    return 1;
+}
+
+// One run of the engine's trace and the same echoes bare, the bare ones
+// first in odd runs.
+struct Paired {
+    double echoMs, traceMs;
+    std::string text;  // the trace's results
+};
+Paired echoesAndTrace(const std::string& to, int hops, int run) {
+    const double first = run % 2 ? bareEchoes(to, hops) : 0;
+    auto [ms, text] = engineTrace(to);
+    return {run % 2 ? first : bareEchoes(to, hops), ms, std::move(text)};
+}
+
 std::string cliPath() {
     if (const char* env = std::getenv("NORVIK_CLI")) return env;
     char self[4096];
@@ -187,8 +204,7 @@ int delayedPath(int runs) {
     constexpr auto kDelay = std::chrono::microseconds(5000);  // one way, per link
     test::NetnsLab lab;
     if (!buildChain(lab, kHops)) {
-        std::cerr << lab.error() << "\n";
-        return 1;
+        return labFailed(lab);
     }
     test::NetnsChild relayChild(lab.name(role(0)), [&] { return relay(lab, kHops, kDelay); });
     if (!relayChild.waitReady(10000)) {
@@ -201,13 +217,11 @@ int delayedPath(int runs) {
             !lab.ip(role(i + 1), {"addr", "add", right(i), "peer", left(i), "dev", r}) ||
             !lab.ip(role(i), {"link", "set", l, "up"}) ||
             !lab.ip(role(i + 1), {"link", "set", r, "up"})) {
-            std::cerr << lab.error() << "\n";
-            return 1;
+            return labFailed(lab);
         }
     }
     if (!routeChain(lab, kHops)) {
-        std::cerr << lab.error() << "\n";
-        return 1;
+        return labFailed(lab);
     }
     const std::string dest = right(kHops - 1);
     const std::string sender = lab.name(role(0));
@@ -218,12 +232,9 @@ int delayedPath(int runs) {
     int engineHops = 0, cliHops = 0, tracerouteHops = 0;
     const std::string cliBinary = cliPath();
     for (int r = 0; r < runs; ++r) {
-        // Bare echoes and the engine in turn, first one then the other.
         const std::string got = test::runInside(sender, [&] {
-            const double first = r % 2 ? bareEchoes(dest, kHops) : 0;
-            const auto [ms, text] = engineTrace(dest);
-            const double echoMs = r % 2 ? first : bareEchoes(dest, kHops);
-            return std::to_string(echoMs) + " " + std::to_string(ms) + "\n" + text;
+            const Paired p = echoesAndTrace(dest, kHops, r);
+            return std::to_string(p.echoMs) + " " + std::to_string(p.traceMs) + "\n" + p.text;
         });
         std::istringstream in(got);
         double echoMs = 0, ms = 0;
@@ -261,18 +272,15 @@ int longChain(int runs) {
     constexpr int kHops = 30;
     test::NetnsLab lab;
     if (!buildChain(lab, kHops)) {
-        std::cerr << lab.error() << "\n";
-        return 1;
+        return labFailed(lab);
     }
     for (int i = 0; i < kHops; ++i) {
         if (!lab.link(role(i), left(i) + "/30", role(i + 1), right(i) + "/30")) {
-            std::cerr << lab.error() << "\n";
-            return 1;
+            return labFailed(lab);
         }
     }
     if (!routeChain(lab, kHops)) {
-        std::cerr << lab.error() << "\n";
-        return 1;
+        return labFailed(lab);
     }
     const std::string dest = right(kHops - 1);
     const std::string got = test::runInside(
@@ -281,12 +289,10 @@ int longChain(int runs) {
             std::vector<double> traces, echoes;
             int hops = 0;
             for (int r = 0; r < runs; ++r) {
-                // The same echoes bare and as a trace, in turn first.
-                const double first = r % 2 ? bareEchoes(dest, kHops) : 0;
-                const auto [ms, text] = engineTrace(dest);
-                echoes.push_back(r % 2 ? first : bareEchoes(dest, kHops));
-                traces.push_back(ms);
-                hops = countHops(text, "Hop #");
+                const Paired p = echoesAndTrace(dest, kHops, r);
+                echoes.push_back(p.echoMs);
+                traces.push_back(p.traceMs);
+                hops = countHops(p.text, "Hop #");
             }
             const double t = median(traces), e = median(echoes);
             char line[512];

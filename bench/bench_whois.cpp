@@ -11,7 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -23,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "BenchApp.h"
 #include "platform/LinuxEchoService.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
@@ -81,17 +81,8 @@ std::string bigAnswer(bool utf8) {
     return out;
 }
 
-QApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "bench_whois";
-    static char* argv[] = {arg0, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
-
 void BM_AnswerCloseToPaintedBox(benchmark::State& state) {
-    app();
+    norvik::bench::app();
     QTemporaryDir dir;
     norvik::platform::SqliteKeyStore store(dir.path().toStdString() + "/norvik.sqlite3");
     norvik::platform::StderrMessageBox boxes(std::cerr);

@@ -3,18 +3,17 @@
 // --store stores it as "Add All" does.
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <algorithm>
-#include <charconv>
 #include <optional>
 #include <ostream>
 
-#include "cli/Commands.h"
+#include "cli/ServerOptions.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/qt/QtTcpClient.h"
 #include "platform/qt/QtTimer.h"
 #include "store/Registry.h"
 #include "whois/ListDownload.h"
+#include "whois/MemoryListView.h"
 
 namespace norvik::cli {
 
@@ -24,65 +23,36 @@ const char kServersUsage[] = "usage: norvik-cli servers [--host HOST] [-p PORT] 
 
 // The window's status line, filter and list as plain fields; the event loop
 // ends with the download.
-class PrintedList : public whois::ListView {
+class PrintedList : public whois::MemoryListView {
   public:
-    std::string status = whois::kListReady;
-    std::vector<std::string> filter;
-    std::vector<std::string> lines;
-    const whois::ListDownload* download = nullptr;
     QEventLoop* loop = nullptr;
 
-    std::string statusText() override { return status; }
     void setStatusText(const std::string& text) override {
-        status = text;
+        MemoryListView::setStatusText(text);
         if (loop != nullptr && (text == whois::kListDone || text == whois::kListTimedOut))
             loop->quit();
     }
-    void emptyList() override { lines.clear(); }
-    void fillFilter(const std::vector<std::string>& entries) override { filter = entries; }
-    void pickAllServers() override {
-        if (std::find(filter.begin(), filter.end(), whois::kAllServers) == filter.end()) return;
-        lines = whois::ListLines(download->serverEntries(), whois::kAllServers);
-    }
 };
-
-std::optional<std::uint16_t> portNumber(const std::string& text) {
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
 
 }  // namespace
 
 int runServers(const Args& args, std::ostream& out, std::ostream& err) {
-    std::optional<std::string> host;
-    std::uint16_t port = whois::kListPort;
+    ServerOptions server{std::nullopt, whois::kListPort};
     bool storeIt = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--host" && i + 1 < args.size()) {
-            host = args[++i];
-        } else if (args[i] == "-p" && i + 1 < args.size()) {
-            const auto p = portNumber(args[++i]);
-            if (!p) {
-                err << "norvik-cli servers: bad port '" << args[i] << "'\n" << kServersUsage;
-                return 2;
-            }
-            port = *p;
-        } else if (args[i] == "--store") {
-            storeIt = true;
-        } else {
+        const Taken taken = takeServerOption(args, i, "--host", server);
+        if (taken == Taken::BadPort) {
+            err << "norvik-cli servers: bad port '" << args[i] << "'\n" << kServersUsage;
+            return 2;
+        }
+        if (taken == Taken::Yes) continue;
+        if (args[i] != "--store") {
             err << kServersUsage;
             return 2;
         }
+        storeIt = true;
     }
-
-    static int argc = 1;
-    static char arg0[] = "norvik-cli";
-    static char* argv[] = {arg0, nullptr};
-    std::optional<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) app.emplace(argc, argv);
+    const auto app = commandLineApp();
 
     auto keyStore = platform::SqliteKeyStore::openDefault();
     if (storeIt && !keyStore->open()) {
@@ -91,13 +61,13 @@ int runServers(const Args& args, std::ostream& out, std::ostream& err) {
     }
     platform::StderrMessageBox boxes(err);
     store::Registry registry(*keyStore, boxes);
-    const std::string listHost = host ? *host : whois::StoredListHost(registry);
+    const std::string listHost = server.host ? *server.host : whois::StoredListHost(registry);
 
     platform::QtTcpClient winsock;
     platform::QtTimer timer;
     PrintedList view;
     whois::ListDownload download(winsock, timer, view,
-                                 whois::ListSource{[&listHost] { return listHost; }, port});
+                                 whois::ListSource{[&listHost] { return listHost; }, server.port});
     view.download = &download;
     download.Command1_Click();
     if (view.status == whois::kListConnecting) {

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "cli/ServerOptions.h"
 #include "platform/qt/QtTcpClient.h"
 #include "platform/qt/QtTimer.h"
 #include "whois/MemoryLookupView.h"
@@ -16,38 +16,23 @@ namespace {
 // Referrals followed after the first answer, at most.
 constexpr int kMaxFollowSteps = 3;
 
-std::optional<std::uint16_t> portNumber(const std::string& text) {
-    if (text.empty() || text.size() > 5) return std::nullopt;
-    unsigned n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (n == 0 || n > 65535) return std::nullopt;
-    return static_cast<std::uint16_t>(n);
-}
-
 }  // namespace
 
 // The Whois Lookup page's lookup, through the same engine, on a timer of
 // 10 seconds: the answer as received on stdout.
 int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] = "usage: norvik-cli whois [-h SERVER] [-p PORT] [--follow] DOMAIN\n";
-    std::string server = whois::kDefaultUsServer;
-    std::uint16_t port = 43;
+    ServerOptions options{whois::kDefaultUsServer, 43};
     bool follow = false;
     std::optional<std::string> domain;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-h" && i + 1 < args.size()) {
-            server = args[++i];
-        } else if (args[i] == "-p" && i + 1 < args.size()) {
-            const auto p = portNumber(args[++i]);
-            if (!p) {
-                err << "norvik-cli: not a port number: " << args[i] << "\n" << usage;
-                return 2;
-            }
-            port = *p;
-        } else if (args[i] == "--follow") {
+        const Taken taken = takeServerOption(args, i, "-h", options);
+        if (taken == Taken::BadPort) {
+            err << "norvik-cli: not a port number: " << args[i] << "\n" << usage;
+            return 2;
+        }
+        if (taken == Taken::Yes) continue;
+        if (args[i] == "--follow") {
             follow = true;
         } else if (!domain && (args[i].empty() || args[i][0] != '-')) {
             domain = args[i];
@@ -60,12 +45,9 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
         err << usage;
         return 2;
     }
-
-    static int argc = 1;
-    static char arg0[] = "norvik-cli";
-    static char* argv[] = {arg0, nullptr};
-    std::optional<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) app.emplace(argc, argv);
+    const auto app = commandLineApp();
+    std::string server = *options.host;
+    std::uint16_t port = options.port;
 
     platform::QtTcpClient client;
     platform::QtTimer timer;

@@ -1,6 +1,7 @@
 // norvik-cli echo, run as its own process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -118,6 +119,8 @@ TEST_F(EchoCliAcrossNamespaces, WithoutSocketsSaysHowToAllowThem) {
     ASSERT_EQ(text.rfind("1\n11050   [ ip general failure ]\n", 0), 0u) << text;
     EXPECT_NE(text.find("net.ipv4.ping_group_range"), std::string::npos) << text;
     EXPECT_NE(text.find("setcap cap_net_raw+ep"), std::string::npos) << text;
+    // Exit status, four lines of the echo, and the reason as one paragraph.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6) << text;
 }
 
 }  // namespace

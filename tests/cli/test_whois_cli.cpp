@@ -22,17 +22,14 @@ std::string portOf(const LoopbackTcpServer& s) { return std::to_string(s.port())
 TEST(WhoisCli, PrintsTheAnswerAsReceived) {
     const std::string answer = "Domain: EXAMPLE.TEST\r\nName: M\xC3\xBCller\nraw \xFF\r\n";
     LoopbackTcpServer server(ServerScript::answer(answer));
-    const std::pair<std::string, std::string> sent[] = {{"Example.COM", "Example.COM\r\n"},
-                                                        {"b\xC3\xBC"
-                                                         "cher.de",
-                                                         "xn--bcher-kva.de\r\n"}};
-    for (const auto& [domain, bytes] : sent) {
-        const auto r = whoisCli({"-h", "127.0.0.1", "-p", portOf(server), domain});
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(r.out, answer);
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(server.requests().back(), bytes);
-    }
+    // The domain goes out as the engine's query: ASCII-compatible beyond ASCII.
+    const auto r = whoisCli({"-h", "127.0.0.1", "-p", portOf(server),
+                             "b\xC3\xBC"
+                             "cher.de"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, answer);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(server.requests(), std::vector<std::string>{"xn--bcher-kva.de\r\n"});
 }
 
 TEST(WhoisCli, FollowAsksEachReferredServerOnceAndAtMostThreeSteps) {

@@ -1,9 +1,10 @@
-// The SQLite key store on a real file in a temporary folder.
+// The SQLite key store on a real file in a temporary folder: names, value
+// types, and store files of other layouts (the first one, text values only,
+// is brought up to date in place; a newer one is refused and left alone).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <iterator>
 
+#include "../support/Netns.h"
 #include "../support/TempStore.h"
 
 namespace {
@@ -29,6 +31,23 @@ std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Runs SQL on the file with a connection of its own; the first column of
+// the last row, or the error.
+std::string sql(const std::string& path, const std::string& statements) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    std::string last;
+    char* error = nullptr;
+    auto row = [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0] ? values[0] : "NULL";
+        return 0;
+    };
+    if (sqlite3_exec(db, statements.c_str(), row, &last, &error) != SQLITE_OK) last = error;
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return last;
+}
+
 Names subKeys(KeyStore& store, const KeyStore::Path& path) {
     Names names;
     while (auto name = store.subKeyAt(kMachine, path, static_cast<std::int64_t>(names.size())))
@@ -36,40 +55,14 @@ Names subKeys(KeyStore& store, const KeyStore::Path& path) {
     return names;
 }
 
-// A forked child running body; finish() gives what body returned, or how the
-// child ended otherwise ("signal 9").
-class Child {
-  public:
-    explicit Child(const std::function<std::string()>& body) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        if ((pid_ = fork()) == 0) {
-            const std::string out = body();
-            _exit(write(fds[1], out.data(), out.size()) < 0 ? 3 : 0);
-        }
-        close(fds[1]);
-        fd_ = fds[0];
-    }
-    std::string finish() {
-        std::string out;
-        char buf[4096];
-        for (ssize_t n; (n = read(fd_, buf, sizeof buf)) > 0;) out.append(buf, std::size_t(n));
-        close(fd_);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        if (WIFSIGNALED(status)) return out + "signal " + std::to_string(WTERMSIG(status));
-        return WEXITSTATUS(status) ? out + "exit " + std::to_string(WEXITSTATUS(status)) : out;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int fd_ = -1;
-};
+// body's text from a forked child that stays in this namespace; "child
+// failed: ..." when it gave none.
+std::string inChild(std::function<std::string()> body) {
+    return norvik::test::runInside("", std::move(body));
+}
 
 // Gives up root in a child, so that file modes hold for it as for anyone.
-void becomeNobody() {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
-}
+bool becomeNobody() { return geteuid() != 0 || norvik::test::NetnsChild::becomeNobody(); }
 
 class KeyStoreTest : public ::testing::Test {
   protected:
@@ -128,13 +121,6 @@ TEST_F(KeyStoreTest, TextsComeBackByteForByteAfterReopening) {
     EXPECT_EQ(store->readValue(kMachine, kNorvik, "n"), std::nullopt);
 }
 
-TEST_F(KeyStoreTest, AMissingKeyGetsNothingWritten) {
-    EXPECT_FALSE(store->writeValue(kMachine, {"Software", "Missing"}, "1", "x"));
-    EXPECT_NE(store->lastError().find("Software"), std::string::npos);
-    EXPECT_FALSE(store->fileFailed());
-    EXPECT_EQ(subKeys(*store, {}), Names{});
-}
-
 TEST_F(KeyStoreTest, TheSevenRootsAreSeparateTreesThatAlwaysExist) {
     for (std::uint32_t root = 0x80000000u; root <= 0x80000006u; ++root)
         EXPECT_TRUE(store->keyExists(root, {})) << root;
@@ -166,28 +152,17 @@ TEST_F(KeyStoreTest, DeletingAKeyTakesItsWholeSubtreeAndNothingElse) {
     EXPECT_EQ(subKeys(*store, {"k0"}), Names{});
 }
 
-TEST_F(KeyStoreTest, FileAndFolderAreMadeOnFirstUseForTheOwnerOnly) {
-    const std::string path = tmp.dir() + "/a/b/store.sqlite3";
-    SqliteKeyStore nested(path);
-    ASSERT_TRUE(nested.createKey(kMachine, {"x"})) << nested.lastError();
-    struct stat st {};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ASSERT_EQ(stat((path + "-wal").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0077, 0u);
-}
-
 TEST_F(KeyStoreTest, WritesOfAKilledProcessAreKept) {
-    const std::string child = Child([&] {
-                                  auto s = tmp.open();
-                                  s->createKey(kMachine, kNorvik);
-                                  s->writeValue(kMachine, kNorvik, "single", "1");
-                                  BatchScope batch(*s);  // ended, never committed
-                                  s->writeValue(kMachine, kNorvik, "batched", "2");
-                                  kill(getpid(), SIGKILL);
-                                  return s->lastError();
-                              }).finish();
-    EXPECT_EQ(child, "signal 9");
+    EXPECT_EQ(inChild([&] {
+                  auto s = tmp.open();
+                  s->createKey(kMachine, kNorvik);
+                  s->writeValue(kMachine, kNorvik, "single", "1");
+                  BatchScope batch(*s);  // ended, never committed
+                  s->writeValue(kMachine, kNorvik, "batched", "2");
+                  kill(getpid(), SIGKILL);
+                  return s->lastError();
+              }),
+              "child failed: the child died without an answer");
     EXPECT_EQ(store->readValue(kMachine, kNorvik, "single"), "1");
     EXPECT_EQ(store->readValue(kMachine, kNorvik, "batched"), std::nullopt);
 }
@@ -263,9 +238,14 @@ TEST_F(KeyStoreTest, WithUmask000AStoreIsPrivateWhereverItsFileCameFrom) {
          dir + "/new/a/s.db",
          [] {},
          {dir + "/new", dir + "/new/a"}},
-        {"existing empty file", dir + "/empty.db", dir + "/empty.db",
-         [&] { emptyFile(dir + "/empty.db"); }, {}},
-        {"link to an empty file", dir + "/link.db", dir + "/target.db",
+        {"existing empty file",
+         dir + "/empty.db",
+         dir + "/empty.db",
+         [&] { emptyFile(dir + "/empty.db"); },
+         {}},
+        {"link to an empty file",
+         dir + "/link.db",
+         dir + "/target.db",
          [&] {
              emptyFile(dir + "/target.db");
              symlink((dir + "/target.db").c_str(), (dir + "/link.db").c_str());
@@ -329,24 +309,24 @@ TEST_F(KeyStoreTest, AReadOnlyStoreReadsButRefusesWritesAndAnUnreadableOneSaysWh
     store.reset();
     chmod(tmp.path().c_str(), 0444);
     chmod(tmp.dir().c_str(), 0555);  // no journal can be made beside it either
-    EXPECT_EQ(Child([&] {
-                  becomeNobody();
+    EXPECT_EQ(inChild([&] {
+                  if (!becomeNobody()) return "cannot become nobody"s;
                   auto s = tmp.open();
                   std::string out = s->readValue(kMachine, kNorvik, "1").value_or("none");
                   out += s->writeValue(kMachine, kNorvik, "1", "new") ? " written" : " refused";
                   return out + (s->fileFailed() ? " / " : " ? ") + s->lastError();
-              }).finish(),
+              }),
               "kept refused / " + tmp.path() +
                   " is read-only: nothing can be written to it (attempt to write a readonly "
                   "database)");
     chmod(tmp.dir().c_str(), 0755);
     chmod(tmp.path().c_str(), 0000);
-    EXPECT_EQ(Child([&] {
-                  becomeNobody();
+    EXPECT_EQ(inChild([&] {
+                  if (!becomeNobody()) return "cannot become nobody"s;
                   auto s = tmp.open();
                   const bool found = s->keyExists(kMachine, {});
                   return (found ? "read: " : "failed: ") + s->lastError();
-              }).finish(),
+              }),
               "failed: cannot open the store file " + tmp.path() + ": Permission denied");
     chmod(tmp.path().c_str(), 0600);
     EXPECT_EQ(tmp.open()->readValue(kMachine, kNorvik, "1"), "kept");
@@ -391,11 +371,11 @@ TEST_F(KeyStoreTest, TwoProcessesStartingOnANewFileLoseNothing) {
             return errors;
         };
     };
-    Child a(worker("a")), b(worker("b"));
+    norvik::test::NetnsChild a("", worker("a")), b("", worker("b"));
     close(gate[0]);
     close(gate[1]);  // both children read end-of-file and start together
-    EXPECT_EQ(a.finish(), "");
-    EXPECT_EQ(b.finish(), "");
+    EXPECT_EQ(a.result(60000).value_or(a.why()), "");
+    EXPECT_EQ(b.result(60000).value_or(b.why()), "");
     EXPECT_EQ(subKeys(*store, {"Software"}).size(), 5u);
     for (int i = 0; i < 150; ++i) {
         const KeyStore::Path key = {"Software", "K" + std::to_string(i % 5)};
@@ -410,7 +390,9 @@ TEST_F(KeyStoreTest, AFailedOperationInABatchKeepsTheBatchsOtherWrites) {
         BatchScope batch(*store);
         ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "1", "a"));
         EXPECT_FALSE(store->writeValue(kMachine, {"Missing"}, "1", "b"));
+        EXPECT_NE(store->lastError().find("Missing"), std::string::npos);
         EXPECT_FALSE(store->deleteKey(kMachine, {"Missing"}));
+        EXPECT_FALSE(store->fileFailed());
         ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "2", "c"));
         store->beginBatch();  // left open: kept when the store closes
         ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "3", "d"));
@@ -419,6 +401,99 @@ TEST_F(KeyStoreTest, AFailedOperationInABatchKeepsTheBatchsOtherWrites) {
     EXPECT_EQ(store->readValue(kMachine, {"K"}, "1"), "a");
     EXPECT_EQ(store->readValue(kMachine, {"K"}, "2"), "c");
     EXPECT_EQ(store->readValue(kMachine, {"K"}, "3"), "d");
+    EXPECT_EQ(subKeys(*store, {}), Names{"K"});  // no key made for the missing one
+}
+
+TEST_F(KeyStoreTest, ValuesKeepTheirTypeAndOnlyTextReadsAsText) {
+    ASSERT_TRUE(store->createKey(kMachine, kNorvik));
+    ASSERT_TRUE(store->writeTypedValue(kMachine, kNorvik, "n",
+                                       {KeyStore::REG_DWORD, KeyStore::dwordData(0x01020310)}));
+    ASSERT_TRUE(store->writeTypedValue(kMachine, kNorvik, "b", {3, "\x01\0"s}));
+    ASSERT_TRUE(store->writeValue(kMachine, kNorvik, "t", "text"));
+
+    auto again = tmp.open();
+    const auto n = again->readTypedValue(kMachine, kNorvik, "N");
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n->type, KeyStore::REG_DWORD);
+    EXPECT_EQ(n->data, "\x10\x03\x02\x01"s);
+    EXPECT_EQ(KeyStore::dwordNumber(n->data), 0x01020310u);
+    EXPECT_EQ(again->readTypedValue(kMachine, kNorvik, "b")->data, "\x01\0"s);
+    EXPECT_EQ(again->readTypedValue(kMachine, kNorvik, "t")->type, KeyStore::REG_SZ);
+    EXPECT_FALSE(again->readValue(kMachine, kNorvik, "n"));
+    EXPECT_EQ(again->lastError(),
+              "the value \"n\" in HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik is not text "
+              "(type 4)");
+    EXPECT_FALSE(again->fileFailed());
+
+    // A number is four bytes; writing text over it makes it text.
+    EXPECT_FALSE(again->writeTypedValue(kMachine, kNorvik, "n", {KeyStore::REG_DWORD, "abc"}));
+    EXPECT_EQ(again->lastError(), "a REG_DWORD value holds exactly four bytes");
+    EXPECT_EQ(again->readTypedValue(kMachine, kNorvik, "n")->data, "\x10\x03\x02\x01"s);
+    ASSERT_TRUE(again->writeValue(kMachine, kNorvik, "n", "16"));
+    EXPECT_EQ(again->readValue(kMachine, kNorvik, "n"), "16");
+}
+
+// The file as the first layout made it: no type column, user_version 1.
+TEST_F(KeyStoreTest, AStoreOfTheFirstLayoutIsUpgradedInPlaceAndKeepsEverything) {
+    std::string layout =
+        "PRAGMA journal_mode = WAL;"
+        "CREATE TABLE keys (id INTEGER PRIMARY KEY, parent INTEGER REFERENCES keys(id),"
+        " name BLOB NOT NULL, folded BLOB NOT NULL, UNIQUE (parent, folded));"
+        "CREATE TABLE vals (key INTEGER NOT NULL REFERENCES keys(id), name BLOB NOT NULL,"
+        " folded BLOB NOT NULL, data BLOB NOT NULL, PRIMARY KEY (key, folded)) WITHOUT ROWID;";
+    const char* roots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE",
+                           "HKEY_USERS",        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
+                           "HKEY_DYN_DATA"};
+    for (std::size_t i = 0; i < std::size(roots); ++i) {
+        layout += "INSERT INTO keys VALUES (" + std::to_string(0x80000000u + i) + ", NULL, CAST('" +
+                  roots[i] + "' AS BLOB), CAST(lower('" + roots[i] + "') AS BLOB));";
+    }
+    layout +=
+        "INSERT INTO keys VALUES (1, 2147483650, CAST('Software' AS BLOB), CAST('software' AS "
+        "BLOB)),"
+        " (2, 1, CAST('Tarnwell' AS BLOB), CAST('tarnwell' AS BLOB)),"
+        " (3, 2, CAST('Norvik' AS BLOB), CAST('norvik' AS BLOB)),"
+        " (4, 3, CAST('IPs' AS BLOB), CAST('ips' AS BLOB));"
+        "INSERT INTO vals VALUES (4, CAST('1' AS BLOB), CAST('1' AS BLOB), CAST('192.0.2.1' AS "
+        "BLOB)),"
+        " (3, CAST('nopings' AS BLOB), CAST('nopings' AS BLOB), CAST('4' AS BLOB));"
+        "PRAGMA application_id = 1313821270; PRAGMA user_version = 1;";
+    store.reset();
+    ASSERT_EQ(sql(tmp.path(), layout), "wal");
+
+    store = tmp.open();
+    ASSERT_TRUE(store->open()) << store->lastError();
+    EXPECT_EQ(sql(tmp.path(), "PRAGMA user_version"), "2");
+    EXPECT_EQ(store->readValue(kMachine, {"Software", "Tarnwell", "Norvik", "IPs"}, "1"),
+              "192.0.2.1");
+    EXPECT_EQ(store->readTypedValue(kMachine, kNorvik, "nopings")->type, KeyStore::REG_SZ);
+    ASSERT_TRUE(store->writeTypedValue(kMachine, kNorvik, "n",
+                                       {KeyStore::REG_DWORD, KeyStore::dwordData(16)}));
+    EXPECT_EQ(tmp.open()->readTypedValue(kMachine, kNorvik, "n")->type, KeyStore::REG_DWORD);
+    EXPECT_EQ(store->subKeyAt(kMachine, kNorvik, 0), "IPs");
+}
+
+TEST_F(KeyStoreTest, AStoreOfANewerLayoutIsRefusedAndLeftByteForByte) {
+    ASSERT_TRUE(store->createKey(kMachine, kNorvik));
+    ASSERT_TRUE(store->writeValue(kMachine, kNorvik, "1", "kept"));
+    store.reset();
+    ASSERT_EQ(sql(tmp.path(), "PRAGMA user_version = 3; PRAGMA journal_mode = DELETE"), "delete");
+    const std::string before = readFile(tmp.path());
+
+    store = tmp.open();
+    EXPECT_FALSE(store->open());
+    EXPECT_EQ(store->lastError(),
+              tmp.path() +
+                  " was made by a newer version of Norvik (store layout 3; this version knows "
+                  "layouts up to 2). It is left as it is: use the newer Norvik, or move the file "
+                  "away.");
+    EXPECT_TRUE(store->fileFailed());
+    EXPECT_FALSE(store->readValue(kMachine, kNorvik, "1"));
+    EXPECT_FALSE(store->writeValue(kMachine, kNorvik, "1", "lost"));
+    EXPECT_FALSE(store->createKey(kMachine, {"x"}));
+    store.reset();
+    EXPECT_EQ(readFile(tmp.path()), before);
+    EXPECT_EQ(sql(tmp.path(), "SELECT data FROM vals"), "kept");
 }
 
 TEST(KeyStoreDefaultPath, StoreVariableThenXdgConfigThenHome) {

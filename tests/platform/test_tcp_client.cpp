@@ -1,7 +1,6 @@
 // The Qt TCP client and timer: what the whois tests over them do not show.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <thread>
 
 #include "../support/LoopbackTcpServer.h"
@@ -14,19 +13,12 @@ namespace {
 
 using platform::TcpClient;
 
-void coreApp() {
-    static int argc = 1;
-    static char arg0[] = "test_platform";
-    static char* argv[] = {arg0, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-}
-
 // A client that writes its events down: "C" connect, "D" data, "X" close.
 struct Recorded {
     platform::QtTcpClient client;
     std::string events, bytes;
     Recorded() {
-        coreApp();
+        ensureCoreApp();
         client.onConnect = [this] { events += 'C'; };
         client.onDataArrival = [this](std::size_t) {
             events += 'D';
@@ -90,7 +82,7 @@ TEST(TcpClient, NoEventFollowsCloseAndTheClientConnectsAgain) {
 }
 
 TEST(Timer, EnablingARunningTimerKeepsItsPeriod) {
-    coreApp();
+    ensureCoreApp();
     platform::QtTimer t;
     int ticks = 0;
     t.onTick = [&] { ++ticks; };

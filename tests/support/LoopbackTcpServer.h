@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -30,12 +31,16 @@ struct ServerScript {
     std::size_t cap = std::size_t{64} << 20;
     End end = End::Close;
 
-    // The usual whois server: answer in one piece, then close.
-    static ServerScript answer(std::string text, End end = End::Close) {
+    // Answers in pieces (see `pieces`), then ends.
+    static ServerScript inPieces(std::vector<std::string> pieces, End end = End::Close) {
         ServerScript s;
-        s.pieces = {std::move(text)};
+        s.pieces = std::move(pieces);
         s.end = end;
         return s;
+    }
+    // The usual whois server: answer in one piece, then close.
+    static ServerScript answer(std::string text, End end = End::Close) {
+        return inPieces({std::move(text)}, end);
     }
     // Accepts, reads the request and never answers.
     static ServerScript silent() {
@@ -44,6 +49,14 @@ struct ServerScript {
         return s;
     }
 };
+
+// The Qt clients of these servers need an application object: made once.
+inline void ensureCoreApp() {
+    static int argc = 1;
+    static char arg0[] = "norvik-test";
+    static char* argv[] = {arg0, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+}
 
 // A real TCP server on a loopback address (127.0.0.1 unless another
 // 127.x.y.z is given) and a port the system picks (or the one given). It serves one

@@ -165,6 +165,14 @@ bool NetnsLab::sysctl(const std::string& role, const std::string& key, const std
     return false;
 }
 
+std::uint16_t icmpChecksum(const std::string& m) {
+    std::uint64_t s = 0;
+    for (std::size_t i = 0; i < m.size(); i += 2)
+        s += (std::uint8_t(m[i]) << 8) | (i + 1 < m.size() ? std::uint8_t(m[i + 1]) : 0);
+    while (s >> 16) s = (s & 0xFFFF) + (s >> 16);
+    return static_cast<std::uint16_t>(~s);
+}
+
 std::string runInside(const std::string& netnsName, std::function<std::string()> body,
                       int timeoutMs) {
     NetnsChild child(netnsName, std::move(body));
@@ -188,12 +196,12 @@ NetnsChild::NetnsChild(const std::string& netnsName, std::function<std::string()
         ::close(ready[0]);
         g_readyFd = ready[1];
         const std::string path = "/run/netns/" + netnsName;
-        const int ns = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) {
+        const int ns = netnsName.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (!netnsName.empty() && (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0)) {
             writeAll(result[1], "Ecannot enter " + path + ": " + std::strerror(errno));
             ::_exit(1);
         }
-        ::close(ns);
+        if (ns >= 0) ::close(ns);
         std::string text;
         try {
             text = "R" + body();

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -54,8 +55,9 @@ class NetnsLab {
     std::string error_;
 };
 
-// A forked child that enters a named network namespace and runs a function
-// there, so that the test process itself stays where it is. The function's
+// A forked child that enters a named network namespace (or, with an empty
+// name, stays in the test's) and runs a function there, so that the test
+// process itself stays where it is. The function's
 // text comes back through a pipe. It runs in the child only: it must not use
 // the test's assertions, and it ends with _exit, running no destructors of
 // the parent's objects.
@@ -89,6 +91,9 @@ class NetnsChild {
     int readyFd_ = -1;
     std::string why_;
 };
+
+// The ICMP checksum of a message whose checksum field is zero.
+std::uint16_t icmpChecksum(const std::string& message);
 
 // The text of body run by a NetnsChild in the namespace, or "child failed:
 // <why>" when it gave none within timeoutMs.

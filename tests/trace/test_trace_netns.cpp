@@ -76,14 +76,6 @@ std::string timesMasked(const std::string& text) {
     return out;
 }
 
-std::uint16_t icmpChecksum(const std::string& m) {
-    std::uint64_t s = 0;
-    for (std::size_t i = 0; i < m.size(); i += 2)
-        s += (std::uint8_t(m[i]) << 8) | (i + 1 < m.size() ? std::uint8_t(m[i + 1]) : 0);
-    while (s >> 16) s = (s & 0xFFFF) + (s >> 16);
-    return static_cast<std::uint16_t>(~s);
-}
-
 // Runs in mute: answers up to `count` echo requests for 203.0.113.67 with
 // echo replies from 203.0.113.66.
 std::string answerFromOtherAddress(int count) {
@@ -114,7 +106,7 @@ std::string answerFromOtherAddress(int count) {
         std::string reply = packet.substr(ip, static_cast<std::size_t>(n) - ip);
         reply[0] = 0;
         reply[2] = reply[3] = 0;
-        const std::uint16_t sum = icmpChecksum(reply);
+        const std::uint16_t sum = test::icmpChecksum(reply);
         reply[2] = static_cast<char>(sum >> 8);
         reply[3] = static_cast<char>(sum & 0xFF);
         answered += ::sendto(out, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from),

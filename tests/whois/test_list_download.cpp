@@ -3,8 +3,6 @@
 // of hosts that never stop sending or never close.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "../support/SpinUntil.h"
 #include "platform/qt/QtTcpClient.h"
 #include "whois/ListDownload.h"
+#include "whois/MemoryListView.h"
 
 namespace norvik::test {
 namespace {
@@ -22,33 +21,18 @@ using platform::TcpClient;
 using Strings = std::vector<std::string>;
 using End = ServerScript::End;
 
-void coreApp() {
-    static int argc = 1;
-    static char arg0[] = "test_whois";
-    static char* argv[] = {arg0, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-}
-
 // The window's controls as plain fields, with every status written down.
-struct RecordingView : whois::ListView {
+struct RecordingView : whois::MemoryListView {
     Strings statuses;
-    Strings filter;
-    Strings list;
-    const whois::ListDownload* download = nullptr;
-
-    std::string statusText() override { return statuses.empty() ? "Ready" : statuses.back(); }
-    void setStatusText(const std::string& text) override { statuses.push_back(text); }
-    void emptyList() override { list.clear(); }
-    void fillFilter(const Strings& entries) override { filter = entries; }
-    void pickAllServers() override {
-        if (std::find(filter.begin(), filter.end(), whois::kAllServers) == filter.end()) return;
-        list = whois::ListLines(download->serverEntries(), whois::kAllServers);
+    void setStatusText(const std::string& text) override {
+        MemoryListView::setStatusText(text);
+        statuses.push_back(text);
     }
 };
 
 class ListDownloadTest : public ::testing::Test {
   protected:
-    ListDownloadTest() { coreApp(); }
+    ListDownloadTest() { ensureCoreApp(); }
 
     // A list host on loopback, and the download that asks it.
     void serve(ServerScript script) {
@@ -75,9 +59,7 @@ class ListDownloadTest : public ::testing::Test {
 };
 
 TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
-    ServerScript script;
-    script.pieces = {"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"};
-    serve(script);
+    serve(ServerScript::inPieces({"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"}));
     EXPECT_TRUE(timer.enabled());
     EXPECT_EQ(timer.interval(), 10000);
     download->Command1_Click();
@@ -88,7 +70,7 @@ TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
         EXPECT_EQ(view.statuses[i], "Retrieving...");
     EXPECT_EQ(server->requests(), Strings{"whois-servers\r\n"});
     EXPECT_EQ(view.filter, (Strings{" All servers", "de", "GB"}));
-    EXPECT_EQ(view.list, (Strings{"de\tz.x ", "GB\tw1.x ", "GB\tw2.x "}));
+    EXPECT_EQ(view.lines, (Strings{"de\tz.x ", "GB\tw1.x ", "GB\tw2.x "}));
     // Ticks after the end change nothing; the timer keeps running.
     timer.fire();
     timer.fire();
@@ -111,7 +93,7 @@ TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter)
         timer.fire();
         EXPECT_EQ(view.statusText(), "Timed Out. The server is currently unavailable") << bad;
         EXPECT_FALSE(timer.enabled());
-        EXPECT_TRUE(view.list.empty());
+        EXPECT_TRUE(view.lines.empty());
         // The filter and the entries of the download before stay.
         EXPECT_EQ(view.filter, filter);
         EXPECT_FALSE(download->serverEntries().serverEntries.empty());
@@ -130,7 +112,7 @@ TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
     EXPECT_EQ(view.statusText(), "Retrieving...");
     timer.fire();  // nothing new for a whole period
     EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.list, Strings{"A\ta.x "});  // once, not twice
+    EXPECT_EQ(view.lines, Strings{"A\ta.x "});  // once, not twice
     EXPECT_EQ(server->connections(), 2);
     EXPECT_EQ(winsock.State(), TcpClient::kClosed);
 }
@@ -148,7 +130,7 @@ TEST_F(ListDownloadTest, AResetAfterDataEndsWithTheListThatArrived) {
     timer.fire();
     timer.fire();
     EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.list, Strings{"A\ta.x "});
+    EXPECT_EQ(view.lines, Strings{"A\ta.x "});
 }
 
 TEST_F(ListDownloadTest, EndlessDataIsCutAtFourMebibytes) {

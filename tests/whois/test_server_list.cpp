@@ -13,17 +13,6 @@
 #include "store/Registry.h"
 #include "whois/ServerList.h"
 
-namespace norvik::test {
-namespace {
-
-using namespace std::string_literals;
-using whois::ServerEntry;
-using Strings = std::vector<std::string>;
-using Entries = std::vector<ServerEntry>;
-
-}  // namespace
-}  // namespace norvik::test
-
 namespace norvik::whois {
 void PrintTo(const ServerEntry& e, std::ostream* os) {
     *os << "{\"" << e.Country << "\", \"" << e.Server << "\"}";
@@ -32,6 +21,11 @@ void PrintTo(const ServerEntry& e, std::ostream* os) {
 
 namespace norvik::test {
 namespace {
+
+using namespace std::string_literals;
+using whois::ServerEntry;
+using Strings = std::vector<std::string>;
+using Entries = std::vector<ServerEntry>;
 
 struct ParseCase {
     const char* what;

@@ -2,7 +2,6 @@
 // hand, and its text functions.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <memory>
 
 #include "../support/LoopbackTcpServer.h"
@@ -21,13 +20,6 @@ using namespace whois;
 using End = ServerScript::End;
 using Statuses = std::vector<std::string>;
 
-void coreApp() {
-    static int argc = 1;
-    static char arg0[] = "test_whois";
-    static char* argv[] = {arg0, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-}
-
 // Every status line the lookup writes, in order.
 struct RecordingView : MemoryLookupView {
     Statuses statuses;
@@ -42,7 +34,7 @@ const QString kTimeout =
 
 class Lookup : public ::testing::Test {
   protected:
-    Lookup() { coreApp(); }
+    Lookup() { ensureCoreApp(); }
 
     // Starts a lookup of `domain` at 127.0.0.1 on the server's port.
     void start(std::uint16_t port, const QString& domain = "Example.TEST",
@@ -65,13 +57,6 @@ class Lookup : public ::testing::Test {
     std::vector<WhoisLookup::Outcome> outcomes;
 };
 
-ServerScript pieces(std::vector<std::string> p, End end = End::Close) {
-    ServerScript s;
-    s.pieces = std::move(p);
-    s.end = end;
-    return s;
-}
-
 TEST_F(Lookup, ServerAnswersEndInDoneWithTheAnswerShown) {
     const std::string longLine(1 << 20, 'x');
     struct Case {
@@ -87,7 +72,7 @@ TEST_F(Lookup, ServerAnswersEndInDoneWithTheAnswerShown) {
          {c, r, d},
          "Domain: EXAMPLE.TEST\r\r\nStatus: ok\r\r\n"},
         {"pieces with UTF-8 split",
-         pieces({"Name: M\xC3", "\xBCller\r", "\nend"}),
+         ServerScript::inPieces({"Name: M\xC3", "\xBCller\r", "\nend"}),
          {c, r, r, r, d},
          QString::fromUtf8("Name: M\xC3\xBCller\r\r\nend")},
         {"LF only", ServerScript::answer("a\nb\n"), {c, r, d}, "a\r\nb\r\n"},
@@ -163,7 +148,7 @@ TEST_F(Lookup, ATickWhileConnectingFailsWithTheTimeoutText) {
 }
 
 TEST_F(Lookup, AServerThatStaysOpenIsEndedByTheFirstQuietTick) {
-    ServerScript s = pieces({"first\n", "second\n"}, End::KeepOpen);
+    ServerScript s = ServerScript::inPieces({"first\n", "second\n"}, End::KeepOpen);
     LoopbackTcpServer server(s);
     start(server.port());
     ASSERT_TRUE(spinUntil([&] { return view.statuses.size() == 3; }));
