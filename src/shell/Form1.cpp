@@ -744,6 +744,9 @@ void Form1::buildLayout() {
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setWidget(canvas);
+    // The window's own background shows through.
+    canvas->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
