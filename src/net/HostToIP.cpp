@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/EchoService.h"
+
 namespace norvik::net {
 
 using platform::Buttons;
@@ -40,6 +42,11 @@ std::string HostToIP::IPToHostName(const std::string& ipText) {
     std::array<std::uint8_t, 4> bytes{};
     std::memcpy(bytes.data(), &addr, 4);  // already in network order
     auto name = resolver_.lookupAddress(bytes);
+    // A lookup given up because the program quits says nothing to anyone.
+    if (!name && platform::waitsAbandoned()) {
+        SocketsCleanup();
+        return {};
+    }
     if (!name) {
         boxes_.show("No Such IP Address Exists.", "Norvik - No Such IP", Buttons::Ok,
                     Icon::Critical);

@@ -77,6 +77,7 @@ bool PingRun::carryoutping_Click() {
                 pass(i, *count);
                 figures_.attempts = i;
                 if (view_.endRequested()) return false;
+                if (view_.stopRequested()) break;
             }
         }
 

@@ -68,6 +68,9 @@ class PingView {
     // The program is ending (its window was closed while an echo waited):
     // the run stops after the pass in flight and writes nothing more.
     virtual bool endRequested() { return false; }
+    // The user asked to stop (Stop or Escape): the run ends after the pass
+    // in flight, and its report covers the passes made.
+    virtual bool stopRequested() { return false; }
     // The user chose to end the program from the error dialog: end at once,
     // saving nothing.
     virtual void endProgram() = 0;

@@ -13,6 +13,13 @@ namespace norvik::platform {
 using Waiter = std::function<bool(int fd, int timeoutMs)>;
 bool pollWaiter(int fd, int timeoutMs);
 
+// Set while the program is quitting: a waiter that runs the event loop can
+// no longer wait, as the loop returns at once. Whoever waits in a loop of
+// its own stops then, giving up what it waited for, instead of spinning
+// until its time runs out.
+bool waitsAbandoned();
+void setWaitsAbandoned(bool abandoned);
+
 struct EchoRequest {
     std::uint32_t address = 0;  // network byte order
     std::string payload;        // sent as bytes

@@ -242,7 +242,8 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
                 return ex.result;
             }
         }
-        if (woke >= deadline) break;
+        // The program is quitting: the answer would reach no one.
+        if (woke >= deadline || waitsAbandoned()) break;
     }
     ex.result = EchoResult{};
     ex.result.status = status::kTimedOut;

@@ -12,7 +12,8 @@ namespace norvik::platform {
 // Given a waiter, a lookup runs on a short-lived thread of its own while the
 // caller waits through the waiter, so a slow DNS server never stops a
 // window from painting; the caller still gets the answer before it goes
-// on. Without one, the lookup blocks the caller.
+// on. Without one, the lookup blocks the caller. Once the program quits,
+// a lookup under way is given up (it names nothing) and left to end alone.
 class SystemResolver : public Resolver {
   public:
     SystemResolver() = default;
@@ -21,9 +22,16 @@ class SystemResolver : public Resolver {
     std::optional<std::array<std::uint8_t, 4>> lookupName(const std::string& name) override;
     std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& addr) override;
 
+  protected:
+    // The blocking lookups themselves, run on the lookup thread.
+    virtual std::optional<std::array<std::uint8_t, 4>> resolveName(const std::string& name);
+    virtual std::optional<std::string> resolveAddress(const std::array<std::uint8_t, 4>& addr);
+
   private:
-    // Runs work, on its own thread when there is a waiter.
-    void run(const std::function<void()>& work);
+    // Runs work, on its own thread when there is a waiter. False when the
+    // program quit meanwhile: the work is left running and its result
+    // unused.
+    bool run(std::function<void()> work);
 
     Waiter wait_;
 };

@@ -1,11 +1,19 @@
 #include <poll.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 
 #include "platform/EchoService.h"
 
 namespace norvik::platform {
+
+namespace {
+std::atomic<bool> abandoned{false};
+}  // namespace
+
+bool waitsAbandoned() { return abandoned.load(std::memory_order_relaxed); }
+void setWaitsAbandoned(bool value) { abandoned.store(value, std::memory_order_relaxed); }
 
 bool pollWaiter(int fd, int timeoutMs) {
     using Clock = std::chrono::steady_clock;

@@ -17,6 +17,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -36,15 +39,31 @@ namespace norvik::shell {
 
 // Swallows the user's input to the main window while a ping waits for its
 // echo: the window goes on painting, but clicks and keys that arrive
-// meanwhile are dropped. Close requests are not input and still arrive.
+// meanwhile are dropped, all but the Stop buttons and Escape, which end the
+// run after the echo in flight. Close requests are not input and still
+// arrive.
 class InputBlocker : public QObject {
   public:
     explicit InputBlocker(Form1& form) : QObject(&form), form_(form) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!form_.inputBlocked() || !isUserInput(event->type())) return false;
+        if (!isUserInput(event->type())) return false;
         auto* w = qobject_cast<QWidget*>(watched);
-        return w != nullptr && w->window() == &form_;
+        if (w == nullptr || w->window() != &form_) return false;
+        // Escape stops a run under way, blocked or not.
+        if (event->type() == QEvent::KeyPress && (form_.running_ || form_.tracing_) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            form_.stopRun();
+            return true;
+        }
+        if (!form_.inputBlocked()) return false;
+        // The Stop buttons, and Escape's release, still get through.
+        if (w == form_.pingstop_ || w == form_.tracestop_) return false;
+        if (event->type() == QEvent::KeyRelease &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            return false;
+        }
+        return true;
     }
 
   private:
@@ -106,6 +125,7 @@ QToolButton* iconButton(const char* icon, const char* name, const QString& tip, 
     b->setToolTip(tip);
     b->setCursor(Qt::PointingHandCursor);
     b->setAccessibleName(tip.isEmpty() ? QStringLiteral("Quit") : tip);
+    b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 
@@ -182,7 +202,79 @@ Form1::Form1(Services services, QWidget* parent)
 
     blocker_ = new InputBlocker(*this);
     qApp->installEventFilter(blocker_);
-    resize(920, 640);
+    nameInputs();
+    applySurfaceColours();
+    // No larger than the screen leaves room for.
+    QSize size(920, 640);
+    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() * 9 / 10);
+    resize(size.expandedTo(minimumSize()));
+}
+
+// Surfaces whose text follows the palette take their tint from it too: a
+// touch of the highlight colour over the window colour, so that a dark
+// theme gives a dark band with light words.
+void Form1::applySurfaceColours() {
+    const auto tint = [this](int percent) {
+        const QColor w = palette().color(QPalette::Window);
+        const QColor h = palette().color(QPalette::Highlight);
+        const auto mix = [percent](int a, int b) {
+            return (a * (100 - percent) + b * percent) / 100;
+        };
+        return QColor(mix(w.red(), h.red()), mix(w.green(), h.green()), mix(w.blue(), h.blue()));
+    };
+    const std::pair<QWidget*, int> surfaces[] = {
+        {iconBand_, 12}, {settingsback_, 5}, {settingsback2_, 5}};
+    for (const auto& [surface, percent] : surfaces) {
+        QPalette p = surface->palette();
+        p.setColor(QPalette::Window, tint(percent));
+        p.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+        surface->setPalette(p);
+    }
+}
+
+void Form1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::ApplicationPaletteChange) {
+        if (iconBand_ != nullptr) applySurfaceColours();
+    }
+    QWidget::changeEvent(event);
+}
+
+// Every input is named after its caption for assistive technology (the
+// caption label is its buddy); inputs without one get a name of their own.
+void Form1::nameInputs() {
+    const std::pair<QLabel*, QWidget*> captions[] = {
+        {Label1_, Combo1_},     {Label9_, Combo2_},           {Label2_, Combo3_},
+        {Label8_, ipad_},       {Label3_, domainname_},       {trace1_, traceCombo1_},
+        {trace3_, traceText3_}, {whoisLabel2_, whoisCombo1_}, {whois1_, whoiscombo2_},
+        {settingsrem_, List1_}, {return2_, Text4_[0]},        {return7_, Text4_[1]},
+        {return3_, Text4_[2]},  {return4_, Text4_[3]},        {return5_, Text4_[5]}};
+    for (const auto& [caption, input] : captions) {
+        caption->setBuddy(input);
+        input->setAccessibleName(caption->text().trimmed());
+    }
+    const std::pair<QWidget*, const char*> own[] = {{Text5_, "IP address"},
+                                                    {Text2_, "Data to send"},
+                                                    {countrydropdown_, "Country"},
+                                                    {trace_, "Trace Route results"},
+                                                    {traceText1_, "Address traced to"},
+                                                    {whoisresult_, "Whois answer"},
+                                                    {ProgressBar1_, "Progress"}};
+    for (const auto& [input, name] : own) input->setAccessibleName(QLatin1String(name));
+    // The status lines are read by their text; their changes are announced.
+    for (QLabel* l : {status_, traceLabel4_}) l->setAccessibleDescription(QStringLiteral("Status"));
+    // An editable box's text field carries the box's name.
+    for (QComboBox* c : findChildren<QComboBox*>()) {
+        if (c->lineEdit() != nullptr) c->lineEdit()->setAccessibleName(c->accessibleName());
+    }
+    whoisrefer_->setAccessibleDescription(QStringLiteral("Ask the server the answer refers to"));
+}
+
+// The page on show has its icon pressed in, for the eye and for assistive
+// technology.
+void Form1::markPage(QToolButton* icon) {
+    for (QToolButton* b : {pingicon_, tracerouteicon_, whoisicon_, iptransicon_, Image7_})
+        b->setChecked(b == icon);
 }
 
 Form1::~Form1() {
@@ -214,6 +306,8 @@ void Form1::buildControls() {
 
     // The fixed icons at the top right.
     Image7_ = iconButton("settings", "Image7", QStringLiteral("Settings"), 26, this);
+    for (QToolButton* b : {pingicon_, tracerouteicon_, whoisicon_, iptransicon_, Image7_})
+        b->setCheckable(true);
     Label4_ = clickLabel(QStringLiteral("Settings"), "Label4", this);
     Image5_ = iconButton("about", "Image5", QStringLiteral("About Norvik"), 26, this);
     Label5_ = clickLabel(QStringLiteral("About  "), "Label5", this);
@@ -244,6 +338,8 @@ void Form1::buildControls() {
     Combo3_ = editableCombo("Combo3", this);
     Label12_ = plainLabel(QStringLiteral("bytes"), "Label12", this);
     carryoutping_ = button(QStringLiteral("Ping Now"), "carryoutping", this);
+    pingstop_ = button(QStringLiteral("Stop"), "pingstop", this);
+    pingstop_->setToolTip(QStringLiteral("Stop after this ping (Esc)"));
     Label11_ = named(new ClickLabel(QStringLiteral("View Report"), this), "Label11");
     Label11_->setFocusPolicy(Qt::TabFocus);
     {
@@ -321,6 +417,8 @@ void Form1::buildControls() {
     Check1_ = named(new QCheckBox(QStringLiteral("Convert IPs to Addresses (takes longer)"), this),
                     "Check1");
     traceaway_ = button(QStringLiteral("Trace Route"), "traceaway", this);
+    tracestop_ = button(QStringLiteral("Stop"), "tracestop", this);
+    tracestop_->setToolTip(QStringLiteral("Stop after this hop (Esc)"));
     trace_ = named(new QPlainTextEdit(this), "trace");
     trace_->setLineWrapMode(QPlainTextEdit::NoWrap);
     trace_->setTabChangesFocus(true);
@@ -395,6 +493,8 @@ void Form1::buildControls() {
                                                       Combo3_,
                                                       Label12_,
                                                       carryoutping_,
+                                                      pingstop_,
+                                                      tracestop_,
                                                       Label11_,
                                                       Line1_,
                                                       Shape1_,
@@ -457,11 +557,7 @@ void Form1::buildLayout() {
     // Left: the page icons on a tinted band.
     auto* band = named(new QFrame(this), "iconBand");
     band->setAutoFillBackground(true);
-    {
-        QPalette p = band->palette();
-        p.setColor(QPalette::Window, QColor(0xE6, 0xEE, 0xF7));
-        band->setPalette(p);
-    }
+    iconBand_ = band;
     auto* bandLayout = new QVBoxLayout(band);
     bandLayout->setContentsMargins(8, 16, 8, 16);
     bandLayout->setSpacing(2);
@@ -510,7 +606,11 @@ void Form1::buildLayout() {
     ping->addWidget(Label2_, 1, 2, Qt::AlignRight);
     ping->addWidget(Combo3_, 1, 3);
     ping->addWidget(Label12_, 1, 4);
-    ping->addWidget(carryoutping_, 2, 0, 1, 2, Qt::AlignLeft);
+    auto* pingButtons = new QHBoxLayout;
+    pingButtons->addWidget(carryoutping_);
+    pingButtons->addWidget(pingstop_);
+    pingButtons->addStretch(1);
+    ping->addLayout(pingButtons, 2, 0, 1, 2);
     ping->addWidget(Label11_, 2, 3, 1, 3, Qt::AlignRight | Qt::AlignVCenter);
     ping->setColumnStretch(1, 1);
     ping->setColumnStretch(3, 1);
@@ -537,7 +637,10 @@ void Form1::buildLayout() {
     tracer->setHorizontalSpacing(10);
     tracer->addWidget(trace1_, 0, 0);
     tracer->addWidget(traceCombo1_, 0, 1);
-    tracer->addWidget(traceaway_, 0, 2);
+    auto* traceButtons = new QHBoxLayout;
+    traceButtons->addWidget(traceaway_);
+    traceButtons->addWidget(tracestop_);
+    tracer->addLayout(traceButtons, 0, 2);
     tracer->addWidget(trace3_, 1, 0);
     tracer->addWidget(traceText3_, 1, 1, Qt::AlignLeft);
     tracer->addWidget(Check1_, 2, 1, 1, 2);
@@ -629,12 +732,25 @@ void Form1::buildLayout() {
     main->addSpacing(6);
     main->addLayout(content, 1);
 
-    auto* whole = new QHBoxLayout(this);
+    // Everything scrolls when the window is smaller than the pages need, so
+    // the window fits small screens at large scales and nothing is cut off.
+    auto* canvas = named(new QWidget, "pageCanvas");
+    auto* whole = new QHBoxLayout(canvas);
     whole->setContentsMargins(0, 0, 0, 0);
     whole->setSpacing(0);
     whole->addWidget(band);
     whole->addLayout(main, 1);
-    setMinimumSize(760, 560);
+    auto* scroll = named(new QScrollArea(this), "pageScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(canvas);
+    // The window's own background shows through.
+    canvas->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
 }
 
 void Form1::connectControls() {
@@ -675,6 +791,28 @@ void Form1::connectControls() {
     connect(settingsdelsel_, &QPushButton::clicked, this, &Form1::settingsdelsel_Click);
 
     connect(traceaway_, &QPushButton::clicked, this, &Form1::traceaway_Click);
+    // Keys for what the icons do.
+    const std::pair<QKeySequence, void (Form1::*)()> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_1), &Form1::pingicon_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_2), &Form1::tracerouteicon_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_3), &Form1::whoisicon_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_4), &Form1::iptransicon_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_5), &Form1::Image7_Click},
+        {QKeySequence(Qt::Key_F1), &Form1::Image2_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), &Form1::quiticon_Click}};
+    for (const auto& [sequence, handler] : keys) {
+        connect(new QShortcut(sequence, this), &QShortcut::activated, this, handler);
+    }
+    for (QToolButton* icon : findChildren<QToolButton*>()) icon->installEventFilter(this);
+
+    connect(pingstop_, &QPushButton::clicked, this, [this] {
+        pingStop_ = running_;
+        pingstop_->setEnabled(false);
+    });
+    connect(tracestop_, &QPushButton::clicked, this, [this] {
+        traceStop_ = tracing_;
+        tracestop_->setEnabled(false);
+    });
 
     connect(countrydropdown_, &QComboBox::activated, this, &Form1::countrydropdown_Click);
     connect(whoisuk_, &ClickLabel::clicked, this, &Form1::whoisuk_Click);
@@ -705,6 +843,8 @@ void Form1::setTabOrders() {
     }
     setTabOrder(whoisresult_, whoisrefer_);
     setTabOrder(whoisrefer_, settingscheck1_);
+    setTabOrder(carryoutping_, pingstop_);
+    setTabOrder(traceaway_, tracestop_);
     Combo1_->setFocus();
 }
 
@@ -745,6 +885,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 auto* combo = qobject_cast<QComboBox*>(watched);
                 if (combo == nullptr) combo = qobject_cast<QComboBox*>(watched->parent());
                 if (combo != nullptr && combo->view()->isVisible()) return false;
+                // Enter on an icon works as Space does.
+                if (auto* icon = qobject_cast<QToolButton*>(watched)) {
+                    icon->click();
+                    return true;
+                }
                 if (pressDefault()) return true;
             }
             break;

@@ -103,6 +103,9 @@ class Form1 : public QWidget, public ping::PingView {
     bool tracing() const { return tracing_; }
     // True while the window refuses user input (during each echo).
     bool inputBlocked() const { return inputBlocked_; }
+    // Stop or Escape: the ping run and the trace under way end after the
+    // echo in flight.
+    void stopRun();
 
     // The report window, made when first used.
     Form2& form2();
@@ -220,19 +223,29 @@ class Form1 : public QWidget, public ping::PingView {
     void showReport() override;
     platform::Waiter waiter() override;
     bool endRequested() override { return ended_; }
+    bool stopRequested() override { return pingStop_; }
     void endProgram() override;
+
+    // The smallest the window gets; the pages scroll below that.
+    static constexpr int kMinimumWidth = 560;
+    static constexpr int kMinimumHeight = 360;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     friend class TracePageView;
+    friend class InputBlocker;
 
     void buildControls();
     void buildLayout();
     void connectControls();
     void setTabOrders();
+    void nameInputs();
+    void applySurfaceColours();
+    void markPage(QToolButton* icon);
 
     bool startupStep(const std::function<void()>& step);
     void makeDefault(QPushButton* button);
@@ -270,11 +283,14 @@ class Form1 : public QWidget, public ping::PingView {
     std::unique_ptr<Help> help_;
     QPointer<Whoisupdate> whoisupdate_;
     InputBlocker* blocker_ = nullptr;
+    QFrame* iconBand_ = nullptr;
 
     bool ended_ = false;
     bool running_ = false;
     bool tracing_ = false;
     bool inputBlocked_ = false;
+    bool pingStop_ = false;
+    bool traceStop_ = false;
     QPushButton* defaultButton_ = nullptr;
     ping::StatusLook look_ = ping::StatusLook::Failure;
 
@@ -301,6 +317,7 @@ class Form1 : public QWidget, public ping::PingView {
 
     // Ping page.
     QPushButton* carryoutping_;
+    QPushButton* pingstop_;  // "Stop", shown while a run goes
     QLabel* Label1_;
     QLabel* Label2_;
     QLabel* Label9_;
@@ -360,6 +377,7 @@ class Form1 : public QWidget, public ping::PingView {
     QLineEdit* traceText3_;
     QCheckBox* Check1_;
     QPushButton* traceaway_;
+    QPushButton* tracestop_;  // "Stop", shown while a trace goes
     QPlainTextEdit* trace_;
     QLabel* traceLabel4_;
     QLineEdit* traceText1_;

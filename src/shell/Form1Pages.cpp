@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextOption>
+#include <QToolButton>
 
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
@@ -95,6 +96,8 @@ void Form1::ShowPingPage() {
     LoadDisplaySettings();
     FillFromSession(Combo1_);
     if (Combo1_->count() > 0) Combo1_->setCurrentIndex(0);
+    markPage(pingicon_);
+    Combo1_->setFocus();
 }
 
 void Form1::HidePingPage() {
@@ -165,6 +168,8 @@ void Form1::ShowIpTranslationPage() {
                        "box!"));
     nme_->setText(QStringLiteral("IP Translation"));
     setShown({Label8_, Label3_, iptodom_, domtoip_, ipad_, domainname_}, true);
+    markPage(iptransicon_);
+    ipad_->setFocus();
 }
 
 void Form1::HideIpTranslationPage() {
@@ -184,6 +189,8 @@ void Form1::ShowSettingsPage() {
         QStringLiteral("This setting ensures addresses and settings used during a Norvik session "
                        "are saved for future sessions."));
     FillFromSession(List1_);
+    markPage(Image7_);
+    settingscheck1_->setFocus();
 }
 
 void Form1::HideSettingsPage() {
@@ -201,6 +208,7 @@ void Form1::ShowTracePage() {
     setShown(
         {trace1_, trace3_, trace_, traceLabel4_, traceCombo1_, traceText3_, Check1_, traceaway_},
         true);
+    tracestop_->setVisible(tracing_);
     traceCombo1_->setFocus();
     traceCombo1_GotFocus();
     trace_->setPlainText(
@@ -223,12 +231,14 @@ void Form1::ShowTracePage() {
 
     FillFromSession(traceCombo1_);
     if (traceCombo1_->count() > 0) traceCombo1_->setCurrentIndex(0);
+    markPage(tracerouteicon_);
 }
 
 void Form1::HideTracePage() {
     setShown(
         {trace1_, trace3_, traceLabel4_, trace_, traceCombo1_, traceText3_, Check1_, traceaway_},
         false);
+    tracestop_->setVisible(false);
 }
 
 void Form1::traceCombo1_GotFocus() { makeDefault(traceaway_); }
@@ -236,9 +246,14 @@ void Form1::traceCombo1_GotFocus() { makeDefault(traceaway_); }
 void Form1::traceaway_Click() {
     if (ended_ || tracing_) return;
     tracing_ = true;
+    traceStop_ = false;
+    tracestop_->setEnabled(true);
+    tracestop_->setVisible(traceaway_->isVisible() && !traceCombo1_->currentText().isEmpty());
     TracePageView view(*this);
     trace::Tracer(view, hosts_, resolver_, echo_, boxes_).traceaway_Click();
     tracing_ = false;
+    traceStop_ = false;
+    if (!ended_) tracestop_->setVisible(false);
 }
 
 // ---- Whois Lookup ----
@@ -275,6 +290,8 @@ void Form1::ShowWhoisPage() {
         whoisCombo1_->addItem(q(a));
     }
     if (whoisCombo1_->count() > 0) whoisCombo1_->setCurrentIndex(0);
+    markPage(whoisicon_);
+    whoisCombo1_->setFocus();
 }
 
 void Form1::HideWhoisPage() {

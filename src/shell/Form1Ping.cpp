@@ -67,9 +67,28 @@ void Form1::Label11_Click() {
 void Form1::carryoutping_Click() {
     if (ended_ || running_) return;
     running_ = true;
+    pingStop_ = false;
+    // The bar starts empty, not at the last run's figure.
+    ProgressBar1_->setValue(0);
+    pingstop_->setEnabled(true);
+    pingstop_->setVisible(carryoutping_->isVisible());
     pingRun_.carryoutping_Click();
     running_ = false;
-    if (!ended_) setInputBlocked(false);
+    pingStop_ = false;
+    if (ended_) return;
+    pingstop_->setVisible(false);
+    setInputBlocked(false);
+}
+
+void Form1::stopRun() {
+    if (running_) {
+        pingStop_ = true;
+        pingstop_->setEnabled(false);
+    }
+    if (tracing_) {
+        traceStop_ = true;
+        tracestop_->setEnabled(false);
+    }
 }
 
 // ---- the results panel ----
@@ -142,6 +161,7 @@ void Form1::setStatus(ping::StatusLook look, const std::string& caption) {
     p.setColor(QPalette::WindowText, look == ping::StatusLook::Failure ? kRed : kDarkBlue);
     status_->setPalette(p);
     status_->setText(q(caption));
+    Announce(status_);
     const IconView* source = look == ping::StatusLook::InProgress ? inprogress_
                              : look == ping::StatusLook::Success  ? tick_
                                                                   : cross_;
@@ -192,12 +212,13 @@ void Form1::showReport() { form2().showReport(); }
 
 platform::Waiter Form1::waiter() {
     return [this](int fd, int timeoutMs) {
-        if (ended_) return false;
+        // Once the program quits, the event loop's waiter gives up at once.
         const bool ready = waiter_(fd, timeoutMs);
         // Input that came in meanwhile was held back. Deliver it now, while
         // the window still refuses input: stale clicks and keys are dropped,
-        // and a request to close the window takes effect.
-        if (inputBlocked_) QCoreApplication::processEvents(QEventLoop::AllEvents);
+        // a Stop or Escape ends the run after this pass, and a request to
+        // close the window takes effect.
+        if (inputBlocked_ && !ended_) QCoreApplication::processEvents(QEventLoop::AllEvents);
         return ready;
     };
 }

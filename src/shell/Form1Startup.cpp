@@ -37,7 +37,13 @@ StartupError describeCurrentException() {
 }  // namespace
 
 bool Form1::IsQuietArgument(const QString& arguments) {
-    return arguments.trimmed().toLower() == QStringLiteral("/quiet");
+    // Only blanks go: a tab or line end around the word makes it another
+    // argument.
+    qsizetype first = 0;
+    qsizetype last = arguments.size();
+    while (first < last && arguments[first] == u' ') ++first;
+    while (last > first && arguments[last - 1] == u' ') --last;
+    return arguments.mid(first, last - first).toLower() == QStringLiteral("/quiet");
 }
 
 Form1::Start Form1::Form_Load(const QString& arguments) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "shell/Form1.h"
+#include "shell/Widgets.h"
 
 namespace norvik::shell {
 
@@ -66,6 +67,7 @@ void TracePageView::setDestinationField(const std::string& text) {
 void TracePageView::setStatus(const std::string& caption) {
     form_.traceLabel4_->setText(q(caption));
     form_.traceLabel4_->repaint();
+    Announce(form_.traceLabel4_);
 }
 
 void TracePageView::setTraceEnabled(bool enabled) {
@@ -77,15 +79,15 @@ void TracePageView::setInputBlocked(bool blocked) { form_.setInputBlocked(blocke
 
 platform::Waiter TracePageView::waiter() {
     // Input held back during the wait is not dropped here: it reaches the
-    // window once the hop is written. Once the program is ending, the echo
-    // in flight is waited out without the event loop, which is closing.
-    return [this](int fd, int timeoutMs) {
-        return form_.ended_ ? platform::pollWaiter(fd, timeoutMs) : form_.waiter_(fd, timeoutMs);
-    };
+    // window once the hop is written (a Stop among it ends the trace then).
+    // Once the program quits, the event loop's waiter gives up at once.
+    return form_.waiter_;
 }
 
 void TracePageView::letEventsThrough() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 bool TracePageView::endRequested() { return form_.ended_; }
+
+bool TracePageView::stopRequested() { return form_.traceStop_; }
 
 }  // namespace norvik::shell

@@ -29,6 +29,7 @@ class TracePageView : public trace::TraceView {
     platform::Waiter waiter() override;
     void letEventsThrough() override;
     bool endRequested() override;
+    bool stopRequested() override;
 
   private:
     Form1& form_;

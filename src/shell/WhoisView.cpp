@@ -95,7 +95,10 @@ void WhoisView::setResultText(const QString& text) {
 
 QString WhoisView::statusText() { return c_.traceLabel4->text(); }
 
-void WhoisView::setStatusText(const QString& text) { c_.traceLabel4->setText(text); }
+void WhoisView::setStatusText(const QString& text) {
+    c_.traceLabel4->setText(text);
+    Announce(c_.traceLabel4);
+}
 
 void WhoisView::offerReferral(const std::optional<whois::Referral>& referral) {
     referral_ = referral;

@@ -1,8 +1,12 @@
 #include "shell/Widgets.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 // The icons are compiled into this library; a static library's resources
 // must be registered by hand.
@@ -16,10 +20,64 @@ QIcon NamedIcon(const char* name) {
     return QIcon(QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg"));
 }
 
+namespace {
+
+// A click label to assistive technology: a link when it takes the keyboard
+// focus (the underlined ones), else a button; either can be pressed.
+class ClickLabelAccessible : public QAccessibleWidget {
+  public:
+    explicit ClickLabelAccessible(ClickLabel* l) : QAccessibleWidget(l, QAccessible::Button) {
+        addControllingSignal(QStringLiteral("clicked()"));
+    }
+    QAccessible::Role role() const override {
+        return widget()->focusPolicy() & Qt::TabFocus ? QAccessible::Link : QAccessible::Button;
+    }
+    QString text(QAccessible::Text t) const override {
+        QString s = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && s.isEmpty())
+            s = static_cast<ClickLabel*>(widget())->text().trimmed();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && widget()->isEnabled())
+            emit static_cast<ClickLabel*>(widget())->clicked();
+    }
+};
+
+QAccessibleInterface* clickLabelFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("norvik::shell::ClickLabel") && object->isWidgetType())
+        return new ClickLabelAccessible(static_cast<ClickLabel*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
+void Announce(QLabel* status) {
+    QAccessibleValueChangeEvent event(status, status->text());
+    QAccessible::updateAccessibility(&event);
+}
+
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(parent) {
+    static const bool factory = (QAccessible::installFactory(clickLabelFactory), true);
+    (void)factory;
     setTextFormat(Qt::PlainText);
     setText(text);
     setCursor(Qt::PointingHandCursor);
+}
+
+void ClickLabel::paintEvent(QPaintEvent* e) {
+    QLabel::paintEvent(e);
+    if (!hasFocus()) return;
+    // The focus mark a button would show, around the text.
+    QStylePainter p(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    // A label takes the focus only from the keyboard.
+    option.state |= QStyle::State_KeyboardFocusChange;
+    option.rect = contentsRect();
+    option.backgroundColor = palette().color(backgroundRole());
+    p.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent* e) {

@@ -21,6 +21,7 @@ class ClickLabel : public QLabel {
     void clicked();
 
   protected:
+    void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -28,6 +29,9 @@ class ClickLabel : public QLabel {
   private:
     bool pressed_ = false;
 };
+
+// Tells assistive technology that a status line now shows other text.
+void Announce(QLabel* status);
 
 // A picture box: paints one icon scaled into its rectangle, sharp at any
 // device pixel ratio.

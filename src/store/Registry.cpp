@@ -22,9 +22,16 @@ constexpr std::array<RootName, 7> kRoots = {{
     {"HKEY_DYN_DATA", HKEY_DYN_DATA},
 }};
 
-// The read buffer holds 255 bytes, and string data is followed by its
-// terminating NUL: longer data does not fit.
-constexpr std::size_t kMaxReadBytes = 254;
+// The read buffer holds 255 characters, and string data is followed by its
+// terminating NUL: longer text does not fit. Characters are what the user
+// typed, so a two-byte letter of UTF-8 counts once.
+constexpr std::size_t kMaxReadChars = 254;
+
+std::size_t characterCount(const std::string& utf8) {
+    std::size_t n = 0;
+    for (const char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
 
 // A sub-path's key names; the empty sub-path is the root itself. Empty names
 // (doubled, leading or trailing backslashes) are kept, and the store refuses
@@ -75,7 +82,8 @@ std::string Registry::ReadKeyValue(const std::string& fullPath, const std::strin
     const auto [root, subPath] = SplitKeyPath(fullPath);
     if (root == 0) return std::string();
     const auto data = store_.readValue(root, splitSubPath(subPath), valueName);
-    if (!data || data->size() > kMaxReadBytes) return kError;
+    if (!data || data->size() > 4 * kMaxReadChars || characterCount(*data) > kMaxReadChars)
+        return kError;
     // Leading blanks are lost; trailing ones stay, as they come before the
     // terminating NUL.
     const std::size_t first = data->find_first_not_of(' ');

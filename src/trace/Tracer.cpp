@@ -123,6 +123,10 @@ Ending Tracer::TraceRT() {
                 ending = finish(kCompleteText, kCompleteText, Ending::Complete);
                 break;
             }
+            if (view_.stopRequested()) {
+                ending = finish(kStoppedText, kStoppedText, Ending::Stopped);
+                break;
+            }
         }
     }
     hosts_.SocketsCleanup();

@@ -25,6 +25,7 @@ inline constexpr char kLoopText[] = "Trace Route Failed - Route Stuck in Loop";
 inline constexpr char kTimeoutText[] = "Trace Route Failed - Permanent Timeout Occurring";
 inline constexpr char kFailedStatus[] = "Trace Route Failed";
 inline constexpr char kTimedOutStatus[] = "Trace Route Timed Out";
+inline constexpr char kStoppedText[] = "Trace Route Stopped";
 inline constexpr char kTracerError[] = "Norvik - Tracer Error";
 
 // How a trace ended.
@@ -36,6 +37,7 @@ enum class Ending {
     TimedOut,       // a hop got no answer, or the destination does not resolve
     HopsExhausted,  // hop 255 passed without an ending
     Ended,          // the program is ending; nothing more was written
+    Stopped,        // the user stopped it after a hop
 };
 
 // "<10 ms" below 10, "*" above 1200, else the digits and " ms".

@@ -90,10 +90,12 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
 
 TEST_F(Startup, QuietArgumentIsTrimmedAndCaseFolded) {
     using shell::Form1;
-    for (const char* quiet : {"/quiet", "/QUIET", "  /quiet  ", "\t/Quiet "}) {
+    for (const char* quiet : {"/quiet", "/QUIET", "  /quiet  ", " /Quiet "}) {
         EXPECT_TRUE(Form1::IsQuietArgument(QString::fromLatin1(quiet))) << quiet;
     }
-    for (const char* normal : {"", "/quiet x", "-quiet", "quiet", "/quiet/", "/ quiet"}) {
+    // Only blanks are stripped: tabs and line ends around the word stay.
+    for (const char* normal : {"", "/quiet x", "-quiet", "quiet", "/quiet/", "/ quiet", "\t/quiet",
+                               "/quiet\n", " \t/Quiet "}) {
         EXPECT_FALSE(Form1::IsQuietArgument(QString::fromLatin1(normal))) << normal;
     }
 }

@@ -108,14 +108,17 @@ TEST_F(RegistryTest, ReadGivesTheStoredTextWithoutLeadingBlanksOrError) {
     EXPECT_EQ(reg.ReadKeyValue("HKEY_USERS\\Software\\Tarnwell\\Norvik\\IPs", "0"), "Error");
 }
 
-TEST_F(RegistryTest, ReadRefusesMoreThan254BytesOfStoredData) {
-    std::string umlauts;  // 127 characters of two bytes each
-    for (int i = 0; i < 127; ++i) umlauts += "\xc3\xa4";
+TEST_F(RegistryTest, ReadRefusesMoreThan254CharactersOfStoredText) {
+    std::string umlauts;  // 200 characters of two bytes each
+    for (int i = 0; i < 200; ++i) umlauts += "\xc3\xa4";
+    std::string euros;  // 254 characters of three bytes each
+    for (int i = 0; i < 254; ++i) euros += "\xe2\x82\xac";
     const std::vector<std::pair<std::string, std::string>> cases = {
         {std::string(254, 'a'), std::string(254, 'a')},
         {std::string(255, 'a'), "Error"},
         {umlauts, umlauts},
-        {umlauts + "a", "Error"},                 // 128 characters, 255 bytes
+        {euros, euros},
+        {euros + "a", "Error"},                   // 255 characters
         {"  " + std::string(253, 'a'), "Error"},  // counted before blanks go
         {" " + std::string(253, 'a'), std::string(253, 'a')},
         {std::string(65536, 'x'), "Error"}};

@@ -6,6 +6,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "platform/EchoService.h"
+
 namespace norvik::platform {
 
 bool eventLoopWaiter(int fd, int timeoutMs) {
@@ -18,12 +20,20 @@ bool eventLoopWaiter(int fd, int timeoutMs) {
         notifier.setEnabled(false);
         loop.quit();
     });
+    bool timedOut = false;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
     timer.start(timeoutMs);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // A loop that ended neither way was ended by the application quitting
+    // (or it returned at once, the quit being under way): no wait can last
+    // from now on, and the callers must stop waiting.
+    setWaitsAbandoned(!ready && !timedOut);
     // Input held back meanwhile is delivered only once the dispatcher wakes.
     if (auto* dispatcher = QCoreApplication::eventDispatcher()) dispatcher->wakeUp();
     return ready;

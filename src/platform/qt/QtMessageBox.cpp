@@ -1,8 +1,32 @@
 #include "platform/qt/QtMessageBox.h"
 
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <memory>
 
 namespace norvik::platform {
+
+namespace {
+
+// A Yes/No box has no cancel answer: Escape and the close box do nothing,
+// and only a click on Yes or No (or Enter, Space, Y, N) answers it.
+class YesNoBox : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->matches(QKeySequence::Cancel)) {
+            e->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent* e) override { e->ignore(); }
+};
+
+}  // namespace
 
 QString QtMessageBox::displayText(const std::string& text) {
     const QString in = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -27,7 +51,9 @@ QString QtMessageBox::displayText(const std::string& text) {
 
 Answer QtMessageBox::show(const std::string& text, const std::string& caption, Buttons buttons,
                           Icon icon) {
-    QMessageBox box(parent_);
+    const auto made = buttons == Buttons::YesNo ? std::make_unique<YesNoBox>(parent_)
+                                                : std::make_unique<QMessageBox>(parent_);
+    QMessageBox& box = *made;
     box.setTextFormat(Qt::PlainText);
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(displayText(text));
@@ -45,8 +71,9 @@ Answer QtMessageBox::show(const std::string& text, const std::string& caption, B
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+        box.exec();
+        // Only an explicit No ends what asked.
+        return box.clickedButton() == box.button(QMessageBox::No) ? Answer::No : Answer::Yes;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -1,0 +1,377 @@
+// Stopping a run, closing during a hung wait, the Yes/No dialog's Escape,
+// keys, names for assistive technology, dark themes and small screens.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <QAccessible>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyleFactory>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <cmath>
+
+#include "ShellFixture.h"
+#include "platform/qt/EventLoopWaiter.h"
+#include "platform/qt/QtMessageBox.h"
+#include "shell/Widgets.h"
+
+extern char** environ;
+
+namespace norvik::test {
+namespace {
+
+using platform::Answer;
+
+class RunStop : public ShellTest {
+  protected:
+    // Starts a silent run of `pings` (or a trace); `stop` is done during the
+    // first echo (the second hop of a trace), while input is refused.
+    void silentRun(bool trace, const std::function<void()>& stop) {
+        waiter = platform::eventLoopWaiter;
+        start();
+        if (trace) {
+            click(w("tracerouteicon"));
+            w<QComboBox>("traceCombo1")->setEditText("203.0.113.2");
+            echo.answer("198.51.100.1", 1);
+            echo.answer("198.51.100.2", 1);
+        } else {
+            fill("127.0.0.1", "50");
+        }
+        echo.onSend = [&, trace](const platform::EchoRequest& r, const platform::Waiter& wait) {
+            if (trace && r.ttl != 2) return;
+            EXPECT_TRUE(form->inputBlocked());
+            EXPECT_TRUE(shown(trace ? "tracestop" : "pingstop"));
+            QTimer::singleShot(20, form.get(), stop);
+            wait(silent.fd[0], 150);
+        };
+        click(w(trace ? "traceaway" : "carryoutping"));
+    }
+    SilentSocket silent;
+};
+
+TEST_F(RunStop, StopOrEscapeEndsAPingRunAfterTheEchoInFlight) {
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"Stop", [this] { click(w("pingstop")); }},
+        {"Escape", [this] { key(w<QComboBox>("Combo1")->lineEdit(), Qt::Key_Escape); }}};
+    for (const auto& [name, way] : ways) {
+        silentRun(false, way);
+        EXPECT_EQ(echo.requests.size(), 1u) << name;
+        // The report covers the one pass made, and is shown.
+        const QString report = form->form2().text1();
+        EXPECT_TRUE(report.contains("]\r\n\r\nRequest Timed Out\r\n\r\n\r\nMinimum")) << name;
+        EXPECT_EQ(form->form2().timeoutsText(), " 1");
+        EXPECT_TRUE(form->form2().isVisible());
+        EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "127.0.0.1"}}));
+        expectShown({"pingstop"}, false);
+        EXPECT_TRUE(w("carryoutping")->isEnabled());
+        // The next run is not stopped; the one after starts with the bar
+        // empty, not at this one's 75%.
+        echo.requests.clear();
+        echo.onSend = nullptr;
+        fill("127.0.0.1", "4");
+        pingNow();
+        EXPECT_EQ(echo.requests.size(), 4u);
+        EXPECT_EQ(w<QProgressBar>("ProgressBar1")->value(), 75);
+        fill("", "4");
+        pingNow();
+        EXPECT_EQ(w<QProgressBar>("ProgressBar1")->value(), 0);
+        echo.requests.clear();
+        form.reset();
+    }
+}
+
+TEST_F(RunStop, StopEndsATraceAfterTheHopInFlight) {
+    silentRun(true, [&] { click(w("tracestop")); });
+    EXPECT_EQ(echo.requests.size(), 2u);
+    EXPECT_EQ(text("trace"),
+              "Tracing Route to 203.0.113.2:\n\nHop #\t1\t<10 ms\t198.51.100.1\n"
+              "Hop #\t2\t<10 ms\t198.51.100.2\n\nTrace Route Stopped");
+    EXPECT_EQ(text("traceLabel4"), "Trace Route Stopped");
+    EXPECT_TRUE(w("traceaway")->isEnabled());
+    expectShown({"tracestop"}, false);
+}
+
+// The window binary's kind of set-up in a child process, closed while a
+// lookup that never answers (or a silent hop) waits: it ends at once and
+// does not spin.
+TEST(CloseDuringAHungWait, TheProgramEndsAtOnceWithoutSpinning) {
+    TempStore temp;
+    for (const char* what : {"lookup", "trace"}) {
+        int out[2];
+        ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        std::string store = temp.path() + what;
+        char* argv[] = {const_cast<char*>(NORVIK_HUNG_WINDOW), store.data(),
+                        const_cast<char*>(what), nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, NORVIK_HUNG_WINDOW, &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        char line[128] = {};
+        pollfd p{out[0], POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 20000), 1) << what;
+        ASSERT_GT(::read(out[0], line, sizeof line - 1), 0) << what;
+        QElapsedTimer sinceClose;
+        sinceClose.start();
+        ::close(out[0]);
+        long cpuBefore = 0;
+        int waiting = 0;
+        ASSERT_EQ(std::sscanf(line, "closing %ld %d", &cpuBefore, &waiting), 2) << line;
+        EXPECT_EQ(waiting, 1) << what << ": the wait was not under way";
+
+        int status = 0;
+        rusage usage{};
+        pid_t ended = 0;
+        while ((ended = ::wait4(pid, &status, WNOHANG, &usage)) == 0 && sinceClose.elapsed() < 5000)
+            ::usleep(1000);
+        const qint64 tookMs = sinceClose.elapsed();
+        if (ended == 0) {
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &status, 0, &usage);
+        }
+        const long cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L +
+                         usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << what;
+        EXPECT_LT(tookMs, 200) << what;
+        EXPECT_LT(cpu - cpuBefore, 50000) << what << ": CPU after the close, microseconds";
+        std::printf("[ close ] %s: ended %lld ms after the close, %ld us of CPU\n", what,
+                    static_cast<long long>(tookMs), cpu - cpuBefore);
+    }
+}
+
+// A Yes/No box has no cancel answer: Escape and the close box leave it open.
+TEST(YesNoBox, EscapeAndTheCloseBoxDoNothingOnlyNoAnswersNo) {
+    qtApp();
+    platform::QtMessageBox boxes;
+    for (const Answer clicked : {Answer::No, Answer::Yes}) {
+        bool stayed = false;
+        QTimer::singleShot(30, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            QTest::keyClick(box, Qt::Key_Escape);
+            box->close();
+            stayed = box->isVisible();
+            box->button(clicked == Answer::No ? QMessageBox::No : QMessageBox::Yes)->click();
+        });
+        EXPECT_EQ(
+            boxes.show("Error  5 occurred.\r\nx\r\nDo you wish to continue?",
+                       "Norvik - Error Occurred", platform::Buttons::YesNo, platform::Icon::None),
+            clicked);
+        EXPECT_TRUE(stayed);
+    }
+}
+
+class Keys : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        start();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    bool checked(const char* icon) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w(icon));
+        return w<QToolButton>(icon)->isChecked() && a != nullptr && a->state().checked;
+    }
+};
+
+TEST_F(Keys, CtrlDigitsShowThePagesMarkTheirIconAndFocusTheFirstInput) {
+    struct Case {
+        int key;
+        const char* title;
+        const char* icon;
+        const char* first;
+    };
+    const Case cases[] = {{Qt::Key_2, "TraceRoute", "tracerouteicon", "traceCombo1"},
+                          {Qt::Key_3, "Whois Lookup", "whoisicon", "whoisCombo1"},
+                          {Qt::Key_4, "IP Translation", "iptransicon", "ipad"},
+                          {Qt::Key_5, "Settings", "Image7", "settingscheck1"},
+                          {Qt::Key_1, "Ping", "pingicon", "Combo1"}};
+    for (const Case& c : cases) {
+        QTest::keyClick(form.get(), c.key, Qt::ControlModifier);
+        EXPECT_EQ(text("nme"), c.title);
+        for (const char* icon :
+             {"pingicon", "tracerouteicon", "whoisicon", "iptransicon", "Image7"})
+            EXPECT_EQ(checked(icon), std::strcmp(icon, c.icon) == 0) << c.title << " " << icon;
+        QWidget* focus = form->focusWidget();
+        EXPECT_TRUE(focus == w(c.first) || w(c.first)->isAncestorOf(focus)) << c.title;
+    }
+    // Enter on a focused icon works as Space does.
+    key(w("whoisicon"), Qt::Key_Return);
+    EXPECT_EQ(text("nme"), "Whois Lookup");
+    // F1 asks for the help; Ctrl+Q quits as Quit does.
+    QTest::keyClick(form.get(), Qt::Key_F1);
+    EXPECT_EQ(boxes.shown.size() + shell.opened.size(), 1u);
+    EXPECT_EQ(endCalls, 0);
+    QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+    expectEnded(true);
+}
+
+TEST_F(Keys, LinksShowAFocusMarkAndAreLinksToAssistiveTechnology) {
+    for (const char* name : {"Label11", "whoisuk", "whoisus", "whoisserver"}) {
+        if (std::strcmp(name, "whoisuk") == 0) form->ShowWhoisPage();
+        QWidget* link = w(name);
+        const QImage plain = link->grab().toImage();
+        link->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(link->hasFocus()) << name;
+        EXPECT_NE(link->grab().toImage(), plain) << name << ": no focus mark";
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(link);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->role(), QAccessible::Link) << name;
+        EXPECT_EQ(a->text(QAccessible::Name), qobject_cast<QLabel*>(link)->text()) << name;
+    }
+    // Pressing a link through its interface is a click.
+    form->ShowPingPage();
+    QAccessible::queryAccessibleInterface(w("Label11"))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(form->form2().isVisible());
+}
+
+// Every input of the window, on every page, is named for assistive
+// technology; the status line's changes are announced.
+TEST_F(ShellTest, EveryInputHasAnAccessibleNameAndTheStatusReadsAsItsText) {
+    start();
+    QStringList unnamed;
+    for (QWidget* x : form->findChildren<QWidget*>()) {
+        // The parts of a combo box's list belong to the box.
+        bool inCombo = false;
+        for (QWidget* p = x->parentWidget(); p != nullptr; p = p->parentWidget())
+            inCombo = inCombo || qobject_cast<QComboBox*>(p) != nullptr;
+        if (inCombo && qobject_cast<QLineEdit*>(x) == nullptr) continue;
+        QString name;
+        if (qobject_cast<QLineEdit*>(x) || qobject_cast<QComboBox*>(x) ||
+            qobject_cast<QPlainTextEdit*>(x) || qobject_cast<QAbstractItemView*>(x)) {
+            name = x->accessibleName();
+        } else if (qobject_cast<QAbstractButton*>(x) || qobject_cast<shell::ClickLabel*>(x)) {
+            name = QAccessible::queryAccessibleInterface(x)->text(QAccessible::Name);
+            if (x->objectName() == "whoisrefer") continue;  // named by the server it shows
+        } else {
+            continue;
+        }
+        if (name.trimmed().isEmpty()) unnamed << x->objectName();
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
+    EXPECT_EQ(w("Combo1")->accessibleName(), "Address to Ping");
+    EXPECT_EQ(w<QLabel>("Label1")->buddy(), w("Combo1"));
+
+    // The status line reads as its text. (Its change events reach no one
+    // on the offscreen platform, which has no accessibility bridge.)
+    fill("127.0.0.1", "1");
+    echo.replyAfter(3);
+    pingNow();
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(w("status"));
+    EXPECT_EQ(status->text(QAccessible::Name), "Successful");
+    EXPECT_EQ(status->text(QAccessible::Description), "Status");
+}
+
+// WCAG's contrast of two colours.
+double contrast(QColor a, QColor b) {
+    const auto lum = [](QColor c) {
+        const auto ch = [](double v) {
+            v /= 255;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * ch(c.red()) + 0.7152 * ch(c.green()) + 0.0722 * ch(c.blue());
+    };
+    const double la = lum(a), lb = lum(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The text of a label in a rendering of the window against the surface
+// behind it: the pixel farthest from the corner's colour.
+double labelContrast(const QImage& image, QWidget* window, QWidget* label) {
+    const QRect r =
+        QRect(label->mapTo(window, QPoint(0, 0)), label->size()).intersected(image.rect());
+    const QColor back = image.pixelColor(r.topLeft());
+    double best = 1;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            best = std::max(best, contrast(image.pixelColor(x, y), back));
+    return best;
+}
+
+TEST_F(ShellTest, UnderADarkPaletteThePageColumnAndPanelsReadWell) {
+    qtApp().setStyle(QStyleFactory::create("Fusion"));
+    QPalette dark;
+    const std::pair<QPalette::ColorRole, QColor> roles[] = {
+        {QPalette::Window, QColor(0x35, 0x35, 0x35)},
+        {QPalette::WindowText, Qt::white},
+        {QPalette::Base, QColor(0x2a, 0x2a, 0x2a)},
+        {QPalette::AlternateBase, QColor(0x42, 0x42, 0x42)},
+        {QPalette::Text, Qt::white},
+        {QPalette::Button, QColor(0x35, 0x35, 0x35)},
+        {QPalette::ButtonText, Qt::white},
+        {QPalette::Highlight, QColor(0x2a, 0x82, 0xda)},
+        {QPalette::HighlightedText, Qt::black},
+        {QPalette::Link, QColor(0x6c, 0xb4, 0xff)}};
+    for (const auto& [role, colour] : roles) dark.setColor(role, colour);
+    QApplication::setPalette(dark);
+    start();
+    const std::pair<void (shell::Form1::*)(), std::vector<const char*>> pages[] = {
+        {&shell::Form1::ShowPingPage, {}},
+        {&shell::Form1::ShowTracePage, {}},
+        {&shell::Form1::ShowWhoisPage, {}},
+        {&shell::Form1::ShowIpTranslationPage, {}},
+        {&shell::Form1::ShowSettingsPage, {"settingsminititle", "settingsrem"}}};
+    for (const auto& [show, panelTexts] : pages) {
+        (form.get()->*show)();
+        const QImage image = form->grab().toImage();
+        std::vector<const char*> texts = {"pingwords", "traceroutewords", "whoiswords",
+                                          "iptranswords", "nme"};
+        texts.insert(texts.end(), panelTexts.begin(), panelTexts.end());
+        for (const char* name : texts) {
+            const double c = labelContrast(image, form.get(), w(name));
+            EXPECT_GE(c, 4.5) << text("nme").toStdString() << ": " << name;
+        }
+    }
+    QApplication::setPalette(QPalette());
+}
+
+// The window fits 1280x800 at scale 2 and 1366x768 at 1.5; at its smallest
+// every page scrolls and no control is squeezed or cut off.
+TEST_F(ShellTest, TheWindowFitsSmallScreensAtLargeScalesAndItsPagesScroll) {
+    start();
+    const std::pair<double, QSize> screens[] = {{2.0, {1280, 800}}, {1.5, {1366, 768}}};
+    for (const auto& [scale, screen] : screens) {
+        const QSize least = form->minimumSize().expandedTo(form->minimumSizeHint());
+        EXPECT_LE(least.width() * scale, screen.width()) << scale;
+        EXPECT_LE(least.height() * scale, screen.height() - 48) << scale;  // a panel's worth
+    }
+    form->resize(form->minimumSize());
+    auto* canvas = w("pageCanvas");
+    auto* scroll = w<QScrollArea>("pageScroll");
+    for (auto show :
+         {&shell::Form1::ShowPingPage, &shell::Form1::ShowTracePage, &shell::Form1::ShowWhoisPage,
+          &shell::Form1::ShowIpTranslationPage, &shell::Form1::ShowSettingsPage}) {
+        (form.get()->*show)();
+        QCoreApplication::processEvents();
+        const QString page = text("nme");
+        EXPECT_GE(canvas->width(), canvas->minimumSizeHint().width()) << page.toStdString();
+        EXPECT_GE(canvas->height(), canvas->minimumSizeHint().height()) << page.toStdString();
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum(),
+                  std::max(0, canvas->height() - scroll->viewport()->height()));
+        for (QWidget* c : canvas->findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c) ||
+                                 qobject_cast<QLineEdit*>(c);
+            if (!control || !c->isVisibleTo(form.get())) continue;
+            const QRect r(c->mapTo(canvas, QPoint(0, 0)), c->size());
+            EXPECT_TRUE(canvas->rect().contains(r))
+                << page.toStdString() << " " << c->objectName().toStdString();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace norvik::test
