@@ -89,3 +89,16 @@ void TracePageView::letEventsThrough() { QCoreApplication::processEvents(QEventL
 bool TracePageView::endRequested() { return form_.ended_; }
 
 }  // namespace norvik::shell
+
+namespace norvik::shell {
+
+void TracePageView::hopRecorded(const trace::HopRecord& hop) {
+    form_.traceResults_.hops.push_back(hop);
+}
+
+void TracePageView::hopsCleared() {
+    form_.traceResults_.hops.clear();
+    form_.traceResults_.target = destinationText();
+}
+
+}  // namespace norvik::shell
