@@ -84,9 +84,8 @@ ResultButtons::ResultButtons(const QString& prefix, QWidget* box, Render render,
     }
 }
 
-ResultButtons::~ResultButtons() {
-    if (box_ != nullptr) box_->removeEventFilter(this);
-}
+// Qt drops an event filter whose object goes; the box may be gone first.
+ResultButtons::~ResultButtons() = default;
 
 void ResultButtons::Copy_Click() {
     CopyWithCrLf(QString::fromStdString(render_(exports::Format::Text)));

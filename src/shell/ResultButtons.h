@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -62,7 +63,7 @@ class ResultButtons : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QWidget* box_;
+    QPointer<QWidget> box_;
     Render render_;
     QString suggestedName_;
     platform::MessageBox* boxes_;
