@@ -62,6 +62,8 @@ std::string Render(Format format, const WhoisDocument& doc);
 std::string IsoUtc(std::int64_t ms);
 // Microseconds as milliseconds with three decimals: 1234 gives "1.234".
 std::string MsWithThreeDecimals(std::uint32_t us);
+// A JSON string literal, quotes included.
+std::string JsonString(const std::string& text);
 // One CSV field, quoted when it has to be.
 std::string CsvField(const std::string& text);
 

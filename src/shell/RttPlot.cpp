@@ -57,7 +57,10 @@ double RttPlot::axisMax() const { return niceCeiling(maxMs_ > 0 ? maxMs_ : 1); }
 
 QRect RttPlot::plotArea() const {
     const QFontMetrics fm = fontMetrics();
-    const int labelWidth = fm.horizontalAdvance(number(axisMax())) + 8;
+    int labelWidth = 0;
+    for (int k = 0; k <= 2; ++k)
+        labelWidth = std::max(labelWidth, fm.horizontalAdvance(number(axisMax() * k / 2.0)));
+    labelWidth += 8;
     const int top = fm.height() + 6;
     const int bottom = height() - fm.height() * 2 - 4 - kBandHeight;
     return QRect(QPoint(labelWidth, top), QPoint(width() - 10, std::max(top + 10, bottom)));

@@ -80,6 +80,11 @@ TEST(ExportTest, PingRowsParseBack) {
     EXPECT_EQ(pings[1]["status_text"].toString(), "ip req timed out");
     EXPECT_TRUE(pings[1]["round_trip_ms"].isNull());
     EXPECT_EQ(Render(Format::Text, doc), "Ping Report...");
+
+    // The rows are written by hand: any text comes back as it went in.
+    doc.records[1].address = "a\"b\\c\td,\r\n\x01";
+    const QJsonArray again = parseJson(Render(Format::Json, doc))["pings"].toArray();
+    EXPECT_EQ(again[1]["address"].toString().toStdString(), doc.records[1].address);
 }
 
 TEST(ExportTest, TraceAndWhoisRowsKeepQuotesCommasAndLineBreaks) {
