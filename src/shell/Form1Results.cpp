@@ -16,6 +16,9 @@ ResultButtons* Form1::makeResultButtons(bool trace) {
             [this](exports::Format f) {
                 exports::TraceDocument doc = traceResults_;
                 doc.text = ShownText(trace_->toPlainText()).toStdString();
+                // Shown again, the page has put its own words in the box:
+                // the last trace's hops are no longer what it shows.
+                if (doc.text.rfind("Tracing Route to ", 0) != 0) doc.hops.clear();
                 return exports::Render(f, doc);
             },
             QStringLiteral("trace"), &boxes_, this);

@@ -97,7 +97,9 @@ void WhoisView::setResultText(const QString& text) {
 }
 
 exports::WhoisDocument WhoisView::document() const {
-    return exports::WhoisDocument{lookup_.server(), lookup_.whoisDomain().toStdString(), shownAtMs_,
+    // Before any answer the box holds the page's own words, saved as of now.
+    const std::int64_t at = shownAtMs_ != 0 ? shownAtMs_ : QDateTime::currentMSecsSinceEpoch();
+    return exports::WhoisDocument{lookup_.server(), lookup_.whoisDomain().toStdString(), at,
                                   ShownText(c_.whoisresult->toPlainText()).toStdString()};
 }
 

@@ -150,6 +150,14 @@ TEST_F(Results, TraceAndWhoisButtonsFollowTheirPagesAndCopyAndSaveWhatIsShown) {
     click(w("whoiscopy"));
     EXPECT_TRUE(clipboard().contains("Whois server for the relevant country.\r\n\r\nClick LOOKUP"));
     EXPECT_EQ(save(form.get(), "whois", exports::kTextFilter), clipboard().toUtf8());
+
+    // Back on the TraceRoute page the box shows its own words, not the hops.
+    click(w("tracerouteicon"));
+    EXPECT_EQ(QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
+                  .object()["hops"]
+                  .toArray()
+                  .size(),
+              0);
 }
 
 }  // namespace
