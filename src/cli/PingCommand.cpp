@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "cli/Commands.h"
+#include "export/Export.h"
 #include "net/HostToIP.h"
 #include "ping/MemoryPingView.h"
 #include "ping/Numbers.h"
@@ -28,10 +29,14 @@ std::string withLf(const std::string& text) {
 }  // namespace
 
 int runPing(const Args& args, std::ostream& out, std::ostream& err) {
-    const char usage[] = "usage: norvik-cli ping [-n COUNT] [-s SIZE] ADDRESS\n";
+    const char usage[] =
+        "usage: norvik-cli ping [-n COUNT] [-s SIZE] [--format text|csv|json] ADDRESS\n";
     std::optional<std::string> count, size, address;
+    exports::Format format = exports::Format::Text;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if ((args[i] == "-n" || args[i] == "-s") && i + 1 < args.size()) {
+        if (args[i] == "--format" && i + 1 < args.size() && exports::ParseFormat(args[i + 1])) {
+            format = *exports::ParseFormat(args[++i]);
+        } else if ((args[i] == "-n" || args[i] == "-s") && i + 1 < args.size()) {
             (args[i] == "-n" ? count : size) = args[i + 1];
             ++i;
         } else if (!address && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
@@ -68,9 +73,12 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     if (store->fileFailed()) err << "norvik-cli: store: " << store->lastError() << "\n";
 
     bool saidUnavailable = false;
+    const bool text = format == exports::Format::Text;
     view.onPass = [&](int) {
-        out << view.fields[0] << '\t' << view.fields[2] << '\t' << view.fields[3] << '\n';
-        out.flush();
+        if (text) {
+            out << view.fields[0] << '\t' << view.fields[2] << '\t' << view.fields[3] << '\n';
+            out.flush();
+        }
         const std::string why = echo.unavailableReason();
         if (!why.empty() && !saidUnavailable) {
             err << "norvik-cli: " << why << "\n";
@@ -81,8 +89,13 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     ping::PingRun run(view, reg, hosts, echo, boxes);
     if (!run.carryoutping_Click() || view.ended) return 1;
     if (view.reportText.empty()) return 1;  // stopped by an input check
-    out << withLf(view.reportText) << '\n';
-    out << "Time Outs:" << view.reportTimeouts << '\n';
+    if (text) {
+        out << withLf(view.reportText) << '\n';
+        out << "Time Outs:" << view.reportTimeouts << '\n';
+    } else {
+        out << exports::Render(format, exports::PingDocument{view.address, view.resolved,
+                                                             view.reportText, run.records()});
+    }
     return run.figures().successes > 0 ? 0 : 1;
 }
 

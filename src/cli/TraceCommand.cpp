@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "export/Export.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
 #include "platform/StderrMessageBox.h"
@@ -17,9 +18,10 @@ namespace norvik::cli {
 namespace {
 
 const char kUsage[] =
-    "usage: norvik-cli trace [-s SIZE] [--names] ADDRESS\n"
+    "usage: norvik-cli trace [-s SIZE] [--names] [--format text|csv|json] ADDRESS\n"
     "  -s SIZE   bytes per packet, corrected into 32..128 (default 32)\n"
-    "  --names   turn each hop's address into its host name (takes longer)\n";
+    "  --names   turn each hop's address into its host name (takes longer)\n"
+    "  --format  text as the page shows it (default), or one row per hop as CSV or JSON\n";
 
 // Prints the complete lines of text from `printed` on, without their CR.
 void printLines(const std::string& text, std::size_t& printed, std::ostream& out, bool all) {
@@ -43,8 +45,11 @@ void printLines(const std::string& text, std::size_t& printed, std::ostream& out
 int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     trace::MemoryTraceView view;
     bool haveAddress = false;
+    exports::Format format = exports::Format::Text;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-s" && i + 1 < args.size()) {
+        if (args[i] == "--format" && i + 1 < args.size() && exports::ParseFormat(args[i + 1])) {
+            format = *exports::ParseFormat(args[++i]);
+        } else if (args[i] == "-s" && i + 1 < args.size()) {
             view.packetSize = args[++i];
         } else if (args[i] == "--names") {
             view.names = true;
@@ -66,13 +71,19 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     net::HostToIP hosts(resolver, boxes);
     platform::LinuxEchoService echo;
 
+    const bool text = format == exports::Format::Text;
     std::size_t printed = 0;
-    view.onResults = [&] { printLines(view.results, printed, out, false); };
+    if (text) view.onResults = [&] { printLines(view.results, printed, out, false); };
 
     trace::Tracer tracer(view, hosts, resolver, echo, boxes);
     const trace::Ending ending = tracer.traceaway_Click();
-    printLines(view.results, printed, out, true);
-    if (printed > 0 && view.results.back() != '\n') out << '\n';
+    if (text) {
+        printLines(view.results, printed, out, true);
+        if (printed > 0 && view.results.back() != '\n') out << '\n';
+    } else if (ending != trace::Ending::NotRun && ending != trace::Ending::StartFailed) {
+        out << exports::Render(
+            format, exports::TraceDocument{view.destination, view.results, tracer.hops()});
+    }
     out.flush();
 
     switch (ending) {

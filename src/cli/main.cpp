@@ -16,6 +16,7 @@ const char kUsage[] =
     "  echo [-s SIZE] [-t TTL] ADDRESS   one ICMP echo (SIZE characters, default 32)\n"
     "  ping [-n COUNT] [-s SIZE] ADDRESS a ping run, as the Ping page does it\n"
     "  trace [-s SIZE] [--names] ADDRESS the routers on the way, as the TraceRoute page\n"
+    "    (ping and trace: --format text|csv|json, the page's text or one row per echo)\n"
     "  whois [-h SERVER] [-p PORT] [--follow] DOMAIN\n"
     "                                    a whois lookup (default server\n"
     "                                    whois.verisign-grs.com, port 43); --follow\n"

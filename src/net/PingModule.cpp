@@ -25,6 +25,7 @@ std::int32_t SendEcho(platform::EchoService& service, const std::string& address
     }
     reply.address = result.replyAddress;
     reply.roundTripTime = result.roundTripMs;
+    reply.roundTripUs = result.roundTripUs;
     reply.data = result.data;
     reply.dataSize =
         static_cast<std::uint16_t>(result.data.size() > 0xFFFF ? 0xFFFF : result.data.size());

@@ -13,6 +13,7 @@ struct EchoReply {
     std::uint32_t address = 0;  // replying host, network byte order
     std::int32_t status = 0;
     std::uint32_t roundTripTime = 0;  // ms
+    std::uint32_t roundTripUs = 0;    // the same to the microsecond, kept beside it
     std::uint16_t dataSize = 0;
     std::uint16_t reserved = 0;
     std::uint32_t dataPointer = 0;  // where the echoed data lies, as a number

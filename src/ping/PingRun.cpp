@@ -1,5 +1,6 @@
 #include "ping/PingRun.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "ping/Numbers.h"
@@ -14,6 +15,12 @@ using platform::Icon;
 namespace {
 const char kCrLf[] = "\r\n";
 const int kFields[] = {0, 1, 2, 3, 5};
+
+std::int64_t NowUtcMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 }  // namespace
 
 std::string ErrorDialogText(int number, const std::string& description) {
@@ -59,6 +66,7 @@ bool PingRun::carryoutping_Click() {
         view_.setStatus(StatusLook::InProgress, "Pinging...");
         view_.showStatusArea();
         reportLines_.clear();
+        records_.clear();
         reply_ = net::EchoReply{};
         view_.setTodo(view_.countText());
         view_.setDone("0");
@@ -103,11 +111,25 @@ void PingRun::pass(int i, double count) {
     view_.setProgress(static_cast<float>((i - 1) / count * 100));
     view_.repaintCounters();
 
+    PingRecord record;
+    record.sequence = i;
+    record.status = platform::status::kGeneralFailure;
+    record.sentAtMs = NowUtcMs();
     if (hosts_.SocketsStart()) {
         view_.setResolvedText(hosts_.HostNameToIP(view_.addressText()));
         hosts_.SocketsCleanup();
+        record.address = view_.resolvedText();
+        record.sentAtMs = NowUtcMs();
         const std::int32_t status =
             net::SendEcho(echo_, view_.resolvedText(), view_.payloadText(), reply_, view_.waiter());
+        record.status = status;
+        if (status == platform::status::kSuccess) {
+            // A service that measures only milliseconds still gives a figure.
+            record.roundTripUs =
+                reply_.roundTripUs != 0 ? reply_.roundTripUs : reply_.roundTripTime * 1000;
+            record.bytes = reply_.dataSize;
+            record.ttl = reply_.ttl;
+        }
         view_.setReplyField(0, net::EchoStatusText(status));
         view_.setReplyField(1, PlainDecimal(static_cast<std::int32_t>(reply_.address)));
         view_.setReplyField(2, PlainDecimal(reply_.roundTripTime) + " ms");
@@ -134,6 +156,7 @@ void PingRun::pass(int i, double count) {
         view_.setStatus(StatusLook::Failure, "Failed");
         reportLines_ += std::string("Request Timed Out") + kCrLf;
     }
+    records_.push_back(std::move(record));
     view_.repaintStatus();
     view_.passEnded(i);
 }
@@ -149,6 +172,7 @@ void PingRun::report() {
         figures_.successes != 0 ? SignedField(std::floor(double(figures_.sum) / figures_.successes))
                                 : std::string("0");
     text += std::string(kCrLf) + "Average Ping: " + average + "ms";
+    view_.setRecords(records_);
     view_.setReport(text, average + "ms", SignedField(failures));
 }
 

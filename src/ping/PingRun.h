@@ -6,6 +6,7 @@
 
 #include "net/HostToIP.h"
 #include "net/PingModule.h"
+#include "ping/PingResults.h"
 #include "platform/EchoService.h"
 #include "platform/MessageBox.h"
 #include "store/Registry.h"
@@ -60,6 +61,8 @@ class PingView {
     virtual void setReport(const std::string& text1, const std::string& average,
                            const std::string& timeouts) = 0;
     virtual void showReport() = 0;
+    // Every echo of the run, handed over just before the report is set.
+    virtual void setRecords(const std::vector<PingRecord>& /*records*/) {}
 
     // How the run waits for each echo.
     virtual platform::Waiter waiter() = 0;
@@ -106,6 +109,8 @@ class PingRun {
 
     const PingFigures& figures() const { return figures_; }
     const net::EchoReply& reply() const { return reply_; }
+    // The echoes of the latest run, one per pass made.
+    const std::vector<PingRecord>& records() const { return records_; }
 
   private:
     struct Failure {
@@ -125,6 +130,7 @@ class PingRun {
     PingFigures figures_;
     net::EchoReply reply_;
     std::string reportLines_;
+    std::vector<PingRecord> records_;
 };
 
 // The error dialog's text for an error number and description.

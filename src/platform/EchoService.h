@@ -48,13 +48,16 @@ struct EchoResult {
     int status = status::kGeneralFailure;
     std::uint32_t replyAddress = 0;  // network byte order; a router's for its errors
     std::uint32_t roundTripMs = 0;
-    std::string data;  // echoed payload; empty for answers from a router
+    // The same round trip to the microsecond: from the request leaving to
+    // the kernel's receive time of the answer. Zero when nothing came.
+    std::uint32_t roundTripUs = 0;
+    std::string data;      // echoed payload; empty for answers from a router
     std::uint8_t ttl = 0;  // time to live of the reply, when known
 };
 
 // One ICMP echo request and its answer.
 class EchoService {
-public:
+  public:
     virtual ~EchoService() = default;
     virtual EchoResult send(const EchoRequest& request, const Waiter& wait) = 0;
     // Why no ICMP socket could be opened, with what would allow one; empty

@@ -79,6 +79,24 @@ std::string executablePath() {
 
 }  // namespace
 
+std::optional<timespec> receiveTimestamp(const msghdr& msg) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(const_cast<msghdr*>(&msg), c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec ts{};
+            std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
+            return ts;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> microsecondsBetween(const timespec& sent, const timespec& received) {
+    const std::int64_t ns = (std::int64_t(received.tv_sec) - sent.tv_sec) * 1'000'000'000 +
+                            (std::int64_t(received.tv_nsec) - sent.tv_nsec);
+    if (ns < 0 || ns / 1000 > std::int64_t(UINT32_MAX)) return std::nullopt;
+    return static_cast<std::uint32_t>((ns + 500) / 1000);
+}
+
 int statusForSendError(int error) {
     switch (error) {
         case EHOSTUNREACH:
@@ -112,6 +130,7 @@ struct LinuxEchoService::Exchange {
     std::uint16_t identifier;
     std::uint16_t sequence;
     EchoResult result;
+    std::optional<timespec> received;  // the kernel's receive time of the answer
 
     EchoRequestId id() const { return {request.address, identifier, sequence, request.payload}; }
 };
@@ -151,7 +170,7 @@ std::string LinuxEchoService::unavailableReason() const {
 }
 
 EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait) {
-    Exchange ex{request, identifier_, ++sequence_, EchoResult{}};
+    Exchange ex{request, identifier_, ++sequence_, EchoResult{}, std::nullopt};
     ex.result.status = status::kGeneralFailure;
 
     Socket sock = openSocket();
@@ -164,6 +183,9 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     // payload is fragmented on the way instead of being refused.
     if (!setOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DONT)) return ex.result;
     if (request.ttl >= 0 && !setOption(fd, IPPROTO_IP, IP_TTL, request.ttl)) return ex.result;
+    // The kernel stamps each answer as it arrives, so the microseconds do
+    // not count the time the caller's wait takes to wake up.
+    setOption(fd, SOL_SOCKET, SO_TIMESTAMPNS, 1);
     if (datagram) {
         // Without IP_RECVERR a datagram socket never sees the ICMP errors
         // that routers send back.
@@ -196,6 +218,8 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = request.address;
 
+    timespec sentAt{};
+    ::clock_gettime(CLOCK_REALTIME, &sentAt);  // the clock SO_TIMESTAMPNS stamps with
     const auto start = Clock::now();
     ssize_t sent;
     do {
@@ -239,6 +263,14 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
             if (answered) {
                 ex.result.roundTripMs = static_cast<std::uint32_t>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(woke - start).count());
+                std::optional<std::uint32_t> us;
+                if (ex.received) us = microsecondsBetween(sentAt, *ex.received);
+                if (!us) {
+                    us = static_cast<std::uint32_t>(
+                        std::chrono::duration_cast<std::chrono::microseconds>(woke - start)
+                            .count());
+                }
+                ex.result.roundTripUs = std::max<std::uint32_t>(*us, 1);
                 return ex.result;
             }
         }
@@ -276,6 +308,7 @@ bool LinuxEchoService::receiveDatagram(int fd, Exchange& ex) {
         ex.result.status = status::kSuccess;
         ex.result.replyAddress = from.sin_addr.s_addr;
         ex.result.data = payload;
+        ex.received = receiveTimestamp(msg);
         for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
                 int ttl = 0;
@@ -338,6 +371,7 @@ bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
         ex.result.replyAddress = from;
         ex.result.ttl = static_cast<std::uint8_t>(ttl);
         ex.result.data.clear();
+        ex.received = receiveTimestamp(msg);
         return true;
     }
     return false;
@@ -349,9 +383,12 @@ bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
 bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
     for (int i = 0; i < kPacketsPerWakeUp; ++i) {
         iovec iov{buffer_.data(), buffer_.size()};
+        alignas(cmsghdr) unsigned char control[128];
         msghdr msg{};
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
         const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -363,6 +400,7 @@ bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
         ex.result.status = answer->status;
         ex.result.replyAddress = answer->from;
         ex.result.ttl = answer->ttl;
+        ex.received = receiveTimestamp(msg);
         if (answer->status == status::kSuccess)
             ex.result.data = ex.request.payload;
         else

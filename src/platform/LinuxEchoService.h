@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/socket.h>
+#include <time.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -53,5 +56,12 @@ class LinuxEchoService : public EchoService {
     std::vector<unsigned char> packet_;  // request being sent
     std::vector<unsigned char> buffer_;  // answer being read
 };
+
+// The kernel's receive time in a message's control data (SO_TIMESTAMPNS),
+// if it is there.
+std::optional<timespec> receiveTimestamp(const msghdr& msg);
+// Microseconds from sent to received; nullopt when received is earlier
+// (the wall clock was set back meanwhile).
+std::optional<std::uint32_t> microsecondsBetween(const timespec& sent, const timespec& received);
 
 }  // namespace norvik::platform

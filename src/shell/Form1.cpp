@@ -30,6 +30,7 @@
 #include "platform/qt/QtDesktopShell.h"
 #include "shell/Form2.h"
 #include "shell/Help.h"
+#include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
 #include "shell/WhoisView.h"
 #include "shell/frmAbout.h"
@@ -720,7 +721,9 @@ void Form1::buildLayout() {
     content->addLayout(progress);
     content->addLayout(reply);
     content->addWidget(trace_, 1);
+    content->addWidget(traceButtons_ = makeResultButtons(true));
     content->addWidget(whoisresult_, 1);
+    content->addWidget(whoisButtons_ = makeResultButtons(false));
     content->addWidget(whoisrefer_);
     content->addWidget(traceLabel4_);
     content->addStretch(0);
@@ -853,7 +856,7 @@ QLineEdit* Form1::Text4(int index) const { return Text4_.at(static_cast<std::siz
 QString Form1::payload() const { return Text2_->text(); }
 
 Form2& Form1::form2() {
-    if (!form2_) form2_ = std::make_unique<Form2>(this);
+    if (!form2_) form2_ = std::make_unique<Form2>(this, &boxes_);
     return *form2_;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "export/Export.h"
 #include "net/HostToIP.h"
 #include "ping/PingRun.h"
 #include "platform/DesktopShell.h"
@@ -39,6 +40,7 @@ class Help;
 class frmAbout;
 class IconView;
 class InputBlocker;
+class ResultButtons;
 class Whoisupdate;
 class WhoisView;
 
@@ -221,6 +223,7 @@ class Form1 : public QWidget, public ping::PingView {
     void setReport(const std::string& text1, const std::string& average,
                    const std::string& timeouts) override;
     void showReport() override;
+    void setRecords(const std::vector<ping::PingRecord>& records) override;
     platform::Waiter waiter() override;
     bool endRequested() override { return ended_; }
     bool stopRequested() override { return pingStop_; }
@@ -277,6 +280,12 @@ class Form1 : public QWidget, public ping::PingView {
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
     std::unique_ptr<Form2> form2_;
+    // Copy and Save under the trace results and the whois answer, and the
+    // latest trace's hops as records (Form1Results.cpp).
+    ResultButtons* makeResultButtons(bool trace);
+    ResultButtons* traceButtons_ = nullptr;
+    ResultButtons* whoisButtons_ = nullptr;
+    exports::TraceDocument traceResults_;
     std::unique_ptr<platform::DesktopShell> ownShell_;
     platform::DesktopShell* shell_;
     frmAbout* about_ = nullptr;

@@ -210,6 +210,10 @@ void Form1::setReport(const std::string& text1, const std::string& average,
 
 void Form1::showReport() { form2().showReport(); }
 
+void Form1::setRecords(const std::vector<ping::PingRecord>& records) {
+    form2().setRecords(records, addressText(), resolvedText());
+}
+
 platform::Waiter Form1::waiter() {
     return [this](int fd, int timeoutMs) {
         // Once the program quits, the event loop's waiter gives up at once.

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/QtMessageBox.h"
+#include "shell/ResultButtons.h"
+#include "shell/RttPlot.h"
 #include "shell/Widgets.h"
 
 namespace norvik::shell {
@@ -26,7 +28,8 @@ QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
 
 }  // namespace
 
-Form2::Form2(QWidget* mainWindow) : QWidget(nullptr), mainWindow_(mainWindow) {
+Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
+    : QWidget(nullptr), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Norvik Report"));
     setWindowIcon(NamedIcon("norvik"));
@@ -62,6 +65,18 @@ Form2::Form2(QWidget* mainWindow) : QWidget(nullptr), mainWindow_(mainWindow) {
     Command1_->setDefault(true);
     connect(Command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
 
+    statsline_ = plainLabel(QString(), "statsline", this);
+    statsline_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statsline_->setWordWrap(true);
+    rttplot_ = new RttPlot(this);
+    auto* buttons = new ResultButtons(
+        QStringLiteral("report"), nullptr,
+        [this](exports::Format f) {
+            return exports::Render(
+                f, exports::PingDocument{target_, address_, text1_.toStdString(), records_});
+        },
+        QStringLiteral("ping-report"), boxes, this);
+
     auto* head = new QHBoxLayout;
     head->addWidget(Image1);
     head->addWidget(Label1_, 1);
@@ -75,15 +90,20 @@ Form2::Form2(QWidget* mainWindow) : QWidget(nullptr), mainWindow_(mainWindow) {
 
     auto* foot = new QHBoxLayout;
     foot->addLayout(figures, 1);
+    foot->addWidget(buttons, 0, Qt::AlignBottom);
     foot->addWidget(Command1_, 0, Qt::AlignBottom);
 
     auto* v = new QVBoxLayout(this);
     v->addLayout(head);
     v->addWidget(Text1_, 1);
+    v->addWidget(statsline_);
+    v->addWidget(rttplot_);
     v->addLayout(foot);
 
-    setTabOrder(Text1_, Command1_);
-    resize(420, 420);
+    setTabOrder(Text1_, buttons->copyButton());
+    setTabOrder(buttons->copyButton(), buttons->saveButton());
+    setTabOrder(buttons->saveButton(), Command1_);
+    resize(460, 560);
 }
 
 void Form2::setReport(const QString& text1, const QString& average, const QString& timeouts) {
@@ -92,6 +112,18 @@ void Form2::setReport(const QString& text1, const QString& average, const QStrin
     avpinglabel_->setText(average);
     timeouts_->setText(timeouts);
 }
+
+void Form2::setRecords(const std::vector<ping::PingRecord>& records, const std::string& target,
+                       const std::string& address) {
+    records_ = records;
+    target_ = target;
+    address_ = address;
+    statsline_->setText(
+        QString::fromStdString(ping::StatisticsLine(ping::ComputeStatistics(records_))));
+    rttplot_->setRecords(records_);
+}
+
+QString Form2::statisticsText() const { return statsline_->text(); }
 
 void Form2::showReport() {
     show();

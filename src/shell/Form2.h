@@ -2,12 +2,18 @@
 
 #include <QString>
 #include <QWidget>
+#include <vector>
+
+#include "ping/PingResults.h"
+#include "platform/MessageBox.h"
 
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace norvik::shell {
+
+class RttPlot;
 
 // The ping report window: the text report, the average and the number of
 // failed pings of the last run. One exists for the program's lifetime; it
@@ -16,12 +22,19 @@ class Form2 : public QWidget {
     Q_OBJECT
   public:
     // mainWindow is what Close brings back to the front.
-    explicit Form2(QWidget* mainWindow);
+    // boxes says when Save fails; without one the window has its own.
+    explicit Form2(QWidget* mainWindow, platform::MessageBox* boxes = nullptr);
 
     // Written by the ping run. text1 keeps its CR LF line ends.
     void setReport(const QString& text1, const QString& average, const QString& timeouts);
     // Shows the window, or brings it to the front when it is on show.
     void showReport();
+    // The run's echoes, for the statistics line, the plot and Save: target
+    // as typed and the address it resolved to.
+    void setRecords(const std::vector<ping::PingRecord>& records, const std::string& target,
+                    const std::string& address);
+    QString statisticsText() const;
+    const std::vector<ping::PingRecord>& records() const { return records_; }
 
     // The report exactly as written (CR LF included); the text box shows it
     // with each CR LF as one line break.
@@ -43,6 +56,11 @@ class Form2 : public QWidget {
     QLabel* avpinglabel_;
     QLabel* timeouts_;
     QPushButton* Command1_;
+    // Beyond the report text: the run's statistics and plot, Copy and Save.
+    QLabel* statsline_;
+    RttPlot* rttplot_;
+    std::vector<ping::PingRecord> records_;
+    std::string target_, address_;
 };
 
 }  // namespace norvik::shell

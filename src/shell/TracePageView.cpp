@@ -91,3 +91,16 @@ bool TracePageView::endRequested() { return form_.ended_; }
 bool TracePageView::stopRequested() { return form_.traceStop_; }
 
 }  // namespace norvik::shell
+
+namespace norvik::shell {
+
+void TracePageView::hopRecorded(const trace::HopRecord& hop) {
+    form_.traceResults_.hops.push_back(hop);
+}
+
+void TracePageView::hopsCleared() {
+    form_.traceResults_.hops.clear();
+    form_.traceResults_.target = destinationText();
+}
+
+}  // namespace norvik::shell

@@ -29,6 +29,8 @@ class TracePageView : public trace::TraceView {
     platform::Waiter waiter() override;
     void letEventsThrough() override;
     bool endRequested() override;
+    void hopRecorded(const trace::HopRecord& hop) override;
+    void hopsCleared() override;
     bool stopRequested() override;
 
   private:

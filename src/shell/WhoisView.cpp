@@ -1,12 +1,14 @@
 #include "shell/WhoisView.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "shell/Form1.h"
+#include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
 
 namespace norvik::shell {
@@ -91,6 +93,14 @@ void WhoisView::setResultText(const QString& text) {
     QString lines = whois::DisplayLines(text);
     groupLines(lines);
     c_.whoisresult->setPlainText(lines);
+    shownAtMs_ = QDateTime::currentMSecsSinceEpoch();
+}
+
+exports::WhoisDocument WhoisView::document() const {
+    // Before any answer the box holds the page's own words, saved as of now.
+    const std::int64_t at = shownAtMs_ != 0 ? shownAtMs_ : QDateTime::currentMSecsSinceEpoch();
+    return exports::WhoisDocument{lookup_.server(), lookup_.whoisDomain().toStdString(), at,
+                                  ShownText(c_.whoisresult->toPlainText()).toStdString()};
 }
 
 QString WhoisView::statusText() { return c_.traceLabel4->text(); }

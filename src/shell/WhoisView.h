@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "export/Export.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "whois/WhoisLookup.h"
@@ -42,6 +43,8 @@ class WhoisView : public whois::LookupView {
     void whoisrefer_Click();
 
     whois::WhoisLookup& lookup() { return lookup_; }
+    // The answer as shown, with its server, domain and time, for Save.
+    exports::WhoisDocument document() const;
 
     QString domainText() override;
     QStringList domainItems() override;
@@ -60,6 +63,7 @@ class WhoisView : public whois::LookupView {
     WhoisControls c_;
     whois::WhoisLookup lookup_;
     std::optional<whois::Referral> referral_;
+    std::int64_t shownAtMs_ = 0;  // when the result box was last written
 };
 
 }  // namespace norvik::shell

@@ -1,11 +1,23 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/EchoService.h"
 
 namespace norvik::trace {
+
+// One line of a trace's results as data: the hop, who answered it (empty
+// when no one did), the host name when names were asked for, and the round
+// trip to the microsecond.
+struct HopRecord {
+    int hop = 0;
+    std::string address;
+    std::string name;
+    bool answered = false;
+    std::uint32_t roundTripUs = 0;
+};
 
 // The controls a trace reads and writes. The window implements it over the
 // TraceRoute page; norvik-cli and the tests with plain fields.
@@ -35,6 +47,11 @@ class TraceView {
     virtual void setStatus(const std::string& caption) = 0;
     // traceaway: the "Trace Route" button.
     virtual void setTraceEnabled(bool enabled) = 0;
+
+    // A hop line was written; its record comes with it.
+    virtual void hopRecorded(const HopRecord& /*hop*/) {}
+    // The trace starts over: earlier hop records are gone.
+    virtual void hopsCleared() {}
 
     // Input to the window is refused while an echo waits.
     virtual void setInputBlocked(bool /*blocked*/) {}

@@ -91,6 +91,8 @@ Ending Tracer::TraceRT() {
     replyAddress_ = 0;
     replyRoundTrip_ = 0;
     names_.clear();
+    hops_.clear();
+    view_.hopsCleared();
 
     view_.setDestinationField(destinationText);
     view_.setResults("Tracing Route to " + destinationTyped + ":" + kCrLf + kCrLf);
@@ -170,12 +172,22 @@ Tracer::Hop Tracer::TraceHop(std::uint32_t destination, int packetSize, int ttl)
 
     const std::string name = view_.namesWanted() ? HostNameOfAddress(replyAddress_) : "";
     if (view_.endRequested()) return Hop::Ended;
-    AddHopLine(ttl, replyRoundTrip_, lastHop_, name);
+    AddHopLine(ttl, replyRoundTrip_, lastHop_, name,
+               result.roundTripUs != 0 ? result.roundTripUs : result.roundTripMs * 1000);
     return Hop::Answered;
 }
 
 void Tracer::AddHopLine(int ttl, std::uint32_t roundTripMs, const std::string& address,
-                        const std::string& hostName) {
+                        const std::string& hostName, std::uint32_t roundTripUs) {
+    HopRecord record;
+    record.hop = static_cast<std::uint8_t>(ttl);
+    record.address = address;
+    record.name = view_.namesWanted() ? hostName : std::string();
+    record.answered = !address.empty();
+    record.roundTripUs = record.answered ? roundTripUs : 0;
+    hops_.push_back(record);
+    view_.hopRecorded(record);
+
     std::string line = "Hop #\t" + std::to_string(static_cast<std::uint8_t>(ttl)) + "\t" +
                        TimeText(static_cast<std::int32_t>(roundTripMs)) + "\t" + address;
     if (view_.namesWanted()) line += "\t" + hostName;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "net/HostToIP.h"
 #include "platform/EchoService.h"
@@ -65,11 +66,14 @@ class Tracer {
     // One whole trace over the view's controls.
     Ending TraceRT();
 
+    // The hop lines of the latest trace as records.
+    const std::vector<HopRecord>& hops() const { return hops_; }
+
   private:
     enum class Hop { Answered, Loop, NoReply, Ended };
     Hop TraceHop(std::uint32_t destination, int packetSize, int ttl);
     void AddHopLine(int ttl, std::uint32_t roundTripMs, const std::string& address,
-                    const std::string& hostName);
+                    const std::string& hostName, std::uint32_t roundTripUs = 0);
     std::string HostNameOfAddress(std::uint32_t address);
     Ending finish(const std::string& closing, const char* status, Ending ending);
 
@@ -84,6 +88,7 @@ class Tracer {
     std::uint32_t replyAddress_ = 0;  // the reply record's two fields read
     std::uint32_t replyRoundTrip_ = 0;
     std::map<std::uint32_t, std::string> names_;  // reverse names, per trace
+    std::vector<HopRecord> hops_;
 };
 
 }  // namespace norvik::trace

@@ -222,6 +222,39 @@ TEST_P(LoopbackEcho, OneServiceSendsManyEchoesThroughTheCallersWaiter) {
         "calls>=20 1 fd>=0 1 first in (0,800] 1 closed after the send 1");
 }
 
+// The kernel's receive stamp gives the round trip to the microsecond, also
+// when the caller's wait wakes late; the millisecond figure stays the wait's.
+TEST_P(LoopbackEcho, RoundTripsAreKeptToTheMicrosecond) {
+    const Mode mode = GetParam();
+    EXPECT_EQ(run([mode] {
+                  LinuxEchoService service(mode);
+                  const platform::Waiter late = [](int fd, int timeoutMs) {
+                      const bool ready = platform::pollWaiter(fd, timeoutMs);
+                      ::usleep(30000);
+                      return ready;
+                  };
+                  const EchoResult r = service.send(request("127.0.0.1", "Norvik"), late);
+                  std::ostringstream s;
+                  s << "status " << r.status << " us in (0,30000) "
+                    << (r.roundTripUs > 0 && r.roundTripUs < 30000) << " ms>=30 "
+                    << (r.roundTripMs >= 30);
+                  return s.str();
+              }),
+              "status 0 us in (0,30000) 1 ms>=30 1");
+}
+
+TEST(ReceiveStamp, MicrosecondsBetweenTwoTimes) {
+    const struct {
+        timespec sent, received;
+        std::optional<std::uint32_t> us;
+    } cases[] = {{{10, 999'999'000}, {11, 1'400}, 2},
+                 {{10, 0}, {10, 499}, 0},
+                 {{10, 0}, {12, 500'000'000}, 2'500'000},
+                 {{10, 5}, {10, 4}, std::nullopt}};
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::microsecondsBetween(c.sent, c.received), c.us) << c.received.tv_nsec;
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, LoopbackEcho, ::testing::Values(Mode::DatagramOnly, Mode::RawOnly),
                          [](const auto& info) { return modeName(info.param); });
 

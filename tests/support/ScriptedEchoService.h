@@ -35,6 +35,7 @@ class ScriptedEchoService : public platform::EchoService {
         platform::EchoResult r;
         r.status = platform::status::kSuccess;
         r.roundTripMs = ms;
+        r.roundTripUs = ms * 1000;
         r.replyAddress = addr;
         results.push_back(r);
     }
@@ -51,6 +52,7 @@ class ScriptedEchoService : public platform::EchoService {
                 int status = platform::status::kTtlExpiredTransit) {
         failWith(status, platform::inetAddr(from));
         results.back().roundTripMs = ms;
+        results.back().roundTripUs = ms * 1000;
     }
 
     std::deque<platform::EchoResult> results;

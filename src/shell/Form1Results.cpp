@@ -1,0 +1,35 @@
+// Copy and Save under the TraceRoute page's results and the Whois Lookup
+// page's answer.
+
+#include <QPlainTextEdit>
+
+#include "shell/Form1.h"
+#include "shell/ResultButtons.h"
+#include "shell/WhoisView.h"
+
+namespace norvik::shell {
+
+ResultButtons* Form1::makeResultButtons(bool trace) {
+    if (trace) {
+        return new ResultButtons(
+            QStringLiteral("trace"), trace_,
+            [this](exports::Format f) {
+                exports::TraceDocument doc = traceResults_;
+                doc.text = ShownText(trace_->toPlainText()).toStdString();
+                // Shown again, the page has put its own words in the box:
+                // the last trace's hops are no longer what it shows.
+                if (doc.text.rfind("Tracing Route to ", 0) != 0) doc.hops.clear();
+                return exports::Render(f, doc);
+            },
+            QStringLiteral("trace"), &boxes_, this);
+    }
+    return new ResultButtons(
+        QStringLiteral("whois"), whoisresult_,
+        [this](exports::Format f) {
+            if (!whoisView_) return std::string();
+            return exports::Render(f, whoisView_->document());
+        },
+        QStringLiteral("whois"), &boxes_, this);
+}
+
+}  // namespace norvik::shell

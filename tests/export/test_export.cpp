@@ -1,0 +1,129 @@
+// The export module: CSV and JSON parsed back, with the awkward characters
+// that whois answers and host names bring.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "export/Export.h"
+
+namespace norvik::exports {
+namespace {
+
+// An RFC 4180 reader: rows of fields, quotes doubled inside quoted fields.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(std::move(field));
+            field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            rows.back().push_back(std::move(field));
+            field.clear();
+            rows.emplace_back();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_TRUE(rows.back().empty() && field.empty()) << "the last row is not ended";
+    rows.pop_back();
+    return rows;
+}
+
+QJsonObject parseJson(const std::string& text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    return doc.object();
+}
+
+const std::string kAwkward = "Registrant: \"Smith, J.\"\r\nAddress: 1, Main St\r\n\r\nend";
+
+TEST(ExportTest, PingRowsParseBack) {
+    PingDocument doc{"host, \"quoted\"", "127.0.0.1", "Ping Report...", {}};
+    doc.records.push_back({1796601117123, 1, "127.0.0.1", 0, 1234, 32, 64});
+    doc.records.push_back({1796601117623, 2, "127.0.0.1", 11010, 0, 0, 0});
+
+    const auto rows = parseCsv(Render(Format::Csv, doc));
+    const std::vector<std::vector<std::string>> expected = {
+        {"timestamp", "sequence", "address", "status_code", "status_text", "round_trip_ms", "bytes",
+         "ttl"},
+        {"2026-12-06T23:51:57.123Z", "1", "127.0.0.1", "0", "ip success", "1.234", "32", "64"},
+        {"2026-12-06T23:51:57.623Z", "2", "127.0.0.1", "11010", "ip req timed out", "", "", ""},
+    };
+    EXPECT_EQ(rows, expected);
+
+    const QJsonObject o = parseJson(Render(Format::Json, doc));
+    EXPECT_EQ(o["target"].toString(), "host, \"quoted\"");
+    EXPECT_EQ(o["statistics"]["loss_percent"].toDouble(), 50.0);
+    const QJsonArray pings = o["pings"].toArray();
+    ASSERT_EQ(pings.size(), 2);
+    EXPECT_EQ(pings[0]["round_trip_ms"].toDouble(), 1.234);
+    EXPECT_EQ(pings[0]["timestamp"].toString(), "2026-12-06T23:51:57.123Z");
+    EXPECT_EQ(pings[1]["status_text"].toString(), "ip req timed out");
+    EXPECT_TRUE(pings[1]["round_trip_ms"].isNull());
+    EXPECT_EQ(Render(Format::Text, doc), "Ping Report...");
+
+    // The rows are written by hand: any text comes back as it went in.
+    doc.records[1].address = "a\"b\\c\td,\r\n\x01";
+    const QJsonArray again = parseJson(Render(Format::Json, doc))["pings"].toArray();
+    EXPECT_EQ(again[1]["address"].toString().toStdString(), doc.records[1].address);
+}
+
+TEST(ExportTest, TraceAndWhoisRowsKeepQuotesCommasAndLineBreaks) {
+    TraceDocument trace{
+        "dest", "", {{1, "192.0.2.1", "gw, \"edge\"\nrouter", true, 870}, {2, "", "", false, 0}}};
+    const auto rows = parseCsv(Render(Format::Csv, trace));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1],
+              (std::vector<std::string>{"1", "192.0.2.1", "gw, \"edge\"\nrouter", "0.870"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"2", "", "", ""}));
+    const QJsonArray hops = parseJson(Render(Format::Json, trace))["hops"].toArray();
+    EXPECT_EQ(hops[0]["name"].toString().toStdString(), "gw, \"edge\"\nrouter");
+    EXPECT_TRUE(hops[1]["address"].isNull());
+
+    WhoisDocument whois{"whois.example", "example.test", 0, kAwkward};
+    EXPECT_EQ(parseCsv(Render(Format::Csv, whois))[1],
+              (std::vector<std::string>{"whois.example", "example.test", "1970-01-01T00:00:00.000Z",
+                                        kAwkward}));
+    const QJsonObject o = parseJson(Render(Format::Json, whois));
+    EXPECT_EQ(o["answer"].toString().toStdString(), kAwkward);
+    EXPECT_EQ(o["server"].toString(), "whois.example");
+}
+
+TEST(ExportTest, FormatNamesFiltersAndExtensions) {
+    EXPECT_EQ(ParseFormat("csv"), Format::Csv);
+    EXPECT_EQ(ParseFormat("xml"), std::nullopt);
+    EXPECT_EQ(FormatOfFilter(kJsonFilter), Format::Json);
+    const struct {
+        const char* path;
+        Format format;
+        const char* saved;
+    } cases[] = {{"/tmp/run", Format::Csv, "/tmp/run.csv"},
+                 {"/tmp/run.log", Format::Json, "/tmp/run.log"},
+                 {"/tmp/.d/run", Format::Text, "/tmp/.d/run.txt"},
+                 {"/tmp/.hidden", Format::Json, "/tmp/.hidden.json"}};
+    for (const auto& c : cases) EXPECT_EQ(WithExtension(c.path, c.format), c.saved) << c.path;
+    EXPECT_EQ(MsWithThreeDecimals(5), "0.005");
+    EXPECT_EQ(IsoUtc(-1), "1969-12-31T23:59:59.999Z");
+}
+
+}  // namespace
+}  // namespace norvik::exports

@@ -1,0 +1,103 @@
+// The run's statistics against hand-worked runs, and the records a run
+// hands over beside its report.
+
+#include <gtest/gtest.h>
+
+#include "../support/LoopbackResolver.h"
+#include "../support/ScriptedEchoService.h"
+#include "../support/ScriptedMessageBox.h"
+#include "../support/TempStore.h"
+#include "ping/MemoryPingView.h"
+#include "ping/PingResults.h"
+#include "store/Settings.h"
+
+namespace norvik::ping {
+namespace {
+
+constexpr std::uint32_t kLost = 0;  // stands for a time-out in the tables
+
+std::vector<PingRecord> run(std::initializer_list<std::uint32_t> us) {
+    std::vector<PingRecord> out;
+    for (std::uint32_t t : us) {
+        PingRecord r;
+        r.sequence = static_cast<int>(out.size()) + 1;
+        r.status = t == kLost ? 11010 : 0;
+        r.roundTripUs = t == kLost ? 0 : t;
+        out.push_back(r);
+    }
+    return out;
+}
+
+TEST(PingStatisticsTest, HandWorkedRuns) {
+    const struct {
+        std::vector<PingRecord> records;
+        const char* line;
+    } cases[] = {
+        {{}, "0 sent, 0 received, 0% loss"},
+        {run({kLost, kLost, kLost}), "3 sent, 0 received, 100% loss"},
+        {run({kLost, 1234}),
+         "2 sent, 1 received, 50% loss, min/avg/max/mdev "
+         "1.23/1.23/1.23/0.00 ms, jitter 0.00 ms"},
+        // mean 7/3 ms; mdev sqrt(21/3 - 49/9) = 1.247; jitter (1 + 2) / 2.
+        {run({1000, 2000, kLost, 4000}),
+         "4 sent, 3 received, 25% loss, min/avg/max/mdev "
+         "1.00/2.33/4.00/1.25 ms, jitter 1.50 ms"},
+        {run({kLost, kLost, 500}),
+         "3 sent, 1 received, 66.67% loss, min/avg/max/mdev "
+         "0.50/0.50/0.50/0.00 ms, jitter 0.00 ms"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StatisticsLine(ComputeStatistics(c.records)), c.line);
+}
+
+TEST(PingStatisticsTest, TenThousandReplies) {
+    // 1 ms and 3 ms in turn: mean 2, deviation 1, every step 2 apart.
+    std::vector<PingRecord> records(10000);
+    for (std::size_t i = 0; i < records.size(); ++i) records[i].roundTripUs = i % 2 ? 3000 : 1000;
+    const PingStatistics s = ComputeStatistics(records);
+    EXPECT_EQ(s.received, 10000);
+    EXPECT_DOUBLE_EQ(s.avgMs, 2.0);
+    EXPECT_DOUBLE_EQ(s.mdevMs, 1.0);
+    EXPECT_DOUBLE_EQ(s.jitterMs, 2.0);
+    EXPECT_EQ(StatisticsLine(s),
+              "10000 sent, 10000 received, 0% loss, min/avg/max/mdev "
+              "1.00/2.00/3.00/1.00 ms, jitter 2.00 ms");
+}
+
+TEST(PingStatisticsTest, ARunHandsOverOneRecordPerPassWithTheReport) {
+    test::TempStore temp;
+    auto keys = temp.open();
+    test::ScriptedMessageBox boxes;
+    store::Registry reg{*keys, boxes};
+    test::LoopbackResolver resolver;
+    net::HostToIP hosts{resolver, boxes};
+    test::ScriptedEchoService echo;
+    echo.replyAfter(20);
+    echo.failWith(11010);
+    echo.results.front().roundTripUs = 20417;  // the service's own microseconds
+    echo.results.front().ttl = 64;
+
+    struct View : MemoryPingView {
+        std::vector<PingRecord> handed;
+        void setRecords(const std::vector<PingRecord>& r) override { handed = r; }
+    } view;
+    view.address = "localhost";
+    view.count = "2";
+    view.payload = "Norv";
+    PingRun r(view, reg, hosts, echo, boxes);
+    ASSERT_TRUE(r.carryoutping_Click());
+
+    ASSERT_EQ(view.handed.size(), 2u);
+    const PingRecord& a = view.handed[0];
+    const PingRecord& b = view.handed[1];
+    EXPECT_EQ(std::tie(a.sequence, a.address, a.status, a.roundTripUs, a.bytes, a.ttl),
+              std::make_tuple(1, std::string("127.0.0.1"), 0, 20417u, 4u, 64));
+    EXPECT_EQ(std::tie(b.sequence, b.status, b.roundTripUs), std::make_tuple(2, 11010, 0u));
+    EXPECT_GT(a.sentAtMs, 1'600'000'000'000);
+    EXPECT_LE(a.sentAtMs, b.sentAtMs);
+    // The report keeps the whole milliseconds.
+    EXPECT_NE(view.reportText.find("\r\n20 ms\r\n"), std::string::npos);
+    EXPECT_EQ(r.records().size(), 2u);
+}
+
+}  // namespace
+}  // namespace norvik::ping

@@ -1,0 +1,164 @@
+// What a user keeps of a run: the report window's statistics and plot,
+// and Copy and Save under the report, the trace results and the whois
+// answer.
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include "ShellFixture.h"
+#include "shell/ResultButtons.h"
+#include "shell/RttPlot.h"
+
+namespace norvik::test {
+namespace {
+
+using platform::status::kSuccess;
+
+// The timed-out pings' marks along one row of the plot's time-out band:
+// the number of separate runs of the mark colour.
+int markRuns(const std::vector<std::uint32_t>& us, qreal scale) {
+    shell::RttPlot plot;
+    plot.resize(420, 170);
+    std::vector<ping::PingRecord> records;
+    for (std::uint32_t t : us) records.push_back({0, 0, "", t == 0 ? 11010 : 0, t, 32, 64});
+    plot.setRecords(records);
+    QImage image((QSizeF(plot.size()) * scale).toSize(), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
+    plot.render(&image);
+    const int y = static_cast<int>(plot.timeoutBand().center().y() * scale);
+    int runs = 0;
+    bool inRun = false;
+    for (int x = 0; x < image.width(); ++x) {
+        const bool mark = image.pixelColor(x, y) == shell::RttPlot::timeoutColor();
+        runs += mark && !inRun;
+        inRun = mark;
+    }
+    return runs;
+}
+
+TEST(RttPlotTest, TimeOutsAreMarkedAtScaleOneAndTwoAndAfterDecimating) {
+    qtApp();
+    std::vector<std::uint32_t> many(10000, 800);
+    for (std::size_t lost : {100, 5000, 9990}) many[lost] = 0;
+    const struct {
+        std::vector<std::uint32_t> us;
+        int runs;
+    } cases[] = {
+        {{500, 900, 0, 700, 0, 0, 0, 300, 800, 0}, 5},  // 2, 4, 5, 6, 9
+        {std::vector<std::uint32_t>(300, 0), 1},        // side by side, one run
+        {{500, 900, 700}, 0},
+        {many, 3},
+    };
+    for (const auto& c : cases) {
+        for (qreal scale : {1.0, 2.0}) {
+            EXPECT_EQ(markRuns(c.us, scale), c.runs) << c.us.size() << " pings at " << scale;
+        }
+    }
+}
+
+// Save answers from here instead of opening a file dialog.
+struct AnsweringDialog : shell::SaveDialog {
+    std::optional<Choice> choice;
+    std::optional<Choice> ask(QWidget*, const QString&) override { return choice; }
+};
+
+class Results : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        shell::SetSaveDialog(&dialog);
+    }
+    void TearDown() override { shell::SetSaveDialog(nullptr); }
+    // Saves through the named button with a filter; what landed in the file.
+    QByteArray save(QWidget* in, const QString& prefix, const char* filter) {
+        dialog.choice = shell::SaveDialog::Choice{dir.filePath(prefix), filter};
+        auto* buttons = in->findChild<shell::ResultButtons*>(prefix + "buttons");
+        EXPECT_NE(buttons, nullptr);
+        if (buttons == nullptr || !buttons->Save_Click()) return {};
+        QFile f(QString::fromStdString(exports::WithExtension(dir.filePath(prefix).toStdString(),
+                                                              *exports::FormatOfFilter(filter))));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString clipboard() { return QGuiApplication::clipboard()->text(); }
+
+    AnsweringDialog dialog;
+    QTemporaryDir dir;
+};
+
+TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) {
+    echo.replyAfter(20);
+    echo.failWith(platform::status::kTimedOut);
+    echo.replyAfter(24);
+    prepare("127.0.0.1", "3");
+    pingNow();
+    shell::Form2& report = form->form2();
+    EXPECT_EQ(report.statisticsText(),
+              "3 sent, 2 received, 33.33% loss, min/avg/max/mdev "
+              "20.00/22.00/24.00/2.00 ms, jitter 4.00 ms");
+    EXPECT_EQ(report.findChild<shell::RttPlot*>("rttplot")->count(), 3);
+
+    click(report.findChild<QPushButton*>("reportcopy"));
+    EXPECT_EQ(clipboard(), report.text1());
+    EXPECT_TRUE(clipboard().contains("\r\n20 ms\r\nRequest Timed Out\r\n"));
+
+    EXPECT_EQ(save(&report, "report", exports::kTextFilter), report.text1().toUtf8());
+    const QList<QByteArray> csv = save(&report, "report", exports::kCsvFilter).split('\n');
+    ASSERT_EQ(csv.size(), 5);  // header, three rows, and the end of the last
+    EXPECT_TRUE(csv[2].contains(",2,127.0.0.1,11010,ip req timed out,,,\r")) << csv[2].data();
+    const QJsonArray pings = QJsonDocument::fromJson(save(&report, "report", exports::kJsonFilter))
+                                 .object()["pings"]
+                                 .toArray();
+    EXPECT_EQ(pings[2]["round_trip_ms"].toDouble(), 24.0);
+
+    // Cancelled: nothing written; unwritable: a message says so.
+    dialog.choice.reset();
+    EXPECT_FALSE(report.findChild<shell::ResultButtons*>("reportbuttons")->Save_Click());
+    dialog.choice = shell::SaveDialog::Choice{"/proc/norvik/none.txt", exports::kTextFilter};
+    EXPECT_FALSE(report.findChild<shell::ResultButtons*>("reportbuttons")->Save_Click());
+    ASSERT_EQ(boxes.texts().size(), 1u);
+    EXPECT_EQ(boxes.texts()[0].rfind("The file could not be saved:\r\n/proc/norvik/none.txt", 0),
+              0u);
+}
+
+TEST_F(Results, TraceAndWhoisButtonsFollowTheirPagesAndCopyAndSaveWhatIsShown) {
+    start();
+    click(w("tracerouteicon"));
+    expectShown({"tracecopy", "tracesave"}, true);
+    expectShown({"whoiscopy"}, false);
+    w<QComboBox>("traceCombo1")->setEditText("198.51.100.9");
+    echo.answer("198.51.100.1", 3);
+    echo.answer("198.51.100.9", 15, kSuccess);
+    click(w("traceaway"));
+    click(w("tracecopy"));
+    EXPECT_EQ(clipboard(), text("trace").replace("\n", "\r\n"));
+    const QJsonArray hops = QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
+                                .object()["hops"]
+                                .toArray();
+    ASSERT_EQ(hops.size(), 2);
+    EXPECT_EQ(hops[1]["address"].toString(), "198.51.100.9");
+    EXPECT_EQ(hops[1]["round_trip_ms"].toDouble(), 15.0);
+
+    click(w("whoisicon"));
+    expectShown({"tracecopy"}, false);
+    expectShown({"whoiscopy", "whoissave"}, true);
+    click(w("whoiscopy"));
+    EXPECT_TRUE(clipboard().contains("Whois server for the relevant country.\r\n\r\nClick LOOKUP"));
+    EXPECT_EQ(save(form.get(), "whois", exports::kTextFilter), clipboard().toUtf8());
+
+    // Back on the TraceRoute page the box shows its own words, not the hops.
+    click(w("tracerouteicon"));
+    EXPECT_EQ(QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
+                  .object()["hops"]
+                  .toArray()
+                  .size(),
+              0);
+}
+
+}  // namespace
+}  // namespace norvik::test
