@@ -136,10 +136,16 @@ struct LinuxEchoService::Exchange {
 };
 
 LinuxEchoService::LinuxEchoService(Mode mode) : mode_(mode) {
+    stampKeeper_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (stampKeeper_ >= 0) setOption(stampKeeper_, SOL_SOCKET, SO_TIMESTAMPNS, 1);
     std::random_device random;
     identifier_ =
         static_cast<std::uint16_t>((random() ^ static_cast<unsigned>(::getpid())) & 0xFFFF);
     sequence_ = static_cast<std::uint16_t>(random() & 0xFFFF);
+}
+
+LinuxEchoService::~LinuxEchoService() {
+    if (stampKeeper_ >= 0) ::close(stampKeeper_);
 }
 
 LinuxEchoService::Socket LinuxEchoService::openSocket() const {

@@ -33,6 +33,9 @@ class LinuxEchoService : public EchoService {
     enum class Mode { Automatic, DatagramOnly, RawOnly };
 
     explicit LinuxEchoService(Mode mode = Mode::Automatic);
+    ~LinuxEchoService() override;
+    LinuxEchoService(const LinuxEchoService&) = delete;
+    LinuxEchoService& operator=(const LinuxEchoService&) = delete;
 
     EchoResult send(const EchoRequest& request, const Waiter& wait) override;
     std::string unavailableReason() const override;
@@ -50,6 +53,11 @@ class LinuxEchoService : public EchoService {
     bool receiveRaw(int fd, Exchange& ex);
 
     Mode mode_;
+    // A UDP socket that asks for receive stamps and never sends: while one
+    // socket asks, the kernel stamps every packet as it arrives. Switching
+    // that on happens in the background, so a socket opened just for one
+    // echo would often get its answer stamped only when read.
+    int stampKeeper_ = -1;
     IcmpSocketKind lastKind_ = IcmpSocketKind::None;
     std::uint16_t identifier_;  // raw sockets only; a datagram socket's is its port
     std::uint16_t sequence_;
