@@ -103,6 +103,9 @@ void HttpClient::get(const QUrl& url, std::function<void(const Response&)> done)
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > kBodyCap) stop(QLatin1String(kTooLarge));
     });
+    QObject::connect(reply, &QNetworkReply::requestSent, reply, [this, reply] {
+        if (reply == reply_ && onRequestSent) onRequestSent();
+    });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
         if (reply == reply_) readBody();
     });

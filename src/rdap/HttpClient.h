@@ -54,6 +54,9 @@ class HttpClient {
 
     static QByteArray UserAgent();
 
+    // Called when the request has been sent over a connected socket.
+    std::function<void()> onRequestSent;
+
   private:
     void finish();
     void stop(const QString& reason, bool timedOut = false);
