@@ -47,18 +47,22 @@ void HttpClient::addCaCertificates(const QList<QSslCertificate>& certificates) {
 void HttpClient::get(const QUrl& url, std::function<void(const Response&)> done) {
     abort();
     done_ = std::move(done);
+    redirects_ = 0;
+    send(url);
+}
+
+void HttpClient::send(const QUrl& url) {
     response_ = Response{};
     response_.url = url;
-    redirects_ = 0;
     arrivals_ = arrivalsAtTick_ = 0;
     stopped_ = false;
 
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "application/rdap+json");
     request.setHeader(QNetworkRequest::UserAgentHeader, UserAgent());
+    // Redirects are followed here, one checked step at a time (see finish).
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
+                         QNetworkRequest::ManualRedirectPolicy);
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     if (!extraCa_.isEmpty()) tls.addCaCertificates(extraCa_);
@@ -69,26 +73,6 @@ void HttpClient::get(const QUrl& url, std::function<void(const Response&)> done)
     timer_.setEnabled(false);
     timer_.setEnabled(true);
 
-    QObject::connect(reply, &QNetworkReply::redirected, reply, [this, reply](const QUrl& to) {
-        if (reply != reply_) return;
-        const QUrl from = response_.url;
-        const QString scheme = to.scheme();
-        if (scheme != QLatin1String("https") && scheme != QLatin1String("http")) {
-            stop(QStringLiteral("Redirect refused: not an http or https URL"));
-            return;
-        }
-        if (from.scheme() == QLatin1String("https") && scheme == QLatin1String("http")) {
-            stop(QStringLiteral("Redirect refused: from https to http"));
-            return;
-        }
-        if (++redirects_ > kMaxRedirects) {
-            stop(QStringLiteral("Too many redirects"));
-            return;
-        }
-        response_.url = to;
-        ++arrivals_;
-        emit reply->redirectAllowed();
-    });
     QObject::connect(reply, &QNetworkReply::sslErrors, reply,
                      [this, reply](const QList<QSslError>& errors) {
                          if (reply != reply_) return;
@@ -144,9 +128,26 @@ void HttpClient::finish() {
     if (!stopped_) {
         response_.body += reply->readAll().left(kBodyCap - response_.body.size());
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid() && status.toInt() > 0 &&
-            reply->error() != QNetworkReply::OperationCanceledError) {
-            response_.status = status.toInt();
+        const int code = status.isValid() ? status.toInt() : 0;
+        const QByteArray location = reply->rawHeader("Location");
+        if (code >= 300 && code < 400 && !location.isEmpty()) {
+            // A redirect: only to http or https, never from https to http,
+            // at most kMaxRedirects in a row.
+            const QUrl to = response_.url.resolved(QUrl::fromEncoded(location));
+            const QString scheme = to.scheme();
+            if (scheme != QLatin1String("https") && scheme != QLatin1String("http")) {
+                response_.failure = QStringLiteral("Redirect refused: not an http or https URL");
+            } else if (response_.url.scheme() == QLatin1String("https") &&
+                       scheme == QLatin1String("http")) {
+                response_.failure = QStringLiteral("Redirect refused: from https to http");
+            } else if (++redirects_ > kMaxRedirects) {
+                response_.failure = QStringLiteral("Too many redirects");
+            } else {
+                send(to);
+                return;
+            }
+        } else if (code > 0 && reply->error() != QNetworkReply::OperationCanceledError) {
+            response_.status = code;
             response_.retryAfter = reply->rawHeader("Retry-After");
             response_.cacheControl = reply->rawHeader("Cache-Control");
             // A body cut short by the server's end still counts as received;

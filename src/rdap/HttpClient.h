@@ -58,6 +58,7 @@ class HttpClient {
     std::function<void()> onRequestSent;
 
   private:
+    void send(const QUrl& url);
     void finish();
     void stop(const QString& reason, bool timedOut = false);
     void readBody();

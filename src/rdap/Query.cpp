@@ -65,7 +65,8 @@ std::optional<Query> ParseQuery(const QString& typedIn) {
         return q;
     }
     const QString ace = QString::fromLatin1(QUrl::toAce(t));
-    if (ace.isEmpty() || !hostLabels(ace)) return std::nullopt;
+    // A domain has at least two labels: one word is not asked for.
+    if (ace.isEmpty() || !hostLabels(ace) || !ace.chopped(1).contains(u'.')) return std::nullopt;
     q.kind = Query::Kind::Domain;
     q.registry = Registry::Dns;
     q.ace = ace.toLower().toStdString();

@@ -184,7 +184,7 @@ Form1::Form1(Services services, QWidget* parent)
         *this,
         RdapControls{whoisRdap_, whoisCombo1_, whoiscombo2_, lookupwhois_, whoisresult_,
                      traceLabel4_, whoisrefer_},
-        reg_, makeTimer(), rdap::BootstrapCache::DefaultDir());
+        reg_, [this] { return makeTimer(); });
     rdapView_->restore();
 
     blocker_ = new InputBlocker(*this);

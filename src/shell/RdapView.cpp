@@ -15,19 +15,29 @@
 
 namespace norvik::shell {
 
+RdapView::Engine::Engine(std::unique_ptr<platform::Timer> t)
+    : timer(std::move(t)),
+      http(*timer),
+      cache(rdap::BootstrapCache::DefaultDir(), http),
+      lookup(http, &cache) {}
+
 RdapView::RdapView(Form1& form, const RdapControls& controls, store::Registry& reg,
-                   std::unique_ptr<platform::Timer> timer, const QString& cacheDir)
-    : form_(form),
-      c_(controls),
-      reg_(reg),
-      timer_(std::move(timer)),
-      http_(*timer_),
-      cache_(cacheDir, http_),
-      lookup_(http_, &cache_) {
-    http_.onRequestSent = [this] { c_.traceLabel4->setText(QLatin1String(whois::kRetrieving)); };
+                   std::function<std::unique_ptr<platform::Timer>()> makeTimer)
+    : form_(form), c_(controls), reg_(reg), makeTimer_(std::move(makeTimer)) {}
+
+RdapView::~RdapView() {
+    if (engine_) engine_->lookup.abort();
 }
 
-RdapView::~RdapView() { lookup_.abort(); }
+RdapView::Engine& RdapView::engine() {
+    if (!engine_) {
+        engine_ = std::make_unique<Engine>(makeTimer_());
+        engine_->http.onRequestSent = [this] {
+            c_.traceLabel4->setText(QLatin1String(whois::kRetrieving));
+        };
+    }
+    return *engine_;
+}
 
 bool RdapView::ticked() const { return c_.whoisRdap->isChecked(); }
 
@@ -77,7 +87,7 @@ void RdapView::ask(const std::optional<QUrl>& url) {
     const auto done = [this](const rdap::Outcome& o) { ended(o); };
     if (url) {
         c_.traceLabel4->setText(QLatin1String(whois::kConnecting));
-        lookup_.startUrl(*url, domain_, done);
+        engine().lookup.startUrl(*url, domain_, done);
         return;
     }
     const auto query = rdap::ParseQuery(domain_);
@@ -88,7 +98,7 @@ void RdapView::ask(const std::optional<QUrl>& url) {
         return;
     }
     c_.traceLabel4->setText(QLatin1String(whois::kConnecting));
-    lookup_.start(*query, QString(), done);
+    engine().lookup.start(*query, QString(), done);
 }
 
 void RdapView::ended(const rdap::Outcome& o) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -39,8 +40,9 @@ struct RdapControls {
 // registrar's own record. Event-driven like the port-43 lookup.
 class RdapView {
   public:
+    // The timer and the HTTP client are made at the first RDAP lookup.
     RdapView(Form1& form, const RdapControls& controls, store::Registry& reg,
-             std::unique_ptr<platform::Timer> timer, const QString& cacheDir);
+             std::function<std::unique_ptr<platform::Timer>()> makeTimer);
     ~RdapView();
 
     // The stored setting into the check box (window start).
@@ -54,8 +56,8 @@ class RdapView {
     void whoisrefer_Click();
     void clearOffer() { related_.reset(); }
 
-    rdap::HttpClient& http() { return http_; }
-    platform::Timer& timer() { return *timer_; }
+    rdap::HttpClient& http() { return engine().http; }
+    platform::Timer& timer() { return *engine().timer; }
 
   private:
     void ask(const std::optional<QUrl>& url);
@@ -65,10 +67,17 @@ class RdapView {
     Form1& form_;
     RdapControls c_;
     store::Registry& reg_;
-    std::unique_ptr<platform::Timer> timer_;
-    rdap::HttpClient http_;
-    rdap::BootstrapCache cache_;
-    rdap::RdapLookup lookup_;
+    struct Engine {
+        explicit Engine(std::unique_ptr<platform::Timer> t);
+        std::unique_ptr<platform::Timer> timer;
+        rdap::HttpClient http;
+        rdap::BootstrapCache cache;
+        rdap::RdapLookup lookup;
+    };
+    Engine& engine();
+
+    std::function<std::unique_ptr<platform::Timer>()> makeTimer_;
+    std::unique_ptr<Engine> engine_;
     QString domain_;
     std::optional<QUrl> related_;
 };
