@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <optional>
 
+#include "../shell/ShellFixture.h"
 #include "../support/ManualTimer.h"
 #include "../support/RdapHttpServer.h"
 #include "../support/SpinUntil.h"
@@ -25,13 +26,7 @@ namespace {
 using rdap::Outcome;
 using Kind = rdap::Outcome::Kind;
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "test_rdap";
-    static char* argv[] = {arg0, nullptr};
-    static auto* a = new QCoreApplication(argc, argv);
-    return *a;
-}
+QCoreApplication& app() { return qtApp(); }
 
 std::string s(const std::optional<std::string>& v) { return v.value_or("-"); }
 
