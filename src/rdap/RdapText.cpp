@@ -49,17 +49,14 @@ bool hasRole(const QJsonObject& entity, const char* role) {
     return false;
 }
 
-// The first entity with the role, searching nested entities breadth first.
+// The first entity with the role, searching nested entities breadth first
+// (each entity is looked at once per search).
 std::optional<QJsonObject> findEntity(const QJsonArray& entities, const char* role, int depth = 0) {
     if (depth > kMaxDepth) return std::nullopt;
-    int n = 0;
     for (const QJsonValue& e : entities) {
-        if (++n > kMaxItems) break;
         if (hasRole(e.toObject(), role)) return e.toObject();
     }
-    n = 0;
     for (const QJsonValue& e : entities) {
-        if (++n > kMaxItems) break;
         if (auto found = findEntity(arr(e.toObject(), "entities"), role, depth + 1)) return found;
     }
     return std::nullopt;
