@@ -104,6 +104,7 @@ TEST_F(RdapPage, ALookupShowsTheTextAndAsksTheRegistrarOnlyWhenClicked) {
     lookUp("stall.test");
     ASSERT_TRUE(spinUntil([&] { return server->asked.back() == "/domain/stall.test"; }));
     spinFor(200);
+    EXPECT_EQ(text("traceLabel4"), "Connected...Retrieving Info");
     ManualTimer& rdapTimer = timers.at(1);
     rdapTimer.fire();
     rdapTimer.fire();
