@@ -35,7 +35,9 @@ std::optional<std::pair<QHostAddress, int>> prefix(const QString& text, bool v6)
     const auto p = QHostAddress::parseSubnet(text);
     if (p.second < 0) return std::nullopt;
     const bool isV6 = p.first.protocol() == QAbstractSocket::IPv6Protocol;
-    if (isV6 != v6) return std::nullopt;
+    // An IPv4-mapped IPv6 prefix can come back as IPv4 with its IPv6
+    // length: a length beyond the family's bits is refused.
+    if (isV6 != v6 || p.second > (v6 ? 128 : 32)) return std::nullopt;
     return p;
 }
 
