@@ -12,6 +12,7 @@ packages=(
   traceroute
   librsvg2-bin gzip dpkg-dev libcap2-bin desktop-file-utils appstream lintian
   clang-14 libclang-rt-14-dev
+  qt6-httpserver-dev qt6-websockets-dev openssl
 )
 
 missing=()

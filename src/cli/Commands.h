@@ -18,5 +18,6 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err);
 int runTrace(const Args& args, std::ostream& out, std::ostream& err);
 int runWhois(const Args& args, std::ostream& out, std::ostream& err);
 int runServers(const Args& args, std::ostream& out, std::ostream& err);
+int runRdap(const Args& args, std::ostream& out, std::ostream& err);
 
 }  // namespace norvik::cli

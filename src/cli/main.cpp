@@ -21,6 +21,10 @@ const char kUsage[] =
     "                                    a whois lookup (default server\n"
     "                                    whois.verisign-grs.com, port 43); --follow\n"
     "                                    asks the servers the answers refer to\n"
+    "  rdap [--json] [--base URL] [--follow] QUERY\n"
+    "                                    registration data over RDAP for a domain,\n"
+    "                                    address, prefix or AS number; --follow asks\n"
+    "                                    the registrar's record too\n"
     "  reg read KEYPATH NAME             read a stored value\n"
     "  reg write KEYPATH NAME TEXT       write a value into an existing key\n"
     "  reg create KEYPATH                create a key and the keys above it\n"
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
     if (command == "whois") return runWhois(args, std::cout, std::cerr);
     if (command == "reg") return runReg(args, std::cout, std::cerr);
     if (command == "servers") return runServers(args, std::cout, std::cerr);
+    if (command == "rdap") return runRdap(args, std::cout, std::cerr);
     std::cerr << "norvik-cli: unknown command '" << command << "'\n" << kUsage;
     return 2;
 }

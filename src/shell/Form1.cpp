@@ -32,6 +32,7 @@
 #include "shell/Help.h"
 #include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
+#include "shell/RdapView.h"
 #include "shell/WhoisView.h"
 #include "shell/frmAbout.h"
 #include "store/Settings.h"
@@ -200,6 +201,12 @@ Form1::Form1(Services services, QWidget* parent)
         WhoisControls{whoisCombo1_, whoiscombo2_, countrydropdown_, lookupwhois_, whoisresult_,
                       traceLabel4_, whoisrefer_},
         *Winsock1_, *Timer1_, whoisPort_);
+    rdapView_ = std::make_unique<RdapView>(
+        *this,
+        RdapControls{whoisRdap_, whoisCombo1_, whoiscombo2_, lookupwhois_, whoisresult_,
+                     traceLabel4_, whoisrefer_},
+        reg_, [this] { return makeTimer(); });
+    rdapView_->restore();
 
     blocker_ = new InputBlocker(*this);
     qApp->installEventFilter(blocker_);
@@ -440,6 +447,7 @@ void Form1::buildControls() {
     // The referral link under the result box ("Ask <server>").
     whoisrefer_ = named(new ClickLabel(QString(), this), "whoisrefer");
     whoisrefer_->setCursor(Qt::PointingHandCursor);
+    whoisRdap_ = named(new QCheckBox(QStringLiteral("Use RDAP"), this), "whoisRdap");
     for (ClickLabel* l : {whoisuk_, whoisus_, whoisserver_, whoisrefer_}) {
         l->setFocusPolicy(Qt::TabFocus);
         QFont f = l->font();
@@ -653,6 +661,7 @@ void Form1::buildLayout() {
     whois->addWidget(whoisLabel2_, 0, 0);
     whois->addWidget(whoisCombo1_, 0, 1, 1, 2);
     whois->addWidget(lookupwhois_, 0, 3);
+    whois->addWidget(whoisRdap_, 0, 4);
     whois->addWidget(whoisLabel6_, 1, 1, 1, 3);
     whois->addWidget(whois1_, 2, 0);
     whois->addWidget(whoiscombo2_, 2, 1);
@@ -823,6 +832,7 @@ void Form1::connectControls() {
     connect(whoisserver_, &ClickLabel::clicked, this, &Form1::whoisserver_Click);
     connect(lookupwhois_, &QPushButton::clicked, this, &Form1::lookupwhois_Click);
     connect(whoisrefer_, &ClickLabel::clicked, this, &Form1::whoisrefer_Click);
+    connect(whoisRdap_, &QCheckBox::clicked, this, &Form1::whoisRdap_Click);
 
     // Enter in a single-line box presses the default button; some boxes
     // also react to getting the focus or to a click.
@@ -848,6 +858,8 @@ void Form1::setTabOrders() {
     setTabOrder(whoisrefer_, settingscheck1_);
     setTabOrder(carryoutping_, pingstop_);
     setTabOrder(traceaway_, tracestop_);
+    setTabOrder(lookupwhois_, whoisRdap_);
+    setTabOrder(whoisRdap_, whoiscombo2_);
     Combo1_->setFocus();
 }
 

@@ -43,6 +43,7 @@ class InputBlocker;
 class ResultButtons;
 class Whoisupdate;
 class WhoisView;
+class RdapView;
 
 // What the main window works with. Tests pass doubles; main() the real
 // services.
@@ -184,6 +185,8 @@ class Form1 : public QWidget, public ping::PingView {
     void lookupwhois_Click();
     void whoisCombo1_GotFocus();
     void whoisrefer_Click();
+    void whoisRdap_Click();
+    RdapView& rdapView() { return *rdapView_; }
 
     // The window's TCP client and time-out timer (stopped, 10000 ms).
     platform::TcpClient& Winsock1() { return *Winsock1_; }
@@ -276,6 +279,7 @@ class Form1 : public QWidget, public ping::PingView {
     std::unique_ptr<platform::TcpClient> Winsock1_;
     std::unique_ptr<platform::Timer> Timer1_;
     std::unique_ptr<WhoisView> whoisView_;
+    std::unique_ptr<RdapView> rdapView_;
     store::Registry reg_;
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
@@ -404,6 +408,7 @@ class Form1 : public QWidget, public ping::PingView {
     QPushButton* lookupwhois_;
     QPlainTextEdit* whoisresult_;
     ClickLabel* whoisrefer_;
+    QCheckBox* whoisRdap_;
 };
 
 }  // namespace norvik::shell

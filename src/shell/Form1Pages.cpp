@@ -16,6 +16,7 @@
 
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
+#include "shell/RdapView.h"
 #include "shell/TracePageView.h"
 #include "shell/Whoisupdate.h"
 #include "shell/WhoisView.h"
@@ -264,6 +265,7 @@ void Form1::ShowWhoisPage() {
     setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
               whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, traceLabel4_},
              true);
+    whoisRdap_->setVisible(true);
     whoisresult_->setPlainText(
         QStringLiteral("Select the domain you wish to perform a lookup on and a Whois server for "
                        "the relevant country.") +
@@ -298,6 +300,7 @@ void Form1::HideWhoisPage() {
     setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
               whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, whoisrefer_},
              false);
+    whoisRdap_->setVisible(false);
 }
 
 void Form1::DirectoryWalk(bool listCountries) {
@@ -340,8 +343,22 @@ void Form1::countrydropdown_Click() {
 
 void Form1::whoisuk_Click() { whoisView_->whoisuk_Click(); }
 void Form1::whoisus_Click() { whoisView_->whoisus_Click(); }
-void Form1::lookupwhois_Click() { whoisView_->lookupwhois_Click(); }
-void Form1::whoisrefer_Click() { whoisView_->whoisrefer_Click(); }
+void Form1::lookupwhois_Click() {
+    if (rdapView_->ticked()) {
+        rdapView_->lookupwhois_Click();
+        return;
+    }
+    rdapView_->clearOffer();
+    whoisView_->lookupwhois_Click();
+}
+void Form1::whoisrefer_Click() {
+    if (rdapView_->offering()) {
+        rdapView_->whoisrefer_Click();
+        return;
+    }
+    whoisView_->whoisrefer_Click();
+}
+void Form1::whoisRdap_Click() { rdapView_->whoisRdap_Click(); }
 void Form1::whoisCombo1_GotFocus() { makeDefault(lookupwhois_); }
 
 Whoisupdate* Form1::whoisupdate() const { return whoisupdate_; }

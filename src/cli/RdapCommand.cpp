@@ -1,0 +1,118 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QSslCertificate>
+#include <optional>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "platform/qt/QtTimer.h"
+#include "rdap/HttpClient.h"
+#include "rdap/RdapLookup.h"
+#include "rdap/RdapText.h"
+#include "whois/WhoisText.h"
+
+namespace norvik::cli {
+
+namespace {
+
+// A private service's CA, trusted beside the system's (tests, benchmarks).
+void trustExtraCa(rdap::HttpClient& http) {
+    const QString file = qEnvironmentVariable("NORVIK_RDAP_CA_FILE");
+    if (!file.isEmpty()) http.addCaCertificates(QSslCertificate::fromPath(file));
+}
+
+std::string reasonOf(const rdap::Outcome& o) {
+    if (o.timedOut) return "Timeout Occurred reaching " + o.url.host().toStdString();
+    return o.text.toStdString();
+}
+
+}  // namespace
+
+// The Whois Lookup page's RDAP lookup: the answer as text (or its JSON as
+// received) on stdout, the reason of a failure on stderr.
+int runRdap(const Args& args, std::ostream& out, std::ostream& err) {
+    const char usage[] = "usage: norvik-cli rdap [--json] [--base URL] [--follow] QUERY\n";
+    bool json = false;
+    bool follow = false;
+    QString base;
+    std::optional<QString> typed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "--follow") {
+            follow = true;
+        } else if (args[i] == "--base" && i + 1 < args.size()) {
+            base = QString::fromStdString(args[++i]);
+            const QUrl url(base, QUrl::StrictMode);
+            if (!url.isValid() || url.host().isEmpty() ||
+                (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http"))) {
+                err << "norvik-cli: not an http or https URL: " << args[i] << "\n" << usage;
+                return 2;
+            }
+        } else if (!typed && !args[i].empty() && args[i][0] != '-') {
+            typed = QString::fromStdString(args[i]);
+        } else {
+            err << usage;
+            return 2;
+        }
+    }
+    const auto query = typed ? rdap::ParseQuery(*typed) : std::nullopt;
+    if (!query) {
+        if (typed)
+            err << "norvik-cli: not a domain, address, prefix or AS number: "
+                << typed->toStdString() << "\n";
+        err << usage;
+        return 2;
+    }
+
+    static int argc = 1;
+    static char arg0[] = "norvik-cli";
+    static char* argv[] = {arg0, nullptr};
+    std::optional<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) app.emplace(argc, argv);
+
+    platform::QtTimer timer;
+    rdap::HttpClient http(timer);
+    trustExtraCa(http);
+    rdap::BootstrapCache cache(rdap::BootstrapCache::DefaultDir(), http);
+    rdap::RdapLookup lookup(http, &cache);
+
+    auto ask = [&](auto&& begin) {
+        std::optional<rdap::Outcome> outcome;
+        begin([&](const rdap::Outcome& o) {
+            outcome = o;
+            QCoreApplication::exit(0);
+        });
+        if (!outcome) QCoreApplication::exec();
+        return *outcome;
+    };
+    auto show = [&](const rdap::Outcome& o) {
+        if (json) {
+            if (follow) out << "# " << o.url.toString(QUrl::FullyEncoded).toStdString() << "\n";
+            out << o.json.toStdString();
+            if (!o.json.endsWith('\n')) out << "\n";
+        } else {
+            out << o.text.toStdString();
+        }
+        out.flush();
+    };
+
+    const rdap::Outcome first =
+        ask([&](auto done) { lookup.start(*query, base, std::move(done)); });
+    if (first.kind != rdap::Outcome::Kind::Found) {
+        err << reasonOf(first) << "\n";
+        return 1;
+    }
+    show(first);
+    if (!follow || !first.related) return 0;
+    const rdap::Outcome second =
+        ask([&](auto done) { lookup.startUrl(*first.related, query->typed, std::move(done)); });
+    if (second.kind != rdap::Outcome::Kind::Found) {
+        err << reasonOf(second) << "\n";
+        return 1;
+    }
+    show(second);
+    return 0;
+}
+
+}  // namespace norvik::cli

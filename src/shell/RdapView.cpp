@@ -1,0 +1,119 @@
+#include "shell/RdapView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "rdap/Query.h"
+#include "shell/Form1.h"
+#include "shell/Widgets.h"
+#include "store/Settings.h"
+#include "whois/WhoisLookup.h"
+#include "whois/WhoisText.h"
+
+namespace norvik::shell {
+
+RdapView::Engine::Engine(std::unique_ptr<platform::Timer> t)
+    : timer(std::move(t)),
+      http(*timer),
+      cache(rdap::BootstrapCache::DefaultDir(), http),
+      lookup(http, &cache) {}
+
+RdapView::RdapView(Form1& form, const RdapControls& controls, store::Registry& reg,
+                   std::function<std::unique_ptr<platform::Timer>()> makeTimer)
+    : form_(form), c_(controls), reg_(reg), makeTimer_(std::move(makeTimer)) {}
+
+RdapView::~RdapView() {
+    if (engine_) engine_->lookup.abort();
+}
+
+RdapView::Engine& RdapView::engine() {
+    if (!engine_) {
+        engine_ = std::make_unique<Engine>(makeTimer_());
+        engine_->http.onRequestSent = [this] {
+            c_.traceLabel4->setText(QLatin1String(whois::kRetrieving));
+        };
+    }
+    return *engine_;
+}
+
+bool RdapView::ticked() const { return c_.whoisRdap->isChecked(); }
+
+void RdapView::applyTicked(bool on) {
+    // The server box is not used by RDAP; its text stays for port 43.
+    c_.whoiscombo2->setEnabled(!on);
+}
+
+void RdapView::restore() {
+    const bool on = reg_.ReadKeyValue(store::kNorvikKey, kUseRdap) == "1";
+    const QSignalBlocker quiet(c_.whoisRdap);
+    c_.whoisRdap->setChecked(on);
+    applyTicked(on);
+}
+
+void RdapView::whoisRdap_Click() {
+    const bool on = c_.whoisRdap->isChecked();
+    store::WriteCheckSetting(reg_, kUseRdap, on);
+    applyTicked(on);
+}
+
+void RdapView::lookupwhois_Click() {
+    if (form_.ended() || !c_.lookupwhois->isEnabled()) return;
+    domain_ = c_.whoisCombo1->currentText();
+    ask(std::nullopt);
+    // The domain joins the list as a port-43 lookup adds it.
+    bool listed = false;
+    for (int i = 0; i < c_.whoisCombo1->count() && !listed; ++i)
+        listed = c_.whoisCombo1->itemText(i) == domain_;
+    if (!listed) {
+        c_.whoisCombo1->addItem(domain_);
+        c_.whoisCombo1->setEditText(domain_);
+    }
+}
+
+void RdapView::whoisrefer_Click() {
+    if (!related_ || form_.ended() || !c_.lookupwhois->isEnabled()) return;
+    const QUrl url = *related_;
+    ask(url);
+}
+
+void RdapView::ask(const std::optional<QUrl>& url) {
+    related_.reset();
+    c_.whoisrefer->setVisible(false);
+    c_.lookupwhois->setEnabled(false);
+    c_.whoisresult->setPlainText(QString());
+    const auto done = [this](const rdap::Outcome& o) { ended(o); };
+    if (url) {
+        c_.traceLabel4->setText(QLatin1String(whois::kConnecting));
+        engine().lookup.startUrl(*url, domain_, done);
+        return;
+    }
+    const auto query = rdap::ParseQuery(domain_);
+    if (!query) {
+        rdap::Outcome o;
+        o.text = QStringLiteral("Not a domain, address, prefix or AS number: ") + domain_.left(200);
+        ended(o);
+        return;
+    }
+    c_.traceLabel4->setText(QLatin1String(whois::kConnecting));
+    engine().lookup.start(*query, QString(), done);
+}
+
+void RdapView::ended(const rdap::Outcome& o) {
+    c_.lookupwhois->setEnabled(true);
+    if (o.kind == rdap::Outcome::Kind::Found) {
+        c_.traceLabel4->setText(QLatin1String(whois::kDone));
+        c_.whoisresult->setPlainText(whois::DisplayLines(o.text));
+        related_ = o.related;
+        if (related_) c_.whoisrefer->setText(QStringLiteral("Ask ") + related_->host());
+        c_.whoisrefer->setVisible(related_.has_value() && c_.whoisresult->isVisibleTo(&form_));
+        return;
+    }
+    c_.traceLabel4->setText(QLatin1String(whois::kFailed));
+    c_.whoisresult->setPlainText(
+        whois::DisplayLines(o.timedOut ? whois::TimeoutText(o.url.host()) : o.text));
+}
+
+}  // namespace norvik::shell

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/Timer.h"
+#include "rdap/HttpClient.h"
+#include "rdap/RdapLookup.h"
+#include "store/Registry.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace norvik::shell {
+
+class ClickLabel;
+class Form1;
+
+// The stored value of the "Use RDAP" check box under the Norvik key.
+inline constexpr const char* kUseRdap = "Use RDAP";
+
+struct RdapControls {
+    QCheckBox* whoisRdap;
+    QComboBox* whoisCombo1;
+    QComboBox* whoiscombo2;
+    QPushButton* lookupwhois;
+    QPlainTextEdit* whoisresult;
+    QLabel* traceLabel4;
+    ClickLabel* whoisrefer;
+};
+
+// The Whois Lookup page's RDAP way of asking: the "Use RDAP" check box, the
+// lookup it starts from "Lookup" when ticked, and the "Ask" link to a
+// registrar's own record. Event-driven like the port-43 lookup.
+class RdapView {
+  public:
+    // The timer and the HTTP client are made at the first RDAP lookup.
+    RdapView(Form1& form, const RdapControls& controls, store::Registry& reg,
+             std::function<std::unique_ptr<platform::Timer>()> makeTimer);
+    ~RdapView();
+
+    // The stored setting into the check box (window start).
+    void restore();
+    void whoisRdap_Click();
+    bool ticked() const;
+
+    void lookupwhois_Click();
+    // Whether the "Ask" link offers an RDAP record now, and its click.
+    bool offering() const { return related_.has_value(); }
+    void whoisrefer_Click();
+    void clearOffer() { related_.reset(); }
+
+    rdap::HttpClient& http() { return engine().http; }
+    platform::Timer& timer() { return *engine().timer; }
+
+  private:
+    void ask(const std::optional<QUrl>& url);
+    void ended(const rdap::Outcome& o);
+    void applyTicked(bool on);
+
+    Form1& form_;
+    RdapControls c_;
+    store::Registry& reg_;
+    struct Engine {
+        explicit Engine(std::unique_ptr<platform::Timer> t);
+        std::unique_ptr<platform::Timer> timer;
+        rdap::HttpClient http;
+        rdap::BootstrapCache cache;
+        rdap::RdapLookup lookup;
+    };
+    Engine& engine();
+
+    std::function<std::unique_ptr<platform::Timer>()> makeTimer_;
+    std::unique_ptr<Engine> engine_;
+    QString domain_;
+    std::optional<QUrl> related_;
+};
+
+}  // namespace norvik::shell
