@@ -24,16 +24,16 @@
 #include <QVBoxLayout>
 
 #include "ping/Numbers.h"
-#include "platform/qt/QtTcpClient.h"
-#include "platform/qt/QtTimer.h"
 #include "platform/Product.h"
 #include "platform/qt/QtDesktopShell.h"
+#include "platform/qt/QtTcpClient.h"
+#include "platform/qt/QtTimer.h"
 #include "shell/Form2.h"
 #include "shell/Help.h"
-#include "shell/ResultButtons.h"
-#include "shell/Widgets.h"
 #include "shell/RdapView.h"
+#include "shell/ResultButtons.h"
 #include "shell/WhoisView.h"
+#include "shell/Widgets.h"
 #include "shell/frmAbout.h"
 #include "store/Settings.h"
 
@@ -105,13 +105,6 @@ W* named(W* w, const char* name) {
     return w;
 }
 
-QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* l = named(new QLabel(parent), name);
-    l->setTextFormat(Qt::PlainText);
-    l->setText(text);
-    return l;
-}
-
 ClickLabel* clickLabel(const QString& text, const char* name, QWidget* parent) {
     auto* l = named(new ClickLabel(text, parent), name);
     l->setFocusPolicy(Qt::NoFocus);
@@ -138,12 +131,6 @@ QComboBox* editableCombo(const char* name, QWidget* parent) {
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setMaxVisibleItems(12);
     return c;
-}
-
-QPushButton* button(const QString& text, const char* name, QWidget* parent) {
-    auto* b = named(new QPushButton(text, parent), name);
-    b->setAutoDefault(false);
-    return b;
 }
 
 QLineEdit* lineEdit(const char* name, QWidget* parent) {

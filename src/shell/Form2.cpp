@@ -16,18 +16,6 @@
 
 namespace norvik::shell {
 
-namespace {
-
-QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setTextFormat(Qt::PlainText);
-    l->setText(text);
-    return l;
-}
-
-}  // namespace
-
 Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     : QWidget(nullptr), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("Form2"));

@@ -29,21 +29,6 @@ constexpr qreal kTabStopUnits = 38;
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
-QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setTextFormat(Qt::PlainText);
-    l->setText(text);
-    return l;
-}
-
-QPushButton* button(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 // Draws a list line with its tab expanded to the list's tab stop, so that
 // the servers line up in a column after the country codes.
 class TabStopDelegate : public QStyledItemDelegate {

@@ -20,6 +20,21 @@ QIcon NamedIcon(const char* name) {
     return QIcon(QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg"));
 }
 
+QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setText(text);
+    return l;
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
 namespace {
 
 // A click label to assistive technology: a link when it takes the keyboard

@@ -2,12 +2,19 @@
 
 #include <QIcon>
 #include <QLabel>
+#include <QPushButton>
 #include <QWidget>
 
 namespace norvik::shell {
 
 // The icon of a resource under :/icons, by its file name without ".svg".
 QIcon NamedIcon(const char* name);
+
+// A label named `name` that shows its text as plain text, never as rich text.
+QLabel* plainLabel(const QString& text, const char* name, QWidget* parent);
+// A push button named `name` that Enter presses only when it is the window's
+// default button.
+QPushButton* button(const QString& text, const char* name, QWidget* parent);
 
 // A label that reacts to a click like a button: it emits clicked() when the
 // left button is pressed and released over it, or when it has the keyboard

@@ -33,14 +33,6 @@ const std::array<Viewer, 4> kViewers = {{{"kinfocenter", {}},
                                          {"hardinfo2", {}},
                                          {"hardinfo", {}}}};
 
-QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setTextFormat(Qt::PlainText);
-    l->setText(text);
-    return l;
-}
-
 ClickLabel* linkLabel(const QString& text, const char* name, QWidget* parent) {
     auto* l = new ClickLabel(text, parent);
     l->setObjectName(QLatin1String(name));
