@@ -117,10 +117,11 @@ TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) {
     EXPECT_EQ(pings[2]["round_trip_ms"].toDouble(), 24.0);
 
     // Cancelled: nothing written; unwritable: a message says so.
+    auto* buttons = report.findChild<shell::ResultButtons*>("reportbuttons");
     dialog.choice.reset();
-    EXPECT_FALSE(report.findChild<shell::ResultButtons*>("reportbuttons")->Save_Click());
+    EXPECT_FALSE(buttons->Save_Click());
     dialog.choice = shell::SaveDialog::Choice{"/proc/norvik/none.txt", exports::kTextFilter};
-    EXPECT_FALSE(report.findChild<shell::ResultButtons*>("reportbuttons")->Save_Click());
+    EXPECT_FALSE(buttons->Save_Click());
     ASSERT_EQ(boxes.texts().size(), 1u);
     EXPECT_EQ(boxes.texts()[0].rfind("The file could not be saved:\r\n/proc/norvik/none.txt", 0),
               0u);
@@ -137,9 +138,12 @@ TEST_F(Results, TraceAndWhoisButtonsFollowTheirPagesAndCopyAndSaveWhatIsShown) {
     click(w("traceaway"));
     click(w("tracecopy"));
     EXPECT_EQ(clipboard(), text("trace").replace("\n", "\r\n"));
-    const QJsonArray hops = QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
-                                .object()["hops"]
-                                .toArray();
+    const auto savedHops = [&] {
+        return QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
+            .object()["hops"]
+            .toArray();
+    };
+    const QJsonArray hops = savedHops();
     ASSERT_EQ(hops.size(), 2);
     EXPECT_EQ(hops[1]["address"].toString(), "198.51.100.9");
     EXPECT_EQ(hops[1]["round_trip_ms"].toDouble(), 15.0);
@@ -153,11 +157,7 @@ TEST_F(Results, TraceAndWhoisButtonsFollowTheirPagesAndCopyAndSaveWhatIsShown) {
 
     // Back on the TraceRoute page the box shows its own words, not the hops.
     click(w("tracerouteicon"));
-    EXPECT_EQ(QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
-                  .object()["hops"]
-                  .toArray()
-                  .size(),
-              0);
+    EXPECT_EQ(savedHops().size(), 0);
 }
 
 }  // namespace
