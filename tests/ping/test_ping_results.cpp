@@ -1,15 +1,8 @@
-// The run's statistics against hand-worked runs, and the records a run
-// hands over beside its report.
+// The run's statistics against hand-worked runs.
 
 #include <gtest/gtest.h>
 
-#include "../support/LoopbackResolver.h"
-#include "../support/ScriptedEchoService.h"
-#include "../support/ScriptedMessageBox.h"
-#include "../support/TempStore.h"
-#include "ping/MemoryPingView.h"
 #include "ping/PingResults.h"
-#include "store/Settings.h"
 
 namespace norvik::ping {
 namespace {
@@ -61,42 +54,6 @@ TEST(PingStatisticsTest, TenThousandReplies) {
     EXPECT_EQ(StatisticsLine(s),
               "10000 sent, 10000 received, 0% loss, min/avg/max/mdev "
               "1.00/2.00/3.00/1.00 ms, jitter 2.00 ms");
-}
-
-TEST(PingStatisticsTest, ARunHandsOverOneRecordPerPassWithTheReport) {
-    test::TempStore temp;
-    auto keys = temp.open();
-    test::ScriptedMessageBox boxes;
-    store::Registry reg{*keys, boxes};
-    test::LoopbackResolver resolver;
-    net::HostToIP hosts{resolver, boxes};
-    test::ScriptedEchoService echo;
-    echo.replyAfter(20);
-    echo.failWith(11010);
-    echo.results.front().roundTripUs = 20417;  // the service's own microseconds
-    echo.results.front().ttl = 64;
-
-    struct View : MemoryPingView {
-        std::vector<PingRecord> handed;
-        void setRecords(const std::vector<PingRecord>& r) override { handed = r; }
-    } view;
-    view.address = "localhost";
-    view.count = "2";
-    view.payload = "Norv";
-    PingRun r(view, reg, hosts, echo, boxes);
-    ASSERT_TRUE(r.carryoutping_Click());
-
-    ASSERT_EQ(view.handed.size(), 2u);
-    const PingRecord& a = view.handed[0];
-    const PingRecord& b = view.handed[1];
-    EXPECT_EQ(std::tie(a.sequence, a.address, a.status, a.roundTripUs, a.bytes, a.ttl),
-              std::make_tuple(1, std::string("127.0.0.1"), 0, 20417u, 4u, 64));
-    EXPECT_EQ(std::tie(b.sequence, b.status, b.roundTripUs), std::make_tuple(2, 11010, 0u));
-    EXPECT_GT(a.sentAtMs, 1'600'000'000'000);
-    EXPECT_LE(a.sentAtMs, b.sentAtMs);
-    // The report keeps the whole milliseconds.
-    EXPECT_NE(view.reportText.find("\r\n20 ms\r\n"), std::string::npos);
-    EXPECT_EQ(r.records().size(), 2u);
 }
 
 }  // namespace

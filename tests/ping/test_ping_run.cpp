@@ -41,13 +41,18 @@ class PingRunTest : public ::testing::Test {
     test::LoopbackResolver resolver;
     net::HostToIP hosts{resolver, boxes};
     test::ScriptedEchoService echo;
-    MemoryPingView view;
+    struct View : MemoryPingView {
+        std::vector<PingRecord> handed;
+        void setRecords(const std::vector<PingRecord>& r) override { handed = r; }
+    } view;
     PingFigures figures;
 };
 
 TEST_F(PingRunTest, TwoRepliesAndATimeOutMakeTheReport) {
     view.count = "3";
     echo.replyAfter(20);
+    echo.results.front().roundTripUs = 20417;  // the service's own microseconds
+    echo.results.front().ttl = 64;
     echo.replyAfter(31);
     echo.failWith(11010);
     ASSERT_TRUE(run());
@@ -59,15 +64,12 @@ TEST_F(PingRunTest, TwoRepliesAndATimeOutMakeTheReport) {
     EXPECT_EQ(view.reportAverage, " 25ms");
     EXPECT_EQ(view.reportTimeouts, " 1");
     EXPECT_EQ(view.reportShows, 1);
-    EXPECT_EQ(figures.attempts, 3);
-    EXPECT_EQ(figures.successes, 2);
+    EXPECT_EQ(std::tie(figures.attempts, figures.successes), std::make_tuple(3, 2));
     // The last pass shows the time-out; the counters never show it done.
     EXPECT_EQ(view.fields[0], "11010   [ ip req timed out ]");
     EXPECT_EQ(view.statusCaption, "Failed");
-    EXPECT_EQ(view.done, "2");
-    EXPECT_EQ(view.percent, " 66.7%");
-    EXPECT_EQ(view.todo, "3");
-    EXPECT_EQ(view.panel, "reply");
+    EXPECT_EQ(std::tie(view.done, view.percent, view.todo, view.panel),
+              std::make_tuple("2", " 66.7%", "3", "reply"));
     EXPECT_TRUE(view.pingEnabled);
     EXPECT_TRUE(view.windowEnabled);
     // Every echo went to the resolved address with the payload and 500 ms.
@@ -77,6 +79,15 @@ TEST_F(PingRunTest, TwoRepliesAndATimeOutMakeTheReport) {
         EXPECT_EQ(r.payload, BuildPayload("32"));
         EXPECT_EQ(r.timeoutMs, 500);
     }
+    // One record per pass goes to the view beside the report, in full microseconds.
+    ASSERT_EQ(view.handed.size(), 3u);
+    const PingRecord& a = view.handed[0];
+    const PingRecord& c = view.handed[2];
+    EXPECT_EQ(std::tie(a.sequence, a.address, a.status, a.roundTripUs, a.bytes, a.ttl),
+              std::make_tuple(1, std::string("127.0.0.1"), 0, 20417u, 32u, 64));
+    EXPECT_EQ(std::tie(c.sequence, c.status, c.roundTripUs), std::make_tuple(3, 11010, 0u));
+    EXPECT_GT(a.sentAtMs, 1'600'000'000'000);
+    EXPECT_LE(a.sentAtMs, c.sentAtMs);
 }
 
 TEST_F(PingRunTest, AverageRoundsDown) {

@@ -143,6 +143,8 @@ TEST_F(RdapPage, CliExitCodes) {
     plain.paths = {{"/autnum/64496", Canned::json(kAutnum)}};
     const QString base = QString::fromUtf8(plain.base());
     QFile ca(cert.dir.filePath("c.pem"));
+    const QByteArray tls = server->base("https");
+    const QString usage = "usage: norvik-cli rdap [--json] [--base URL] [--follow] QUERY\n";
     const struct {
         QStringList args;
         int code;
@@ -151,19 +153,14 @@ TEST_F(RdapPage, CliExitCodes) {
         {{"--base", base, "AS64496"}, 0, "# " + base + "autnum/64496\n" + kAutnumText, ""},
         {{"--json", "--base", base, "64496"}, 0, QString(kAutnum) + "\n", ""},
         {{"--base", base, "nothere.test"}, 1, "", "No record found for nothere.test\n"},
-        {{"--base", base},
-         2,
-         "",
-         "usage: norvik-cli rdap [--json] [--base URL] [--follow] QUERY\n"},
+        {{"--base", base}, 2, "", usage},
         {{"--base", "ftp://127.0.0.1/", "AS1"},
          2,
          "",
-         "norvik-cli: not an http or https URL: ftp://127.0.0.1/\n"
-         "usage: norvik-cli rdap [--json] [--base URL] [--follow] QUERY\n"},
-        {{"--base", QString::fromUtf8(server->base("https")), "--follow", "example.test"},
+         "norvik-cli: not an http or https URL: ftp://127.0.0.1/\n" + usage},
+        {{"--base", QString::fromUtf8(tls), "--follow", "example.test"},
          0,
-         "# " + server->base("https") +
-             "domain/example.test\nDomain: EXAMPLE.TEST\nRegistrar: R\n# " + server->base("https") +
+         "# " + tls + "domain/example.test\nDomain: EXAMPLE.TEST\nRegistrar: R\n# " + tls +
              "registrar/example.test\n" + kAutnumText,
          ""},
     };
@@ -174,7 +171,7 @@ TEST_F(RdapPage, CliExitCodes) {
         EXPECT_EQ(r.err, c.err) << c.args.join(' ').toStdString();
     }
     // Without the test's certificate the HTTPS service is refused.
-    const Cli r = runRdap({"--base", QString::fromUtf8(server->base("https")), "example.test"});
+    const Cli r = runRdap({"--base", QString::fromUtf8(tls), "example.test"});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.startsWith("TLS failure: ")) << r.err.toStdString();
 }
