@@ -8,15 +8,6 @@ namespace norvik::platform {
 
 namespace {
 
-// ICMP message types, as on the wire.
-constexpr int kEchoReply = 0;
-constexpr int kDestUnreachable = 3;
-constexpr int kSourceQuench = 4;
-constexpr int kEchoRequest = 8;
-constexpr int kTimeExceeded = 11;
-constexpr int kParameterProblem = 12;
-
-constexpr std::size_t kIcmpHeaderSize = 8;
 constexpr std::size_t kIpHeaderMin = 20;
 constexpr unsigned char kProtocolIcmp = 1;
 

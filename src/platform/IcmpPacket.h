@@ -10,6 +10,15 @@
 // the network and may be anything.
 namespace norvik::platform {
 
+// ICMP message types, as on the wire, and the size of an ICMP header.
+inline constexpr int kEchoReply = 0;
+inline constexpr int kDestUnreachable = 3;
+inline constexpr int kSourceQuench = 4;
+inline constexpr int kEchoRequest = 8;
+inline constexpr int kTimeExceeded = 11;
+inline constexpr int kParameterProblem = 12;
+inline constexpr std::size_t kIcmpHeaderSize = 8;
+
 // Status of an ICMP error message of this type and code that answers one of
 // our echo requests; nullopt for the types that are no answer to an echo
 // (they are ignored while waiting).

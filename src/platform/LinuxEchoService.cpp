@@ -22,15 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// ICMP message types and codes, as on the wire.
-constexpr int kEchoReply = 0;
-constexpr int kDestUnreachable = 3;
-constexpr int kSourceQuench = 4;
-constexpr int kEchoRequest = 8;
-constexpr int kTimeExceeded = 11;
-constexpr int kParameterProblem = 12;
-
-constexpr std::size_t kIcmpHeaderSize = 8;
 // Room for the IP header and for an ICMP error's quote of our request.
 constexpr std::size_t kAnswerSlack = 60 + 576;
 // Packets taken from a socket per wake-up, so that a flood of foreign
@@ -42,6 +33,20 @@ constexpr int kRawReceiveBuffer = 1 << 20;
 void write16(unsigned char* p, std::uint16_t v) {
     p[0] = static_cast<unsigned char>(v >> 8);
     p[1] = static_cast<unsigned char>(v & 0xFF);
+}
+
+// The header of one recvmsg into iov, with room for control data; the
+// sender's address (or, from the error queue, the quoted request's
+// destination) goes to from when asked for.
+msghdr messageFor(iovec& iov, unsigned char* control, std::size_t controlSize, sockaddr_in* from) {
+    msghdr msg{};
+    msg.msg_name = from;
+    msg.msg_namelen = from ? sizeof *from : 0;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = controlSize;
+    return msg;
 }
 
 bool setOption(int fd, int level, int name, int value) {
@@ -296,13 +301,7 @@ bool LinuxEchoService::receiveDatagram(int fd, Exchange& ex) {
         sockaddr_in from{};
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[256];
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msghdr msg = messageFor(iov, control, sizeof control, &from);
         const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
@@ -335,13 +334,7 @@ bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
         sockaddr_in to{};  // where the request that the error quotes went
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[512];
-        msghdr msg{};
-        msg.msg_name = &to;
-        msg.msg_namelen = sizeof to;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msghdr msg = messageFor(iov, control, sizeof control, &to);
         const ssize_t n = ::recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -390,11 +383,7 @@ bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
     for (int i = 0; i < kPacketsPerWakeUp; ++i) {
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[128];
-        msghdr msg{};
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msghdr msg = messageFor(iov, control, sizeof control, nullptr);
         const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR) continue;
