@@ -335,16 +335,7 @@ void Form1::buildControls() {
     carryoutping_ = button(QStringLiteral("Ping Now"), "carryoutping", this);
     pingstop_ = button(QStringLiteral("Stop"), "pingstop", this);
     pingstop_->setToolTip(QStringLiteral("Stop after this ping (Esc)"));
-    Label11_ = named(new ClickLabel(QStringLiteral("View Report"), this), "Label11");
-    Label11_->setFocusPolicy(Qt::TabFocus);
-    {
-        QFont f = Label11_->font();
-        f.setUnderline(true);
-        Label11_->setFont(f);
-        QPalette p = Label11_->palette();
-        p.setColor(QPalette::WindowText, p.color(QPalette::Link));
-        Label11_->setPalette(p);
-    }
+    Label11_ = linkLabel(QStringLiteral("View Report"), "Label11", this);
     // The payload is never shown; it can hold the largest echo's data.
     Text2_ = lineEdit("Text2", this);
     Text2_->setMaxLength(static_cast<int>(ping::kMaxPayload));
@@ -428,22 +419,12 @@ void Form1::buildControls() {
     whoiscombo2_ = editableCombo("whoiscombo2", this);
     countrydropdown_ = editableCombo("countrydropdown", this);
     countrydropdown_->setMinimumContentsLength(6);
-    whoisuk_ = named(new ClickLabel(QStringLiteral("UK"), this), "whoisuk");
-    whoisus_ = named(new ClickLabel(QStringLiteral("US"), this), "whoisus");
-    whoisserver_ = named(new ClickLabel(QStringLiteral("Update Server List"), this), "whoisserver");
+    whoisuk_ = linkLabel(QStringLiteral("UK"), "whoisuk", this);
+    whoisus_ = linkLabel(QStringLiteral("US"), "whoisus", this);
+    whoisserver_ = linkLabel(QStringLiteral("Update Server List"), "whoisserver", this);
     // The referral link under the result box ("Ask <server>").
-    whoisrefer_ = named(new ClickLabel(QString(), this), "whoisrefer");
-    whoisrefer_->setCursor(Qt::PointingHandCursor);
+    whoisrefer_ = linkLabel(QString(), "whoisrefer", this);
     whoisRdap_ = named(new QCheckBox(QStringLiteral("Use RDAP"), this), "whoisRdap");
-    for (ClickLabel* l : {whoisuk_, whoisus_, whoisserver_, whoisrefer_}) {
-        l->setFocusPolicy(Qt::TabFocus);
-        QFont f = l->font();
-        f.setUnderline(true);
-        l->setFont(f);
-        QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, p.color(QPalette::Link));
-        l->setPalette(p);
-    }
     whoisLabel6_ =
         plainLabel(QStringLiteral("Note: Do NOT include \"www\" of domain."), "whoisLabel6", this);
     lookupwhois_ = button(QStringLiteral("Lookup"), "lookupwhois", this);

@@ -68,6 +68,20 @@ QAccessibleInterface* clickLabelFactory(const QString& className, QObject* objec
 
 }  // namespace
 
+ClickLabel* linkLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* l = new ClickLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFocusPolicy(Qt::TabFocus);
+    l->setCursor(Qt::PointingHandCursor);
+    QFont f = l->font();
+    f.setUnderline(true);
+    l->setFont(f);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, p.color(QPalette::Link));
+    l->setPalette(p);
+    return l;
+}
+
 void Announce(QLabel* status) {
     QAccessibleValueChangeEvent event(status, status->text());
     QAccessible::updateAccessibility(&event);

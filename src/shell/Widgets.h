@@ -37,6 +37,10 @@ class ClickLabel : public QLabel {
     bool pressed_ = false;
 };
 
+// A ClickLabel named `name` that looks like a link (underlined, in the
+// palette's link colour, a pointing hand over it) and takes Tab focus.
+ClickLabel* linkLabel(const QString& text, const char* name, QWidget* parent);
+
 // Tells assistive technology that a status line now shows other text.
 void Announce(QLabel* status);
 

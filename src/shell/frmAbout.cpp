@@ -33,20 +33,6 @@ const std::array<Viewer, 4> kViewers = {{{"kinfocenter", {}},
                                          {"hardinfo2", {}},
                                          {"hardinfo", {}}}};
 
-ClickLabel* linkLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* l = new ClickLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setFocusPolicy(Qt::TabFocus);
-    l->setCursor(Qt::PointingHandCursor);
-    QFont f = l->font();
-    f.setUnderline(true);
-    l->setFont(f);
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, p.color(QPalette::Link));
-    l->setPalette(p);
-    return l;
-}
-
 }  // namespace
 
 frmAbout::frmAbout(platform::KeyStore& store, platform::MessageBox& boxes,
