@@ -175,10 +175,10 @@ TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {
         {"a waiter that never reports the answer", "Norvik", -1, kTimedOut, 30, never},
     };
     // 65507: 65535 less IP and ICMP headers, the largest the kernel takes.
-    for (std::size_t size : {1u, 32u, 1000u, 65000u, 65507u, 65508u, 70000u, 200000u})
+    for (std::size_t size : {1u, 32u, 65507u, 65508u, 70000u})
         cases.push_back({std::to_string(size) + " bytes", payloadOf(size), -1,
                          size <= 65507 ? kSuccess : kGeneralFailure});
-    for (int ttl : {0, 256, 1000})  // fail without sending
+    for (int ttl : {0, 256})  // fail without sending
         cases.push_back({"ttl " + std::to_string(ttl), "Norvik", ttl, kGeneralFailure});
     const int kind =
         int(GetParam() == Mode::DatagramOnly ? IcmpSocketKind::Datagram : IcmpSocketKind::Raw);

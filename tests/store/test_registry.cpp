@@ -127,26 +127,20 @@ TEST_F(RegistryTest, ReadRefusesMoreThan254CharactersOfStoredText) {
         EXPECT_EQ(reg.ReadKeyValue(kIPs, std::to_string(i)), cases[i].second) << i;
 }
 
-TEST_F(RegistryTest, CreateKeyPathMakesEveryMissingKeyAndKeepsWhatExists) {
-    reg.CreateKeyPath("HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\SessionIPs");
-    EXPECT_EQ(subKeys(""), Names{"Software"});
-    EXPECT_EQ(subKeys("Software"), Names{"Tarnwell"});
-    EXPECT_EQ(subKeys("Software\\Tarnwell"), Names{"Norvik"});
-    EXPECT_EQ(subKeys("Software\\Tarnwell\\Norvik"), Names{"SessionIPs"});
-    reg.WriteKeyValue("HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\SessionIPs", "1", "a");
-    reg.CreateKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNWELL\\NORVIK\\SESSIONIPS");
-    EXPECT_EQ(reg.ReadKeyValue("HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\SessionIPs", "1"),
-              "a");
-    EXPECT_EQ(subKeys("Software\\Tarnwell\\Norvik"), Names{"SessionIPs"});
-}
-
-TEST_F(RegistryTest, WriteIntoAMissingKeyChangesNothingUntilTheKeyIsMade) {
-    reg.WriteKeyValue(kIPs, "1", "192.0.2.1");
+TEST_F(RegistryTest, WritesNeedTheKeyThatCreateKeyPathMakesAndKeepsWhenItExists) {
+    const std::string session = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\SessionIPs";
+    reg.WriteKeyValue(session, "1", "a");
     EXPECT_EQ(subKeys(""), Names{});
-    reg.CreateKeyPath(kIPs);
-    reg.WriteKeyValue(kIPs, "1", "192.0.2.1");
-    reg.WriteKeyValue(kIPs, "1", "192.0.2.2");
-    EXPECT_EQ(reg.ReadKeyValue(kIPs, "1"), "192.0.2.2");
+    reg.CreateKeyPath(session);
+    EXPECT_EQ(subKeys(""), Names{"Software"});
+    EXPECT_EQ(subKeys("Software\\Tarnwell\\Norvik"), Names{"SessionIPs"});
+    reg.WriteKeyValue(session, "1", "a");
+    reg.WriteKeyValue(session, "2", "b");
+    reg.WriteKeyValue(session, "2", "c");
+    reg.CreateKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNWELL\\NORVIK\\SESSIONIPS");
+    EXPECT_EQ(reg.ReadKeyValue(session, "1"), "a");
+    EXPECT_EQ(reg.ReadKeyValue(session, "2"), "c");
+    EXPECT_EQ(subKeys("Software\\Tarnwell\\Norvik"), Names{"SessionIPs"});
     // The root key itself holds values too.
     reg.WriteKeyValue("HKEY_LOCAL_MACHINE", "atRoot", "yes");
     EXPECT_EQ(reg.ReadKeyValue("HKEY_LOCAL_MACHINE", "atRoot"), "yes");

@@ -134,14 +134,13 @@ bool NetnsLab::add(const std::string& role) {
 
 bool NetnsLab::link(const std::string& a, const std::string& addressA, const std::string& b,
                     const std::string& addressB) {
-    const std::string base = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
-    const std::string endA = base + "a";
-    const std::string endB = base + "b";
-    return run({"ip", "link", "add", endA, "netns", name(a), "type", "veth", "peer", "name", endB,
-                "netns", name(b)}) &&
-           ip(a, {"addr", "add", addressA, "dev", endA}) &&
-           ip(b, {"addr", "add", addressB, "dev", endB}) && ip(a, {"link", "set", endA, "up"}) &&
-           ip(b, {"link", "set", endB, "up"});
+    // The two ends: <base>a in a's namespace, <base>b in b's.
+    const std::string end = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
+    return run({"ip", "link", "add", end + "a", "netns", name(a), "type", "veth", "peer", "name",
+                end + "b", "netns", name(b)}) &&
+           ip(a, {"addr", "add", addressA, "dev", end + "a"}) &&
+           ip(b, {"addr", "add", addressB, "dev", end + "b"}) &&
+           ip(a, {"link", "set", end + "a", "up"}) && ip(b, {"link", "set", end + "b", "up"});
 }
 
 bool NetnsLab::ip(const std::string& role, const std::vector<std::string>& args) {
