@@ -274,14 +274,8 @@ struct Answer {
     int type = 0, code = 0;  // of the error it sends
     // StrayError: the error quotes our request as if it had gone to
     // 192.0.2.200. Burst: 3000 replies to another identifier, then ours.
-    enum Kind {
-        Error,
-        AlteredPayload,
-        ShortPayload,
-        NoiseThenReply,
-        StrayError,
-        Burst
-    } kind = Error;
+    enum Kind { Error, AlteredPayload, ShortPayload, NoiseThenReply, StrayError, Burst };
+    Kind kind = Error;
 };
 
 std::string icmpMessage(int type, int code, std::uint32_t rest, const std::string& body) {

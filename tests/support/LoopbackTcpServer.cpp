@@ -31,13 +31,13 @@ sockaddr_in loopback(const std::string& address, std::uint16_t port) {
 
 LoopbackTcpServer::LoopbackTcpServer(ServerScript script, const std::string& address,
                                      std::uint16_t port)
-    : script_(std::move(script)), address_(address) {
+    : script_(std::move(script)) {
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) return;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return;
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a = loopback(address_, port);
+    sockaddr_in a = loopback(address, port);
     socklen_t len = sizeof a;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {

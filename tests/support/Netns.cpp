@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
 namespace norvik::test {
@@ -150,18 +149,8 @@ bool NetnsLab::ip(const std::string& role, const std::vector<std::string>& args)
 }
 
 bool NetnsLab::sysctl(const std::string& role, const std::string& key, const std::string& value) {
-    const std::string text = runInside(
-        name(role),
-        [&] {
-            std::ofstream f("/proc/sys/" + key);
-            f << value << "\n";
-            f.close();
-            return f ? std::string("ok") : "cannot write /proc/sys/" + key;
-        },
-        10000);
-    if (text == "ok") return true;
-    error_ = "sysctl " + key + "=" + value + " in " + name(role) + ": " + text;
-    return false;
+    return run(
+        {"ip", "netns", "exec", name(role), "sh", "-c", "echo \"$1\" > /proc/sys/$0", key, value});
 }
 
 std::uint16_t icmpChecksum(const std::string& m) {
