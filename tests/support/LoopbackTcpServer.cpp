@@ -50,15 +50,10 @@ LoopbackTcpServer::LoopbackTcpServer(ServerScript script, const std::string& add
 }
 
 LoopbackTcpServer::~LoopbackTcpServer() {
-    if (stopPipe_[1] >= 0) {
-        const char x = 'x';
-        [[maybe_unused]] const auto n = ::write(stopPipe_[1], &x, 1);
-    }
+    if (stopPipe_[1] >= 0) (void)!::write(stopPipe_[1], "x", 1);
     if (thread_.joinable()) thread_.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
-    for (int fd : stopPipe_) {
+    for (int fd : {listenFd_, stopPipe_[0], stopPipe_[1]})
         if (fd >= 0) ::close(fd);
-    }
 }
 
 std::vector<std::string> LoopbackTcpServer::requests() const {
