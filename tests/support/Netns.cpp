@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,33 +64,26 @@ int g_readyFd = -1;  // in a NetnsChild: the write end of its ready pipe
 int runProgram(const std::vector<std::string>& argv, std::string* output) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        for (int fd : out) ::close(fd);
-        return -1;
-    }
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(out[1], STDERR_FILENO);
-        const int devNull = ::open("/dev/null", O_RDONLY);
-        if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        writeAll(STDERR_FILENO, "cannot run " + argv[0] + ": " + std::strerror(errno));
-        ::_exit(127);
-    }
+    posix_spawn_file_actions_t io;
+    ::posix_spawn_file_actions_init(&io);
+    ::posix_spawn_file_actions_adddup2(&io, out[1], STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&io, out[1], STDERR_FILENO);
+    ::posix_spawn_file_actions_addopen(&io, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = ::posix_spawnp(&pid, args[0], &io, nullptr, args.data(), environ);
+    ::posix_spawn_file_actions_destroy(&io);
     ::close(out[1]);
-    std::string text;
+    std::string text = failed ? "cannot run " + argv[0] + ": " + std::strerror(failed) : "";
     // `ip` finishes in milliseconds; the bound only keeps a stuck one from
     // hanging the test.
-    const bool finished = readAll(out[0], text, Clock::now() + std::chrono::seconds(30));
+    const bool finished = failed || readAll(out[0], text, Clock::now() + std::chrono::seconds(30));
     ::close(out[0]);
-    const int status = reapChild(pid, !finished);
+    const int status = failed ? 0 : reapChild(pid, !finished);
     if (output) *output = text;
-    if (!finished || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    return !failed && finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 NetnsLab::NetnsLab() : prefix_("norvik-echo-" + std::to_string(::getpid()) + "-") {}
