@@ -40,13 +40,7 @@ TEST(EchoStatusText, EveryTableCodeHasItsOwnText) {
     }
 }
 
-TEST(AddressBytesToText, PlainDecimalJoinedByDots) {
-    EXPECT_EQ(net::HostToIP::AddressBytesToText({10, 0, 0, 200}), "10.0.0.200");
-    EXPECT_EQ(net::HostToIP::AddressBytesToText({0, 0, 0, 0}), "0.0.0.0");
-    EXPECT_EQ(net::HostToIP::AddressBytesToText({255, 255, 255, 255}), "255.255.255.255");
-}
-
-TEST(InetAddr, ParsesLikeTheSocketLibrary) {
+TEST(AddressText, ParsedLikeTheSocketLibraryAndWrittenInPlainDecimal) {
     EXPECT_EQ(platform::inetAddr("255.255.255.255"), platform::kInaddrNone);
     EXPECT_EQ(platform::inetAddr(""), platform::kInaddrNone);
     EXPECT_EQ(platform::inetAddr("localhost"), platform::kInaddrNone);
@@ -57,6 +51,9 @@ TEST(InetAddr, ParsesLikeTheSocketLibrary) {
     EXPECT_EQ(b[0], 192);
     EXPECT_EQ(b[3], 1);
     EXPECT_EQ(platform::inetNtoa(a), "192.168.1.1");
+    EXPECT_EQ(net::HostToIP::AddressBytesToText({10, 0, 0, 200}), "10.0.0.200");
+    EXPECT_EQ(net::HostToIP::AddressBytesToText({0, 0, 0, 0}), "0.0.0.0");
+    EXPECT_EQ(net::HostToIP::AddressBytesToText({255, 255, 255, 255}), "255.255.255.255");
 }
 
 class Resolution : public ::testing::Test {

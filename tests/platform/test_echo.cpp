@@ -86,28 +86,26 @@ Outcome echoIn(const std::string& netns, Mode mode, const EchoRequest& r) {
 }
 
 // ---------------------------------------------------------------------------
-// Status of what the namespaces below do not make: the rest of the ICMP error
-// table, the types that are no answer, and send failures.
+// The ICMP error table and send failures. Both kinds of socket hand type and
+// code to the same table; the namespaces below check that they do.
 
-TEST(IcmpErrorStatus, MapsTypesAndCodesTheNetworkTestsDoNotMake) {
+TEST(EchoStatus, MapsIcmpErrorsAndSendFailures) {
     const int cases[][3] = {
-        {3, 6, kDestNetUnreachable},   {3, 7, kDestHostUnreachable},  {3, 8, kDestHostUnreachable},
-        {3, 9, kDestNetUnreachable},   {3, 12, kDestHostUnreachable}, {3, 13, kDestHostUnreachable},
-        {3, 14, kDestHostUnreachable}, {3, 15, kDestHostUnreachable}, {12, 1, kParamProblem},
+        {3, 2, kDestProtUnreachable},  {3, 3, kDestPortUnreachable},  {3, 6, kDestNetUnreachable},
+        {3, 7, kDestHostUnreachable},  {3, 8, kDestHostUnreachable},  {3, 9, kDestNetUnreachable},
+        {3, 10, kDestHostUnreachable}, {3, 11, kDestNetUnreachable},  {3, 12, kDestHostUnreachable},
+        {3, 13, kDestHostUnreachable}, {3, 14, kDestHostUnreachable}, {3, 15, kDestHostUnreachable},
+        {12, 1, kParamProblem},
     };
     for (const auto& [type, code, want] : cases)
         EXPECT_EQ(platform::statusForIcmpError(type, code), want) << type << "/" << code;
     for (int type : {0, 5, 8, 9, 10, 13, 14, 15, 16, 17, 18, 42})
         EXPECT_FALSE(platform::statusForIcmpError(type, 0).has_value()) << "type " << type;
-}
-
-TEST(SendErrorStatus, MapsRoutingFailures) {
-    const int cases[][2] = {{EHOSTUNREACH, kDestHostUnreachable},
-                            {ENETUNREACH, kDestNetUnreachable},
-                            {EMSGSIZE, kGeneralFailure},
-                            {EACCES, kGeneralFailure},
-                            {EINVAL, kGeneralFailure}};
-    for (const auto& [error, want] : cases)
+    const int sendErrors[][2] = {{EHOSTUNREACH, kDestHostUnreachable},
+                                 {ENETUNREACH, kDestNetUnreachable},
+                                 {EMSGSIZE, kGeneralFailure},
+                                 {EACCES, kGeneralFailure}};
+    for (const auto& [error, want] : sendErrors)
         EXPECT_EQ(platform::statusForSendError(error), want) << std::strerror(error);
 }
 
@@ -177,10 +175,10 @@ TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {
         {"a waiter that never reports the answer", "Norvik", -1, kTimedOut, 30, never},
     };
     // 65507: 65535 less IP and ICMP headers, the largest the kernel takes.
-    for (std::size_t size : {1u, 32u, 1000u, 65000u, 65507u, 65508u, 70000u, 200000u})
+    for (std::size_t size : {1u, 32u, 65507u, 65508u, 70000u})
         cases.push_back({std::to_string(size) + " bytes", payloadOf(size), -1,
                          size <= 65507 ? kSuccess : kGeneralFailure});
-    for (int ttl : {0, 256, 1000})  // fail without sending
+    for (int ttl : {0, 256})  // fail without sending
         cases.push_back({"ttl " + std::to_string(ttl), "Norvik", ttl, kGeneralFailure});
     const int kind =
         int(GetParam() == Mode::DatagramOnly ? IcmpSocketKind::Datagram : IcmpSocketKind::Raw);
@@ -195,7 +193,11 @@ TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {
     }
 }
 
-TEST_P(LoopbackEcho, OneServiceSendsManyEchoesThroughTheCallersWaiter) {
+// One service sends many echoes through the caller's waiter and closes its
+// socket after each. The kernel's receive stamp gives the round trip to the
+// microsecond, also when the wait wakes late; the millisecond figure stays
+// the wait's.
+TEST_P(LoopbackEcho, ManyEchoesThroughTheCallersWaiterAndRoundTripsToTheMicrosecond) {
     const Mode mode = GetParam();
     EXPECT_EQ(
         run([mode] {
@@ -214,36 +216,23 @@ TEST_P(LoopbackEcho, OneServiceSendsManyEchoesThroughTheCallersWaiter) {
             }
             errno = 0;
             const bool closed = ::fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+            const platform::Waiter late = [](int socket, int timeoutMs) {
+                const bool ready = platform::pollWaiter(socket, timeoutMs);
+                ::usleep(30000);
+                return ready;
+            };
+            ::usleep(20000);  // the kernel switches stamping on in the background
+            const EchoResult r = service.send(request("127.0.0.1", "Norvik"), late);
             std::ostringstream s;
             s << "calls>=20 " << (calls >= 20) << " fd>=0 " << (fd >= 0) << " first in (0,800] "
-              << (firstTimeout > 0 && firstTimeout <= 800) << " closed after the send " << closed;
+              << (firstTimeout > 0 && firstTimeout <= 800) << " closed after the send " << closed
+              << " / status " << r.status << " us in (0,30000) "
+              << (r.roundTripUs > 0 && r.roundTripUs < 30000) << " ms>=30 "
+              << (r.roundTripMs >= 30);
             return s.str();
         }),
-        "calls>=20 1 fd>=0 1 first in (0,800] 1 closed after the send 1");
-}
-
-// The kernel's receive stamp gives the round trip to the microsecond, also
-// when the caller's wait wakes late; the millisecond figure stays the wait's.
-TEST_P(LoopbackEcho, RoundTripsAreKeptToTheMicrosecond) {
-    const Mode mode = GetParam();
-    EXPECT_EQ(run([mode] {
-                  LinuxEchoService service(mode);
-                  const platform::Waiter late = [](int fd, int timeoutMs) {
-                      const bool ready = platform::pollWaiter(fd, timeoutMs);
-                      ::usleep(30000);
-                      return ready;
-                  };
-                  // The kernel switches stamping on in the background.
-                  service.send(request("127.0.0.1", "Norvik"), platform::pollWaiter);
-                  ::usleep(20000);
-                  const EchoResult r = service.send(request("127.0.0.1", "Norvik"), late);
-                  std::ostringstream s;
-                  s << "status " << r.status << " us in (0,30000) "
-                    << (r.roundTripUs > 0 && r.roundTripUs < 30000) << " ms>=30 "
-                    << (r.roundTripMs >= 30);
-                  return s.str();
-              }),
-              "status 0 us in (0,30000) 1 ms>=30 1");
+        "calls>=20 1 fd>=0 1 first in (0,800] 1 closed after the send 1 / status 0 us in (0,30000) "
+        "1 ms>=30 1");
 }
 
 TEST(ReceiveStamp, MicrosecondsBetweenTwoTimes) {
@@ -285,14 +274,8 @@ struct Answer {
     int type = 0, code = 0;  // of the error it sends
     // StrayError: the error quotes our request as if it had gone to
     // 192.0.2.200. Burst: 3000 replies to another identifier, then ours.
-    enum Kind {
-        Error,
-        AlteredPayload,
-        ShortPayload,
-        NoiseThenReply,
-        StrayError,
-        Burst
-    } kind = Error;
+    enum Kind { Error, AlteredPayload, ShortPayload, NoiseThenReply, StrayError, Burst };
+    Kind kind = Error;
 };
 
 std::string icmpMessage(int type, int code, std::uint32_t rest, const std::string& body) {
@@ -308,14 +291,11 @@ std::string icmpMessage(int type, int code, std::uint32_t rest, const std::strin
     return m;
 }
 
-// Runs in the crafter: waits for one echo request and answers it.
+// Runs in the crafter: waits for one echo request and answers it. The child
+// ends right after, and its socket with it.
 std::string craftAnswer(const Answer& answer) {
     const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd < 0) return std::string("socket: ") + std::strerror(errno);
-    const struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
     std::uint32_t onlyEchoRequests = ~(1u << 8);
     ::setsockopt(fd, SOL_RAW, 1 /* ICMP_FILTER */, &onlyEchoRequests, sizeof onlyEchoRequests);
     test::NetnsChild::signalReady();
@@ -332,31 +312,30 @@ std::string craftAnswer(const Answer& answer) {
     std::uint32_t idSeq = 0;
     for (std::size_t i = 4; i < 8; ++i) idSeq = (idSeq << 8) | std::uint8_t(packet[ipLength + i]);
     const std::string payload = packet.substr(ipLength + 8);
-    const std::string quote = packet.substr(0, ipLength + 8);  // the request, as errors quote it
-    std::string otherQuote = quote;  // ... and another request, one sequence number on
-    ++otherQuote[ipLength + 7];
-    std::string reply = payload;  // what an echo reply from here carries
+    std::string quote = packet.substr(0, ipLength + 8);  // the request, as errors quote it
+    std::string reply = payload;                         // what an echo reply from here carries
     if (answer.kind == Answer::AlteredPayload) reply[reply.size() / 2] ^= 0x20;
     if (answer.kind == Answer::ShortPayload) reply.pop_back();
-    std::string strayQuote = quote;
-    const std::uint32_t elsewhere = ::inet_addr("192.0.2.200");
-    std::memcpy(strayQuote.data() + 16, &elsewhere, 4);
     std::vector<std::string> messages;
     if (answer.kind == Answer::Burst)
         messages.assign(3000, icmpMessage(0, 0, idSeq + 0x10000, std::string(1000, 'x')));
-    if (answer.kind == Answer::NoiseThenReply)
+    if (answer.kind == Answer::NoiseThenReply) {
+        std::string otherQuote = quote;  // another request, one sequence number on
+        ++otherQuote[ipLength + 7];
         messages = {
             icmpMessage(0, 0, idSeq + 1, payload),          // other sequence
             icmpMessage(3, 1, 0, otherQuote),               // error for it
             icmpMessage(5, 1, 0xC6336401u, quote),          // a redirect
             icmpMessage(14, 0, idSeq, std::string(12, 0)),  // timestamp reply
         };
-    if (answer.kind == Answer::StrayError)
-        messages.push_back(icmpMessage(answer.type, answer.code, 0, strayQuote));
-    else
-        messages.push_back(answer.kind == Answer::Error
-                               ? icmpMessage(answer.type, answer.code, 0, quote)
-                               : icmpMessage(0, 0, idSeq, reply));
+    }
+    if (answer.kind == Answer::StrayError) {
+        const std::uint32_t elsewhere = ::inet_addr("192.0.2.200");
+        std::memcpy(quote.data() + 16, &elsewhere, 4);
+    }
+    messages.push_back(answer.kind == Answer::Error || answer.kind == Answer::StrayError
+                           ? icmpMessage(answer.type, answer.code, 0, quote)
+                           : icmpMessage(0, 0, idSeq, reply));
     int sent = 0;
     for (const auto& m : messages) {
         if (&m == &messages.back() && answer.kind == Answer::Burst) ::poll(nullptr, 0, 50);
@@ -457,13 +436,8 @@ TEST_P(EchoTopology, HandMadeAnswersMapToTheirStatusOrAreIgnored) {
         int status;
     };
     std::vector<Case> cases = {
-        {"3/0", {3, 0}, kDestNetUnreachable},
-        {"3/1", {3, 1}, kDestHostUnreachable},
-        {"3/2", {3, 2}, kDestProtUnreachable},
-        {"3/3", {3, 3}, kDestPortUnreachable},
+        // The router's own errors (3/0, 3/1, 3/13, 11/0) come above.
         {"3/5", {3, 5}, kBadRoute},
-        {"3/10", {3, 10}, kDestHostUnreachable},
-        {"3/11", {3, 11}, kDestNetUnreachable},
         {"12/0", {12, 0}, kParamProblem},
         {"4/0", {4, 0}, kSourceQuench},
         // Fragmentation needed: our requests go without the don't-fragment

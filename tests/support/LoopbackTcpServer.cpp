@@ -31,13 +31,13 @@ sockaddr_in loopback(const std::string& address, std::uint16_t port) {
 
 LoopbackTcpServer::LoopbackTcpServer(ServerScript script, const std::string& address,
                                      std::uint16_t port)
-    : script_(std::move(script)), address_(address) {
+    : script_(std::move(script)) {
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) return;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return;
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a = loopback(address_, port);
+    sockaddr_in a = loopback(address, port);
     socklen_t len = sizeof a;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
@@ -50,15 +50,10 @@ LoopbackTcpServer::LoopbackTcpServer(ServerScript script, const std::string& add
 }
 
 LoopbackTcpServer::~LoopbackTcpServer() {
-    if (stopPipe_[1] >= 0) {
-        const char x = 'x';
-        [[maybe_unused]] const auto n = ::write(stopPipe_[1], &x, 1);
-    }
+    if (stopPipe_[1] >= 0) (void)!::write(stopPipe_[1], "x", 1);
     if (thread_.joinable()) thread_.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
-    for (int fd : stopPipe_) {
+    for (int fd : {listenFd_, stopPipe_[0], stopPipe_[1]})
         if (fd >= 0) ::close(fd);
-    }
 }
 
 std::vector<std::string> LoopbackTcpServer::requests() const {
@@ -129,24 +124,26 @@ void LoopbackTcpServer::serve(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     char buf[4096];
     bool clientOpen = true;
-
-    if (script_.readRequest) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestMs);
-        std::string seen;
-        while (seen.find("\r\n") == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !waitFor(fd, POLLIN, static_cast<int>(left.count()))) break;
-            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) {
-                clientOpen = n < 0 && (errno == EAGAIN || errno == EINTR);
-                if (!clientOpen) break;
-                continue;
-            }
+    std::string seen;
+    // Records what the client sends within the time; false when nothing came
+    // or the client has closed.
+    const auto receive = [&](int timeoutMs) {
+        if (!waitFor(fd, POLLIN, timeoutMs)) return false;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0) {
             seen.append(buf, static_cast<std::size_t>(n));
             record(index, buf, static_cast<std::size_t>(n));
         }
+        clientOpen = n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
+        return clientOpen;
+    };
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestMs);
+    while (script_.readRequest && seen.find("\r\n") == std::string::npos) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 || !receive(static_cast<int>(left))) break;
     }
 
     bool ok = true;
@@ -158,20 +155,12 @@ void LoopbackTcpServer::serve(int fd) {
             if (::poll(&p, 1, script_.pauseMs) > 0) ok = false;
         }
     }
-    while (ok && !script_.endlessBlock.empty() && sent_ < script_.cap) {
+    while (ok && !script_.endlessBlock.empty() && sent_ < script_.cap)
         ok = sendAll(fd, script_.endlessBlock);
-    }
 
     if (ok && script_.end == ServerScript::End::KeepOpen) {
-        // Until the client closes: record whatever it still sends.
-        while (clientOpen && waitFor(fd, POLLIN, kHoldOpenMs)) {
-            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n > 0) {
-                record(index, buf, static_cast<std::size_t>(n));
-            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                break;
-            }
-        }
+        while (clientOpen && receive(kHoldOpenMs)) {
+        }  // until the client closes: record whatever it still sends
     } else if (script_.end == ServerScript::End::Reset) {
         const linger hard{1, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);

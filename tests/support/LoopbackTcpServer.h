@@ -72,7 +72,6 @@ class LoopbackTcpServer {
     LoopbackTcpServer& operator=(const LoopbackTcpServer&) = delete;
 
     bool listening() const { return listenFd_ >= 0; }
-    const std::string& address() const { return address_; }
     std::uint16_t port() const { return port_; }
     // What each connection's client sent (read until the client closed or
     // the script went on), in connection order.
@@ -92,7 +91,6 @@ class LoopbackTcpServer {
     void record(std::size_t index, const char* data, std::size_t n);
 
     ServerScript script_;
-    std::string address_;
     int listenFd_ = -1;
     int stopPipe_[2] = {-1, -1};
     std::uint16_t port_ = 0;

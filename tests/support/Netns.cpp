@@ -5,13 +5,13 @@
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
 namespace norvik::test {
@@ -64,33 +64,26 @@ int g_readyFd = -1;  // in a NetnsChild: the write end of its ready pipe
 int runProgram(const std::vector<std::string>& argv, std::string* output) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        for (int fd : out) ::close(fd);
-        return -1;
-    }
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(out[1], STDERR_FILENO);
-        const int devNull = ::open("/dev/null", O_RDONLY);
-        if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        writeAll(STDERR_FILENO, "cannot run " + argv[0] + ": " + std::strerror(errno));
-        ::_exit(127);
-    }
+    posix_spawn_file_actions_t io;
+    ::posix_spawn_file_actions_init(&io);
+    ::posix_spawn_file_actions_adddup2(&io, out[1], STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&io, out[1], STDERR_FILENO);
+    ::posix_spawn_file_actions_addopen(&io, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = ::posix_spawnp(&pid, args[0], &io, nullptr, args.data(), environ);
+    ::posix_spawn_file_actions_destroy(&io);
     ::close(out[1]);
-    std::string text;
+    std::string text = failed ? "cannot run " + argv[0] + ": " + std::strerror(failed) : "";
     // `ip` finishes in milliseconds; the bound only keeps a stuck one from
     // hanging the test.
-    const bool finished = readAll(out[0], text, Clock::now() + std::chrono::seconds(30));
+    const bool finished = failed || readAll(out[0], text, Clock::now() + std::chrono::seconds(30));
     ::close(out[0]);
-    const int status = reapChild(pid, !finished);
+    const int status = failed ? 0 : reapChild(pid, !finished);
     if (output) *output = text;
-    if (!finished || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    return !failed && finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 NetnsLab::NetnsLab() : prefix_("norvik-echo-" + std::to_string(::getpid()) + "-") {}
@@ -134,14 +127,13 @@ bool NetnsLab::add(const std::string& role) {
 
 bool NetnsLab::link(const std::string& a, const std::string& addressA, const std::string& b,
                     const std::string& addressB) {
-    const std::string base = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
-    const std::string endA = base + "a";
-    const std::string endB = base + "b";
-    return run({"ip", "link", "add", endA, "netns", name(a), "type", "veth", "peer", "name", endB,
-                "netns", name(b)}) &&
-           ip(a, {"addr", "add", addressA, "dev", endA}) &&
-           ip(b, {"addr", "add", addressB, "dev", endB}) && ip(a, {"link", "set", endA, "up"}) &&
-           ip(b, {"link", "set", endB, "up"});
+    // The two ends: <base>a in a's namespace, <base>b in b's.
+    const std::string end = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
+    return run({"ip", "link", "add", end + "a", "netns", name(a), "type", "veth", "peer", "name",
+                end + "b", "netns", name(b)}) &&
+           ip(a, {"addr", "add", addressA, "dev", end + "a"}) &&
+           ip(b, {"addr", "add", addressB, "dev", end + "b"}) &&
+           ip(a, {"link", "set", end + "a", "up"}) && ip(b, {"link", "set", end + "b", "up"});
 }
 
 bool NetnsLab::ip(const std::string& role, const std::vector<std::string>& args) {
@@ -151,18 +143,8 @@ bool NetnsLab::ip(const std::string& role, const std::vector<std::string>& args)
 }
 
 bool NetnsLab::sysctl(const std::string& role, const std::string& key, const std::string& value) {
-    const std::string text = runInside(
-        name(role),
-        [&] {
-            std::ofstream f("/proc/sys/" + key);
-            f << value << "\n";
-            f.close();
-            return f ? std::string("ok") : "cannot write /proc/sys/" + key;
-        },
-        10000);
-    if (text == "ok") return true;
-    error_ = "sysctl " + key + "=" + value + " in " + name(role) + ": " + text;
-    return false;
+    return run(
+        {"ip", "netns", "exec", name(role), "sh", "-c", "echo \"$1\" > /proc/sys/$0", key, value});
 }
 
 std::uint16_t icmpChecksum(const std::string& m) {

@@ -18,11 +18,7 @@ class ScriptedEchoService : public platform::EchoService {
                               const platform::Waiter& wait) override {
         requests.push_back(request);
         if (onSend) onSend(request, wait);
-        if (results.empty()) {
-            platform::EchoResult r;
-            r.status = platform::status::kTimedOut;
-            return r;
-        }
+        if (results.empty()) failWith(platform::status::kTimedOut);
         auto r = results.front();
         results.pop_front();
         if (r.status == platform::status::kSuccess && r.data.empty()) r.data = request.payload;
@@ -32,32 +28,30 @@ class ScriptedEchoService : public platform::EchoService {
 
     // A reply from addr (network order) after ms with the payload echoed.
     void replyAfter(std::uint32_t ms, std::uint32_t addr = 0x0100007F) {
-        platform::EchoResult r;
-        r.status = platform::status::kSuccess;
-        r.roundTripMs = ms;
-        r.roundTripUs = ms * 1000;
-        r.replyAddress = addr;
-        results.push_back(r);
+        push(platform::status::kSuccess, addr, ms);
     }
-    void failWith(int status, std::uint32_t addr = 0) {
-        platform::EchoResult r;
-        r.status = status;
-        r.replyAddress = addr;
-        results.push_back(r);
-    }
+    void failWith(int status, std::uint32_t addr = 0) { push(status, addr, 0); }
 
     // An answer from a dotted address after ms: the reply, or a router's
     // error (by default its time-exceeded).
     void answer(const char* from, std::uint32_t ms,
                 int status = platform::status::kTtlExpiredTransit) {
-        failWith(status, platform::inetAddr(from));
-        results.back().roundTripMs = ms;
-        results.back().roundTripUs = ms * 1000;
+        push(status, platform::inetAddr(from), ms);
     }
 
     std::deque<platform::EchoResult> results;
     std::vector<platform::EchoRequest> requests;
     std::function<void(const platform::EchoRequest&, const platform::Waiter&)> onSend;
+
+  private:
+    void push(int status, std::uint32_t addr, std::uint32_t ms) {
+        platform::EchoResult r;
+        r.status = status;
+        r.replyAddress = addr;
+        r.roundTripMs = ms;
+        r.roundTripUs = ms * 1000;
+        results.push_back(r);
+    }
 };
 
 }  // namespace norvik::test

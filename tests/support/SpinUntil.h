@@ -22,11 +22,7 @@ inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
 
 // Runs the event loop for a while, for checks that nothing happens.
 inline void spinFor(int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::usleep(500);
-    }
+    spinUntil([] { return false; }, ms);
 }
 
 }  // namespace norvik::test
