@@ -3,12 +3,9 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QSvgRenderer>
-#include <QTextOption>
 #include <QToolButton>
 
 #include "ShellFixture.h"
-#include "platform/SystemResolver.h"
 #include "shell/Widgets.h"
 
 namespace norvik::test {
@@ -41,10 +38,6 @@ TEST_F(Pages, FixedControlsCarryTheirCaptionsAndTooltips) {
     for (QLabel* l : form->findChildren<QLabel*>()) {
         EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->objectName().toStdString();
     }
-    // About and Help arrive later; their clicks must do no harm.
-    for (const char* later : {"Image5", "Label5", "Image2", "Label7"}) click(w(later));
-    EXPECT_FALSE(form->ended());
-    EXPECT_EQ(text("nme"), "Ping");
 }
 
 TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
@@ -130,26 +123,15 @@ TEST_F(Pages, StoredDisplaySettingsGovernTheReplyFields) {
     expectShown({"Text4_1", "return7"}, false);
 }
 
-TEST_F(Pages, TracePageShowsItsHintAndFillsFromTheSessionList) {
+// (The hint, the hidden destination and Enter: the TraceRoute page's own
+// tests.)
+TEST_F(Pages, TracePageFillsFromTheSessionList) {
     putAll("IPs", {{"1", "alpha.test"}, {"2", "beta.test"}, {"4", "delta.test"}});
     start();
     w<QComboBox>("traceCombo1")->setEditText("typed before");
     click(w("tracerouteicon"));
-    expectTexts({{"nme", "TraceRoute"},
-                 {"trace",
-                  "Type the domain or IP you wish to trace a route to in the 'Address to trace "
-                  "to' box.\n\nClick TRACE ROUTE to perform trace on domain.\n\nTrace Route "
-                  "information will appear in this box."},
-                 {"traceCombo1", "alpha.test"},
-                 {"traceText3", "32"},
-                 {"traceText1", ""}});
+    expectTexts({{"nme", "TraceRoute"}, {"traceCombo1", "alpha.test"}, {"traceText3", "32"}});
     EXPECT_EQ(items("traceCombo1"), (QStringList{"alpha.test", "beta.test", "delta.test"}));
-    EXPECT_FALSE(shown("traceText1"));
-    EXPECT_EQ(form->defaultButton(), w<QPushButton>("traceaway"));
-    const auto tabs = w<QPlainTextEdit>("trace")->document()->defaultTextOption().tabs();
-    ASSERT_EQ(tabs.size(), 4);
-    EXPECT_LT(tabs[0].position, tabs[1].position);
-    EXPECT_NEAR(tabs[3].position / tabs[0].position, 182.0 / 30.0, 1e-9);
 
     // With no session addresses the box ends up empty, typed text and all.
     click(w("Image7"));
@@ -176,9 +158,6 @@ TEST_F(Pages, WhoisPageWithoutDirectoryOffersAllAndTheDefaultServer) {
     EXPECT_EQ(items("countrydropdown"), (QStringList{"All"}));
     EXPECT_TRUE(items("whoiscombo2").isEmpty());
     EXPECT_EQ(items("whoisCombo1"), (QStringList{"Example.test", "wwwexample.test", ""}));
-    // The quick selections and the lookup arrive later; they do no harm.
-    for (const char* later : {"whoisuk", "whoisus", "whoisserver", "lookupwhois"}) click(w(later));
-    EXPECT_FALSE(form->ended());
 }
 
 TEST_F(Pages, WhoisDirectoryWalkAndCountryPicks) {
@@ -239,18 +218,15 @@ TEST_F(IpTranslation, NameToAddressAndBack) {
     EXPECT_TRUE(w<QPushButton>("domtoip")->isEnabled());
 }
 
-TEST_F(IpTranslation, AddressWithoutNameOrNoAddressAtAllSaysSo) {
-    for (const char* address : {"255.255.255.255", "127.0.0.8", ""}) {
-        boxes.shown.clear();
-        ipad()->setText(address);
-        name()->setText("stale.test");
-        click(w("iptodom"));
-        ASSERT_EQ(boxes.shown.size(), 1u) << address;
-        EXPECT_EQ(boxes.shown[0].text, "No Such IP Address Exists.");
-        EXPECT_EQ(boxes.shown[0].caption, "Norvik - No Such IP");
-        EXPECT_EQ(boxes.shown[0].buttons, platform::Buttons::Ok);
-        EXPECT_EQ(name()->text(), "") << address;
-    }
+// (Texts that are no address at all: the resolver's own test.)
+TEST_F(IpTranslation, AddressWithoutANameSaysSoAndClearsTheName) {
+    ipad()->setText("127.0.0.8");
+    name()->setText("stale.test");
+    click(w("iptodom"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    expectBox(0, "No Such IP Address Exists.", "Norvik - No Such IP", platform::Buttons::Ok,
+              platform::Icon::Critical);
+    EXPECT_EQ(name()->text(), "");
 }
 
 TEST_F(IpTranslation, EnterRunsTheLookupOfTheBoxTypedIn) {
@@ -267,26 +243,13 @@ TEST_F(IpTranslation, EnterRunsTheLookupOfTheBoxTypedIn) {
     EXPECT_EQ(name()->text(), "four.test");
 }
 
-TEST_F(IpTranslation, SystemResolverOnLoopback) {
-    platform::SystemResolver system;
-    resolverInUse = &system;
-    start();
-    click(w("iptranswords"));
-    name()->setText("localhost");
-    click(w("domtoip"));
-    EXPECT_EQ(ipad()->text(), "127.0.0.1");
-    click(w("iptodom"));
-    EXPECT_EQ(name()->text(), "localhost");
-}
-
 using Look = ShellTest;
 
 TEST_F(Look, EveryIconIsAValidDrawing) {
     for (const char* name : {"norvik", "ping", "traceroute", "whois", "iptrans", "settings",
                              "about", "help", "quit", "inprogress", "tick", "cross"}) {
-        QSvgRenderer svg(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
-        EXPECT_TRUE(svg.isValid()) << name;
-        // Drawn at twice the size, it covers part of its square.
+        // Drawn at twice the size, it covers part of its square (a drawing
+        // that does not load paints nothing).
         const QIcon icon = shell::NamedIcon(name);
         ASSERT_FALSE(icon.isNull()) << name;
         QImage img(96, 96, QImage::Format_ARGB32);
