@@ -26,8 +26,10 @@ using platform::Answer;
 
 class RunStop : public ShellTest {
   protected:
-    // Starts a silent run of `pings` (or a trace); `stop` is done during the
-    // first echo (the second hop of a trace), while input is refused.
+    // Starts a silent run of 50 pings (or a trace); `stop` is done during
+    // the first echo (the second hop of a trace), while input is refused:
+    // neither a page icon, nor typing, nor a second start through Enter
+    // reaches the window.
     void silentRun(bool trace, const std::function<void()>& stop) {
         waiter = platform::eventLoopWaiter;
         start();
@@ -43,6 +45,13 @@ class RunStop : public ShellTest {
             if (trace && r.ttl != 2) return;
             EXPECT_TRUE(form->inputBlocked());
             EXPECT_TRUE(shown(trace ? "tracestop" : "pingstop"));
+            EXPECT_FALSE(w(trace ? "traceaway" : "carryoutping")->isEnabled());
+            if (!trace) {
+                click(w("iptransicon"));
+                key(w<QComboBox>("Combo1")->lineEdit(), Qt::Key_X, "x");
+                key(w("Combo1"), Qt::Key_Return);
+                expectTexts({{"nme", "Ping"}, {"Combo1", "127.0.0.1"}});
+            }
             QTimer::singleShot(20, form.get(), stop);
             wait(silent.fd[0], 150);
         };

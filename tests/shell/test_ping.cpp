@@ -240,30 +240,6 @@ TEST_F(PingPage, DisplaySettingsAreReadAgainAtTheEndOfASuccessfulRun) {
                  {"return3", "Ping Time"}});
 }
 
-TEST_F(PingPage, InputIsRefusedWhileAnEchoWaits) {
-    prepare("127.0.0.1", "2");
-    int checked = 0;
-    echo.onSend = [&](const platform::EchoRequest&, const platform::Waiter&) {
-        EXPECT_TRUE(form->inputBlocked());
-        EXPECT_FALSE(w<QPushButton>("carryoutping")->isEnabled());
-        // Neither a page icon nor typing reaches the window.
-        click(w("iptransicon"));
-        key(w<QComboBox>("Combo1")->lineEdit(), Qt::Key_X, "x");
-        EXPECT_EQ(text("nme"), "Ping");
-        EXPECT_EQ(text("Combo1"), "127.0.0.1");
-        // Nor does a second start through Enter.
-        key(w("Combo1"), Qt::Key_Return);
-        ++checked;
-    };
-    pingNow();
-    EXPECT_EQ(checked, 2);
-    EXPECT_EQ(echo.requests.size(), 2u);
-    EXPECT_FALSE(form->inputBlocked());
-    EXPECT_TRUE(w<QPushButton>("carryoutping")->isEnabled());
-    click(w("iptransicon"));
-    EXPECT_EQ(text("nme"), "IP Translation");
-}
-
 TEST_F(PingPage, ClosingDuringARunEndsItWhenTheEchoInFlightEnds) {
     waiter = platform::eventLoopWaiter;
     put("IPs", "1", "kept.test");
