@@ -221,11 +221,15 @@ TEST_F(PingPage, HistoryAfterRemoveSelectedLeavesNoStaleSlot) {
     EXPECT_EQ(items("Combo1"), (QStringList{"beta.test", "gamma.test"}));
 }
 
-TEST_F(PingPage, DisplaySettingsAreReadAgainAtTheEndOfASuccessfulRun) {
-    prepare("127.0.0.1", "1");
-    putAll("", {{"Display Address Returned", "1"},
-                {"Display Packet Size Returned", "0"},
+TEST_F(PingPage, DisplaySettingsAreReadAtStartAndAgainAtTheEndOfASuccessfulRun) {
+    putAll("", {{"Display Address Returned", "0"},
+                {"Display Packet Size Returned", "0abc"},
                 {"Display Data Pointer", "1"}});
+    prepare("127.0.0.1", "1");
+    EXPECT_EQ(displayChecks(), "001");
+    // The load writes back only what it changes.
+    EXPECT_EQ(setting("Display Packet Size Returned"), "0abc");
+    putAll("", {{"Display Address Returned", "1"}, {"Display Packet Size Returned", "0"}});
     echo.replyAfter(4);
     pingNow();
     expectShown({"Text4_1", "return7", "Text4_5", "return5"}, true);
@@ -296,9 +300,6 @@ TEST_F(Report, ViewReportBeforeAnyRunShowsTheDesignTextsAndEscapeOrEndingHidesIt
                  {"Label3", "Time Outs:"},
                  {"Command1", "Close"}},
                 &r);
-    for (QLabel* l : r.findChildren<QLabel*>()) {
-        EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->objectName().toStdString();
-    }
     // Escape closes it; ending the program takes it along.
     key(text1, Qt::Key_Escape);
     EXPECT_FALSE(r.isVisible());
