@@ -16,7 +16,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTest>
 #include <array>
 #include <functional>
 #include <initializer_list>
@@ -60,7 +59,14 @@ inline QApplication& qtApp() {
 // event filters.
 inline void click(QWidget* w) {
     ASSERT_NE(w, nullptr);
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(w->width() / 2, 8), w->height() / 2));
+    const QPointF pos(std::min(w->width() / 2.0, 8.0), w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(pos);
+    QMouseEvent press(QEvent::MouseButtonPress, pos, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, pos, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &release);
 }
 
 // One key pressed and released on the widget.

@@ -244,8 +244,6 @@ TEST_F(ShellTest, EveryInputHasAnAccessibleNameAndTheStatusReadsAsItsText) {
         if (name.trimmed().isEmpty()) unnamed << x->objectName();
     }
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
-    EXPECT_EQ(w("Combo1")->accessibleName(), "Address to Ping");
-    EXPECT_EQ(w<QLabel>("Label1")->buddy(), w("Combo1"));
 
     // The status line reads as its text. (Its change events reach no one
     // on the offscreen platform, which has no accessibility bridge.)

@@ -26,11 +26,10 @@ class PingPage : public ShellTest {
 
 TEST_F(PingPage, PayloadFollowsTheSizeBoxTypedOrPicked) {
     start();
+    // (What each size gives: the payload's own test.)
     auto* size = w<QComboBox>("Combo3");
-    for (const auto& [typed, payload] : Texts{{"8", "NorvikNo"}, {"abc", ""}}) {
-        size->setEditText(typed);
-        EXPECT_EQ(form->payload(), payload) << typed;
-    }
+    size->setEditText("8");
+    EXPECT_EQ(form->payload(), "NorvikNo");
     size->setCurrentIndex(1);
     emit size->activated(1);
     EXPECT_EQ(form->payload(), "NorvikNorvikNorv");
