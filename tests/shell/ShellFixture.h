@@ -91,8 +91,7 @@ class TableResolver : public LoopbackResolver {
     }
     std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& addr) override {
         const auto it = hosts.find(addr);
-        if (it == hosts.end()) return std::nullopt;
-        return it->second;
+        return it != hosts.end() ? std::optional(it->second) : std::nullopt;
     }
 };
 
@@ -119,8 +118,8 @@ class FaultyStore : public platform::SqliteKeyStore {
 
   private:
     void check(const std::string& op, const Path& path, const std::string& name) {
-        const std::string key = path.empty() ? std::string() : path.back();
-        if (failWhen && failWhen(op, key, name)) throw std::runtime_error("Disk not ready");
+        if (failWhen && failWhen(op, path.empty() ? "" : path.back(), name))
+            throw std::runtime_error("Disk not ready");
     }
 };
 
@@ -198,9 +197,8 @@ class ShellTest : public ::testing::Test {
     // The three display check boxes of the Settings page, e.g. "010".
     std::string displayChecks() {
         std::string out;
-        for (const char* name : {"settingscheck1", "settingscheck2", "settingscheck3"}) {
+        for (const char* name : {"settingscheck1", "settingscheck2", "settingscheck3"})
             out += w<QCheckBox>(name)->isChecked() ? '1' : '0';
-        }
         return out;
     }
     QStringList items(const char* name) {
@@ -218,9 +216,8 @@ class ShellTest : public ::testing::Test {
     // The store, read and written directly below Software\Tarnwell\Norvik.
     static platform::KeyStore::Path norvikPath(const std::string& sub = std::string()) {
         platform::KeyStore::Path p{"Software", "Tarnwell", "Norvik"};
-        for (const QString& key : QString::fromStdString(sub).split('\\', Qt::SkipEmptyParts)) {
+        for (const QString& key : QString::fromStdString(sub).split('\\', Qt::SkipEmptyParts))
             p.push_back(key.toStdString());
-        }
         return p;
     }
     std::optional<std::string> value(const std::string& sub, const std::string& name) {
@@ -234,9 +231,8 @@ class ShellTest : public ::testing::Test {
     // The slots "1".."12" of an address list that hold a value.
     Slots storedSlots(const std::string& sub) {
         Slots out;
-        for (int n = 1; n <= 12; ++n) {
+        for (int n = 1; n <= 12; ++n)
             if (auto v = value(sub, std::to_string(n))) out[std::to_string(n)] = *v;
-        }
         return out;
     }
     void putAll(const std::string& sub, const Slots& values) {

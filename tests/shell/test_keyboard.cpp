@@ -1,15 +1,10 @@
 // Stopping a run, closing during a hung wait, the Yes/No dialog's Escape,
 // keys, names for assistive technology, dark themes and small screens.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <QAccessible>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -24,8 +19,6 @@
 #include "platform/qt/QtMessageBox.h"
 #include "shell/Widgets.h"
 
-extern char** environ;
-
 namespace norvik::test {
 namespace {
 
@@ -33,8 +26,10 @@ using platform::Answer;
 
 class RunStop : public ShellTest {
   protected:
-    // Starts a silent run of `pings` (or a trace); `stop` is done during the
-    // first echo (the second hop of a trace), while input is refused.
+    // Starts a silent run of 50 pings (or a trace); `stop` is done during
+    // the first echo (the second hop of a trace), while input is refused:
+    // neither a page icon, nor typing, nor a second start through Enter
+    // reaches the window.
     void silentRun(bool trace, const std::function<void()>& stop) {
         waiter = platform::eventLoopWaiter;
         start();
@@ -50,6 +45,13 @@ class RunStop : public ShellTest {
             if (trace && r.ttl != 2) return;
             EXPECT_TRUE(form->inputBlocked());
             EXPECT_TRUE(shown(trace ? "tracestop" : "pingstop"));
+            EXPECT_FALSE(w(trace ? "traceaway" : "carryoutping")->isEnabled());
+            if (!trace) {
+                click(w("iptransicon"));
+                key(w<QComboBox>("Combo1")->lineEdit(), Qt::Key_X, "x");
+                key(w("Combo1"), Qt::Key_Return);
+                expectTexts({{"nme", "Ping"}, {"Combo1", "127.0.0.1"}});
+            }
             QTimer::singleShot(20, form.get(), stop);
             wait(silent.fd[0], 150);
         };
@@ -106,47 +108,26 @@ TEST_F(RunStop, StopEndsATraceAfterTheHopInFlight) {
 TEST(CloseDuringAHungWait, TheProgramEndsAtOnceWithoutSpinning) {
     TempStore temp;
     for (const char* what : {"lookup", "trace"}) {
-        int out[2];
-        ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        std::string store = temp.path() + what;
-        char* argv[] = {const_cast<char*>(NORVIK_HUNG_WINDOW), store.data(),
-                        const_cast<char*>(what), nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, NORVIK_HUNG_WINDOW, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        char line[128] = {};
-        pollfd p{out[0], POLLIN, 0};
-        ASSERT_EQ(::poll(&p, 1, 20000), 1) << what;
-        ASSERT_GT(::read(out[0], line, sizeof line - 1), 0) << what;
+        QProcess child;
+        child.start(NORVIK_HUNG_WINDOW, {QString::fromStdString(temp.path() + what), what});
+        ASSERT_TRUE(child.waitForReadyRead(20000)) << what;
         QElapsedTimer sinceClose;
         sinceClose.start();
-        ::close(out[0]);
-        long cpuBefore = 0;
+        long cpuBefore = 0, cpuAfter = -1;
         int waiting = 0;
-        ASSERT_EQ(std::sscanf(line, "closing %ld %d", &cpuBefore, &waiting), 2) << line;
+        const QByteArray closing = child.readLine();
+        ASSERT_EQ(std::sscanf(closing.constData(), "closing %ld %d", &cpuBefore, &waiting), 2);
         EXPECT_EQ(waiting, 1) << what << ": the wait was not under way";
-
-        int status = 0;
-        rusage usage{};
-        pid_t ended = 0;
-        while ((ended = ::wait4(pid, &status, WNOHANG, &usage)) == 0 && sinceClose.elapsed() < 5000)
-            ::usleep(1000);
+        const bool ended = child.waitForFinished(5000);
         const qint64 tookMs = sinceClose.elapsed();
-        if (ended == 0) {
-            ::kill(pid, SIGKILL);
-            ::wait4(pid, &status, 0, &usage);
-        }
-        const long cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L +
-                         usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << what;
+        if (!ended) child.kill();
+        ASSERT_TRUE(ended && child.exitStatus() == QProcess::NormalExit) << what;
+        EXPECT_EQ(child.exitCode(), 0) << what;
+        EXPECT_EQ(std::sscanf(child.readAll().constData(), "ended %ld", &cpuAfter), 1) << what;
         EXPECT_LT(tookMs, 200) << what;
-        EXPECT_LT(cpu - cpuBefore, 50000) << what << ": CPU after the close, microseconds";
+        EXPECT_LT(cpuAfter - cpuBefore, 50000) << what << ": CPU after the close, microseconds";
         std::printf("[ close ] %s: ended %lld ms after the close, %ld us of CPU\n", what,
-                    static_cast<long long>(tookMs), cpu - cpuBefore);
+                    static_cast<long long>(tookMs), cpuAfter - cpuBefore);
     }
 }
 
@@ -263,8 +244,6 @@ TEST_F(ShellTest, EveryInputHasAnAccessibleNameAndTheStatusReadsAsItsText) {
         if (name.trimmed().isEmpty()) unnamed << x->objectName();
     }
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
-    EXPECT_EQ(w("Combo1")->accessibleName(), "Address to Ping");
-    EXPECT_EQ(w<QLabel>("Label1")->buddy(), w("Combo1"));
 
     // The status line reads as its text. (Its change events reach no one
     // on the offscreen platform, which has no accessibility bridge.)
@@ -308,20 +287,9 @@ double labelContrast(const QImage& image, QWidget* window, QWidget* label) {
 
 TEST_F(ShellTest, UnderADarkPaletteThePageColumnAndPanelsReadWell) {
     qtApp().setStyle(QStyleFactory::create("Fusion"));
-    QPalette dark;
-    const std::pair<QPalette::ColorRole, QColor> roles[] = {
-        {QPalette::Window, QColor(0x35, 0x35, 0x35)},
-        {QPalette::WindowText, Qt::white},
-        {QPalette::Base, QColor(0x2a, 0x2a, 0x2a)},
-        {QPalette::AlternateBase, QColor(0x42, 0x42, 0x42)},
-        {QPalette::Text, Qt::white},
-        {QPalette::Button, QColor(0x35, 0x35, 0x35)},
-        {QPalette::ButtonText, Qt::white},
-        {QPalette::Highlight, QColor(0x2a, 0x82, 0xda)},
-        {QPalette::HighlightedText, Qt::black},
-        {QPalette::Link, QColor(0x6c, 0xb4, 0xff)}};
-    for (const auto& [role, colour] : roles) dark.setColor(role, colour);
-    QApplication::setPalette(dark);
+    // Qt works out the other roles, white text among them, from a dark
+    // button and window colour.
+    QApplication::setPalette(QPalette(QColor(0x35, 0x35, 0x35), QColor(0x35, 0x35, 0x35)));
     start();
     for (auto show : kPages) {
         (form.get()->*show)();

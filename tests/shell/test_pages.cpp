@@ -2,13 +2,9 @@
 // Translation lookups, and the icons and keyboard order of the window.
 
 #include <QImage>
-#include <QPainter>
-#include <QSvgRenderer>
-#include <QTextOption>
 #include <QToolButton>
 
 #include "ShellFixture.h"
-#include "platform/SystemResolver.h"
 #include "shell/Widgets.h"
 
 namespace norvik::test {
@@ -41,10 +37,6 @@ TEST_F(Pages, FixedControlsCarryTheirCaptionsAndTooltips) {
     for (QLabel* l : form->findChildren<QLabel*>()) {
         EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->objectName().toStdString();
     }
-    // About and Help arrive later; their clicks must do no harm.
-    for (const char* later : {"Image5", "Label5", "Image2", "Label7"}) click(w(later));
-    EXPECT_FALSE(form->ended());
-    EXPECT_EQ(text("nme"), "Ping");
 }
 
 TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
@@ -56,10 +48,12 @@ TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
          {"carryoutping", "Label1", "Label2", "Label9", "Label11", "Label12", "Combo1", "Combo2",
           "Combo3", "Text5"}},
         {"traceroutewords",
-         {"trace1", "trace3", "trace", "traceCombo1", "traceText3", "Check1", "traceaway"}},
+         {"trace1", "trace3", "trace", "traceCombo1", "traceText3", "Check1", "traceaway",
+          "tracecopy", "tracesave"}},
         {"whoiswords",
          {"whoisLabel2", "whoisLabel6", "whoisCombo1", "whoiscombo2", "lookupwhois", "whois1",
-          "whoisuk", "whoisus", "whoisserver", "countrydropdown", "whoisresult"}},
+          "whoisuk", "whoisus", "whoisserver", "countrydropdown", "whoisresult", "whoiscopy",
+          "whoissave"}},
         {"iptranswords", {"Label8", "Label3", "iptodom", "domtoip", "ipad", "domainname"}},
         {"Label4",
          {"List1", "settingsdelsel", "settingsdelall", "settingsremember", "settingsback",
@@ -118,38 +112,15 @@ TEST_F(Pages, PingPageListsAndTheirResetOnReshowing) {
     EXPECT_EQ(form->payload().size(), 32);
 }
 
-TEST_F(Pages, StoredDisplaySettingsGovernTheReplyFields) {
-    putAll("", {{"Display Address Returned", "0"},
-                {"Display Packet Size Returned", "0abc"},
-                {"Display Data Pointer", "1"}});
-    start();
-    EXPECT_EQ(displayChecks(), "001");
-    // The load writes back what it changes, as a click would.
-    EXPECT_EQ(setting("Display Data Pointer"), "1");
-    EXPECT_EQ(setting("Display Packet Size Returned"), "0abc");
-    expectShown({"Text4_1", "return7"}, false);
-}
-
-TEST_F(Pages, TracePageShowsItsHintAndFillsFromTheSessionList) {
+// (The hint, the hidden destination and Enter: the TraceRoute page's own
+// tests.)
+TEST_F(Pages, TracePageFillsFromTheSessionList) {
     putAll("IPs", {{"1", "alpha.test"}, {"2", "beta.test"}, {"4", "delta.test"}});
     start();
     w<QComboBox>("traceCombo1")->setEditText("typed before");
     click(w("tracerouteicon"));
-    expectTexts({{"nme", "TraceRoute"},
-                 {"trace",
-                  "Type the domain or IP you wish to trace a route to in the 'Address to trace "
-                  "to' box.\n\nClick TRACE ROUTE to perform trace on domain.\n\nTrace Route "
-                  "information will appear in this box."},
-                 {"traceCombo1", "alpha.test"},
-                 {"traceText3", "32"},
-                 {"traceText1", ""}});
+    expectTexts({{"nme", "TraceRoute"}, {"traceCombo1", "alpha.test"}, {"traceText3", "32"}});
     EXPECT_EQ(items("traceCombo1"), (QStringList{"alpha.test", "beta.test", "delta.test"}));
-    EXPECT_FALSE(shown("traceText1"));
-    EXPECT_EQ(form->defaultButton(), w<QPushButton>("traceaway"));
-    const auto tabs = w<QPlainTextEdit>("trace")->document()->defaultTextOption().tabs();
-    ASSERT_EQ(tabs.size(), 4);
-    EXPECT_LT(tabs[0].position, tabs[1].position);
-    EXPECT_NEAR(tabs[3].position / tabs[0].position, 182.0 / 30.0, 1e-9);
 
     // With no session addresses the box ends up empty, typed text and all.
     click(w("Image7"));
@@ -176,9 +147,6 @@ TEST_F(Pages, WhoisPageWithoutDirectoryOffersAllAndTheDefaultServer) {
     EXPECT_EQ(items("countrydropdown"), (QStringList{"All"}));
     EXPECT_TRUE(items("whoiscombo2").isEmpty());
     EXPECT_EQ(items("whoisCombo1"), (QStringList{"Example.test", "wwwexample.test", ""}));
-    // The quick selections and the lookup arrive later; they do no harm.
-    for (const char* later : {"whoisuk", "whoisus", "whoisserver", "lookupwhois"}) click(w(later));
-    EXPECT_FALSE(form->ended());
 }
 
 TEST_F(Pages, WhoisDirectoryWalkAndCountryPicks) {
@@ -218,7 +186,7 @@ class IpTranslation : public ShellTest {
     QLineEdit* name() { return w<QLineEdit>("domainname"); }
 };
 
-TEST_F(IpTranslation, NameToAddressAndBack) {
+TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {
     resolver.names["host.test"] = {127, 0, 0, 7};
     resolver.hosts[{127, 0, 0, 7}] = "host.test";
     resolver.names[""] = {127, 0, 0, 9};  // an empty name gives no address regardless
@@ -231,52 +199,29 @@ TEST_F(IpTranslation, NameToAddressAndBack) {
         click(w("domtoip"));
         EXPECT_EQ(ipad()->text(), address) << '"' << typed << '"';
     }
-    name()->clear();
-    click(w("iptodom"));
+    // Enter runs the lookup of the box typed in.
+    name()->setText("127.0.0.3");
+    EXPECT_EQ(form->defaultButton(), w<QPushButton>("domtoip"));
+    key(name(), Qt::Key_Return);
+    EXPECT_EQ(ipad()->text(), "127.0.0.3");
+    ipad()->setText("127.0.0.7");
+    EXPECT_EQ(form->defaultButton(), w<QPushButton>("iptodom"));
+    key(ipad(), Qt::Key_Enter);
     EXPECT_EQ(name()->text(), "host.test");
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(w<QPushButton>("iptodom")->isEnabled());
     EXPECT_TRUE(w<QPushButton>("domtoip")->isEnabled());
 }
 
-TEST_F(IpTranslation, AddressWithoutNameOrNoAddressAtAllSaysSo) {
-    for (const char* address : {"255.255.255.255", "127.0.0.8", ""}) {
-        boxes.shown.clear();
-        ipad()->setText(address);
-        name()->setText("stale.test");
-        click(w("iptodom"));
-        ASSERT_EQ(boxes.shown.size(), 1u) << address;
-        EXPECT_EQ(boxes.shown[0].text, "No Such IP Address Exists.");
-        EXPECT_EQ(boxes.shown[0].caption, "Norvik - No Such IP");
-        EXPECT_EQ(boxes.shown[0].buttons, platform::Buttons::Ok);
-        EXPECT_EQ(name()->text(), "") << address;
-    }
-}
-
-TEST_F(IpTranslation, EnterRunsTheLookupOfTheBoxTypedIn) {
-    resolver.names["host.test"] = {127, 0, 0, 7};
-    resolver.hosts[{127, 0, 0, 4}] = "four.test";
-    name()->setText("host.test");
-    EXPECT_EQ(form->defaultButton(), w<QPushButton>("domtoip"));
-    key(name(), Qt::Key_Return);
-    EXPECT_EQ(ipad()->text(), "127.0.0.7");
-
-    ipad()->setText("127.0.0.4");
-    EXPECT_EQ(form->defaultButton(), w<QPushButton>("iptodom"));
-    key(ipad(), Qt::Key_Enter);
-    EXPECT_EQ(name()->text(), "four.test");
-}
-
-TEST_F(IpTranslation, SystemResolverOnLoopback) {
-    platform::SystemResolver system;
-    resolverInUse = &system;
-    start();
-    click(w("iptranswords"));
-    name()->setText("localhost");
-    click(w("domtoip"));
-    EXPECT_EQ(ipad()->text(), "127.0.0.1");
+// (Texts that are no address at all: the resolver's own test.)
+TEST_F(IpTranslation, AddressWithoutANameSaysSoAndClearsTheName) {
+    ipad()->setText("127.0.0.8");
+    name()->setText("stale.test");
     click(w("iptodom"));
-    EXPECT_EQ(name()->text(), "localhost");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    expectBox(0, "No Such IP Address Exists.", "Norvik - No Such IP", platform::Buttons::Ok,
+              platform::Icon::Critical);
+    EXPECT_EQ(name()->text(), "");
 }
 
 using Look = ShellTest;
@@ -284,20 +229,13 @@ using Look = ShellTest;
 TEST_F(Look, EveryIconIsAValidDrawing) {
     for (const char* name : {"norvik", "ping", "traceroute", "whois", "iptrans", "settings",
                              "about", "help", "quit", "inprogress", "tick", "cross"}) {
-        QSvgRenderer svg(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
-        EXPECT_TRUE(svg.isValid()) << name;
-        // Drawn at twice the size, it covers part of its square.
-        const QIcon icon = shell::NamedIcon(name);
-        ASSERT_FALSE(icon.isNull()) << name;
-        QImage img(96, 96, QImage::Format_ARGB32);
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        icon.paint(&p, img.rect());
-        p.end();
+        // Drawn at twice the size, it covers part of its square (a drawing
+        // that does not load paints nothing).
+        const QImage img = shell::NamedIcon(name).pixmap(96, 96).toImage();
+        ASSERT_EQ(img.size(), QSize(96, 96)) << name;
         int inked = 0;
-        for (int y = 0; y < img.height(); ++y) {
+        for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) inked += qAlpha(img.pixel(x, y)) > 0;
-        }
         EXPECT_GT(inked, 96 * 96 / 40) << name;
     }
 }

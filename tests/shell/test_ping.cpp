@@ -1,11 +1,10 @@
 // The Ping page: the size box, input checks, runs through an echo double
-// with their reports, the address history, a real run on loopback, the
-// report window, and the event loop serving while echoes wait.
+// with their reports, the address history, a real run on loopback and the
+// report window. (The event loop serving during waits is checked by the
+// trace page's silent hop, which waits through the same waiter.)
 
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QTimer>
-#include <cstdio>
 
 #include "ShellFixture.h"
 #include "platform/LinuxEchoService.h"
@@ -27,11 +26,10 @@ class PingPage : public ShellTest {
 
 TEST_F(PingPage, PayloadFollowsTheSizeBoxTypedOrPicked) {
     start();
+    // (What each size gives: the payload's own test.)
     auto* size = w<QComboBox>("Combo3");
-    for (const auto& [typed, payload] : Texts{{"8", "NorvikNo"}, {"abc", ""}}) {
-        size->setEditText(typed);
-        EXPECT_EQ(form->payload(), payload) << typed;
-    }
+    size->setEditText("8");
+    EXPECT_EQ(form->payload(), "NorvikNo");
     size->setCurrentIndex(1);
     emit size->activated(1);
     EXPECT_EQ(form->payload(), "NorvikNorvikNorv");
@@ -46,10 +44,11 @@ TEST_F(PingPage, ThreePingsWithATimeOutGiveTheWorkedReport) {
     pingNow();
     ASSERT_EQ(echo.requests.size(), 3u);
     EXPECT_EQ(echo.requests[0].payload, "NorvikNorvikNorvikNorvikNorvikNo");
+    // The engine's own test works the report out; the window shows it with
+    // plain line ends.
     const QString worked =
         "Ping Report for router.test [127.0.0.2]\r\n\r\n20 ms\r\n31 ms\r\nRequest Timed "
         "Out\r\n\r\n\r\nMinimum Ping:  20ms\r\nMaximum Ping:  31ms\r\nAverage Ping:  25ms";
-    EXPECT_EQ(report().text1(), worked);
     EXPECT_EQ(report().findChild<QPlainTextEdit*>("Text1")->toPlainText(),
               QString(worked).replace("\r\n", "\n"));
     EXPECT_EQ(report().averageText(), " 25ms");
@@ -127,30 +126,32 @@ TEST_F(PingPage, TheCountDecidesThePassesTheProgressAndWhetherTheReportShows) {
     EXPECT_TRUE(report().isVisible());
 }
 
-TEST_F(PingPage, CountThatIsNoNumberAnsweredYesGoesOnWithoutAPass) {
-    prepare("alpha.test", "abc");
-    answerAndClick(Answer::Yes, "carryoutping");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    expectErrorBox(0,
-                   "An Error Occurred (Error 13)\r\n\r\nDescription:\r\nType mismatch\r\n\r\nDo "
-                   "you wish to continue?\r\n");
-    EXPECT_TRUE(echo.requests.empty());
-    expectEnded(false);
+// No ends the program with nothing saved; Yes goes on without a pass and
+// keeps the address.
+TEST_F(PingPage, CountThatIsNoNumberAsksWhetherToGoOn) {
+    put("IPs", "1", "kept.test");
+    for (const Answer answer : {Answer::No, Answer::Yes}) {
+        const bool yes = answer == Answer::Yes;
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        boxes.shown.clear();
+        endCalls = 0;
+        prepare("alpha.test", "abc");
+        answerAndClick(answer, "carryoutping");
+        expectErrorBox(0,
+                       "An Error Occurred (Error 13)\r\n\r\nDescription:\r\nType mismatch\r\n\r\n"
+                       "Do you wish to continue?\r\n");
+        EXPECT_EQ(boxes.shown.size(), yes ? 1u : 2u);
+        if (!yes) expectClosingBox(1);
+        expectEnded(!yes);
+        EXPECT_TRUE(echo.requests.empty());
+        EXPECT_EQ(setting("nopings"), "abc");
+        EXPECT_EQ(storedSlots("IPs"), (Slots{{"1", "kept.test"}}));
+        Slots session{{"1", "kept.test"}};
+        if (yes) session["2"] = "alpha.test";
+        EXPECT_EQ(storedSlots("SessionIPs"), session);
+    }
     EXPECT_EQ(text("status"), "Failed");
     EXPECT_TRUE(w<QPushButton>("carryoutping")->isEnabled());
-    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "alpha.test"}}));
-}
-
-TEST_F(PingPage, CountThatIsNoNumberAnsweredNoEndsTheProgramUnsaved) {
-    put("IPs", "1", "kept.test");
-    prepare("alpha.test", "abc");
-    answerAndClick(Answer::No, "carryoutping");
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    expectClosingBox(1);
-    expectEnded(true);
-    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "kept.test"}}));
-    EXPECT_EQ(storedSlots("IPs"), (Slots{{"1", "kept.test"}}));
-    EXPECT_EQ(setting("nopings"), "abc");
 }
 
 TEST_F(PingPage, InputChecksStopBeforeAnyEcho) {
@@ -202,17 +203,6 @@ TEST_F(PingPage, AddressPreviewResolvesIntoTheAddressBox) {
     EXPECT_TRUE(echo.requests.empty());
 }
 
-TEST_F(PingPage, HistoryAddsNewAddressesCaseSensitively) {
-    put("IPs", "1", "example.test");
-    echo.replyAfter(1);
-    echo.replyAfter(1);
-    prepare("Example.test", "1");
-    pingNow();
-    w<QComboBox>("Combo1")->setEditText("example.test");
-    pingNow();
-    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "example.test"}, {"2", "Example.test"}}));
-}
-
 TEST_F(PingPage, HistoryAfterRemoveSelectedLeavesNoStaleSlot) {
     putAll("IPs", {{"1", "alpha.test"}, {"2", "beta.test"}, {"3", "gamma.test"}});
     start();
@@ -230,11 +220,15 @@ TEST_F(PingPage, HistoryAfterRemoveSelectedLeavesNoStaleSlot) {
     EXPECT_EQ(items("Combo1"), (QStringList{"beta.test", "gamma.test"}));
 }
 
-TEST_F(PingPage, DisplaySettingsAreReadAgainAtTheEndOfASuccessfulRun) {
-    prepare("127.0.0.1", "1");
-    putAll("", {{"Display Address Returned", "1"},
-                {"Display Packet Size Returned", "0"},
+TEST_F(PingPage, DisplaySettingsAreReadAtStartAndAgainAtTheEndOfASuccessfulRun) {
+    putAll("", {{"Display Address Returned", "0"},
+                {"Display Packet Size Returned", "0abc"},
                 {"Display Data Pointer", "1"}});
+    prepare("127.0.0.1", "1");
+    EXPECT_EQ(displayChecks(), "001");
+    // The load writes back only what it changes.
+    EXPECT_EQ(setting("Display Packet Size Returned"), "0abc");
+    putAll("", {{"Display Address Returned", "1"}, {"Display Packet Size Returned", "0"}});
     echo.replyAfter(4);
     pingNow();
     expectShown({"Text4_1", "return7", "Text4_5", "return5"}, true);
@@ -244,35 +238,9 @@ TEST_F(PingPage, DisplaySettingsAreReadAgainAtTheEndOfASuccessfulRun) {
     EXPECT_EQ(statusColour(), QColor(0x00, 0x00, 0x99));
     EXPECT_EQ(picture(), "tick");
     expectTexts({{"status", "Successful"},
-                 {"Text4_0", "0   [ ip success ]"},
                  {"Text4_1", "16777343"},  // 127.0.0.1 as a little-endian number
-                 {"Text4_2", "4 ms"},
                  {"return2", "Returned Status"},
                  {"return3", "Ping Time"}});
-}
-
-TEST_F(PingPage, InputIsRefusedWhileAnEchoWaits) {
-    prepare("127.0.0.1", "2");
-    int checked = 0;
-    echo.onSend = [&](const platform::EchoRequest&, const platform::Waiter&) {
-        EXPECT_TRUE(form->inputBlocked());
-        EXPECT_FALSE(w<QPushButton>("carryoutping")->isEnabled());
-        // Neither a page icon nor typing reaches the window.
-        click(w("iptransicon"));
-        key(w<QComboBox>("Combo1")->lineEdit(), Qt::Key_X, "x");
-        EXPECT_EQ(text("nme"), "Ping");
-        EXPECT_EQ(text("Combo1"), "127.0.0.1");
-        // Nor does a second start through Enter.
-        key(w("Combo1"), Qt::Key_Return);
-        ++checked;
-    };
-    pingNow();
-    EXPECT_EQ(checked, 2);
-    EXPECT_EQ(echo.requests.size(), 2u);
-    EXPECT_FALSE(form->inputBlocked());
-    EXPECT_TRUE(w<QPushButton>("carryoutping")->isEnabled());
-    click(w("iptransicon"));
-    EXPECT_EQ(text("nme"), "IP Translation");
 }
 
 TEST_F(PingPage, ClosingDuringARunEndsItWhenTheEchoInFlightEnds) {
@@ -325,16 +293,12 @@ TEST_F(Report, ViewReportBeforeAnyRunShowsTheDesignTextsAndEscapeOrEndingHidesIt
     EXPECT_EQ(r.averageText(), "0ms");
     EXPECT_EQ(r.timeoutsText(), "0");
     auto* text1 = r.findChild<QPlainTextEdit*>("Text1");
-    ASSERT_NE(text1, nullptr);
     EXPECT_TRUE(text1->isReadOnly());
     expectTexts({{"Label1", "Ping Report"},
                  {"Label2", "Average Ping:"},
                  {"Label3", "Time Outs:"},
                  {"Command1", "Close"}},
                 &r);
-    for (QLabel* l : r.findChildren<QLabel*>()) {
-        EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->objectName().toStdString();
-    }
     // Escape closes it; ending the program takes it along.
     key(text1, Qt::Key_Escape);
     EXPECT_FALSE(r.isVisible());
@@ -342,46 +306,6 @@ TEST_F(Report, ViewReportBeforeAnyRunShowsTheDesignTextsAndEscapeOrEndingHidesIt
     ASSERT_TRUE(r.isVisible());
     form->close();
     EXPECT_FALSE(r.isVisible());
-}
-
-using EventLoop = ShellTest;
-
-TEST_F(EventLoop, TimersKeepTickingWhileSilentEchoesWait) {
-    constexpr int kPings = 4;
-    constexpr int kTickMs = 10;
-    waiter = platform::eventLoopWaiter;
-    prepare("127.0.0.1", QString::number(kPings));
-
-    // An echo that is never answered.
-    SilentSocket silent;
-    int waited = 0;
-    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter& wait) {
-        EXPECT_FALSE(wait(silent.fd[0], r.timeoutMs));
-        waited += r.timeoutMs;
-    };
-
-    int ticks = 0;
-    qint64 longestGap = 0;
-    QElapsedTimer sinceTick;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (ticks > 0) longestGap = std::max(longestGap, sinceTick.elapsed());
-        sinceTick.restart();
-        ++ticks;
-    });
-    timer.start(kTickMs);
-    pingNow();
-    timer.stop();
-
-    ASSERT_EQ(echo.requests.size(), std::size_t(kPings));
-    EXPECT_EQ(waited, kPings * 500);
-    // Ticks came all through the waits: at least half of what the waiting
-    // time holds.
-    EXPECT_GE(ticks, waited / kTickMs / 2) << "ticks " << ticks;
-    std::printf("[ stall ] %d ticks of %d ms during %d ms of echo waits; longest gap %lld ms\n",
-                ticks, kTickMs, waited, static_cast<long long>(longestGap));
-    RecordProperty("longest_gap_ms", static_cast<int>(longestGap));
 }
 
 }  // namespace

@@ -107,10 +107,9 @@ TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) {
     EXPECT_EQ(clipboard(), report.text1());
     EXPECT_TRUE(clipboard().contains("\r\n20 ms\r\nRequest Timed Out\r\n"));
 
+    // The rows of each format are the export test's; here the run's records
+    // reach the file.
     EXPECT_EQ(save(&report, "report", exports::kTextFilter), report.text1().toUtf8());
-    const QList<QByteArray> csv = save(&report, "report", exports::kCsvFilter).split('\n');
-    ASSERT_EQ(csv.size(), 5);  // header, three rows, and the end of the last
-    EXPECT_TRUE(csv[2].contains(",2,127.0.0.1,11010,ip req timed out,,,\r")) << csv[2].data();
     const QJsonArray pings = QJsonDocument::fromJson(save(&report, "report", exports::kJsonFilter))
                                  .object()["pings"]
                                  .toArray();
@@ -127,11 +126,10 @@ TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) {
               0u);
 }
 
-TEST_F(Results, TraceAndWhoisButtonsFollowTheirPagesAndCopyAndSaveWhatIsShown) {
+// (Which page shows which buttons: the page tests.)
+TEST_F(Results, TraceAndWhoisButtonsCopyAndSaveWhatIsShown) {
     start();
     click(w("tracerouteicon"));
-    expectShown({"tracecopy", "tracesave"}, true);
-    expectShown({"whoiscopy"}, false);
     w<QComboBox>("traceCombo1")->setEditText("198.51.100.9");
     echo.answer("198.51.100.1", 3);
     echo.answer("198.51.100.9", 15, kSuccess);
@@ -149,8 +147,6 @@ TEST_F(Results, TraceAndWhoisButtonsFollowTheirPagesAndCopyAndSaveWhatIsShown) {
     EXPECT_EQ(hops[1]["round_trip_ms"].toDouble(), 15.0);
 
     click(w("whoisicon"));
-    expectShown({"tracecopy"}, false);
-    expectShown({"whoiscopy", "whoissave"}, true);
     click(w("whoiscopy"));
     EXPECT_TRUE(clipboard().contains("Whois server for the relevant country.\r\n\r\nClick LOOKUP"));
     EXPECT_EQ(save(form.get(), "whois", exports::kTextFilter), clipboard().toUtf8());
