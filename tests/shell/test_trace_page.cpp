@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <cstdio>
 
 #include "ShellFixture.h"
 #include "platform/qt/EventLoopWaiter.h"
@@ -152,9 +151,7 @@ TEST_F(TracePage, ClosingTheWindowStopsTheTraceAfterTheEchoInFlight) {
     EXPECT_TRUE(items("traceCombo1").isEmpty());
 }
 
-using TraceEventLoop = TracePage;
-
-TEST_F(TraceEventLoop, TimersKeepTickingWhileASilentHopWaits) {
+TEST_F(TracePage, TimersKeepTickingWhileASilentHopWaits) {
     constexpr int kTickMs = 10;
     waiter = platform::eventLoopWaiter;
     open("203.0.113.2");
@@ -186,9 +183,6 @@ TEST_F(TraceEventLoop, TimersKeepTickingWhileASilentHopWaits) {
     EXPECT_GE(tookMs, 2400);
     EXPECT_GE(ticks, 2400 / kTickMs / 2) << "ticks " << ticks;
     EXPECT_LE(longestGap, 100) << "the window stalled";
-    std::printf("[ stall ] %d ticks of %d ms during a %lld ms trace; longest gap %lld ms\n", ticks,
-                kTickMs, static_cast<long long>(tookMs), static_cast<long long>(longestGap));
-    RecordProperty("longest_gap_ms", static_cast<int>(longestGap));
 }
 
 }  // namespace

@@ -77,10 +77,7 @@ TEST_F(WhoisUpdate, OpensOneNonModalWindowWithItsControls) {
                 upd);
     EXPECT_TRUE(entries("Combo1").isEmpty());
     EXPECT_TRUE(entries("List1").isEmpty());
-    EXPECT_TRUE(listTimer().enabled());
-    EXPECT_EQ(listTimer().interval(), 10000);
     for (QLabel* l : upd->findChildren<QLabel*>()) EXPECT_EQ(l->textFormat(), Qt::PlainText);
-    EXPECT_DOUBLE_EQ(upd->tabStop(), 9.5 * QFontMetricsF(u("List1")->font()).averageCharWidth());
     // One at a time; the main window stays usable.
     click(w("whoisserver"));
     EXPECT_EQ(form->whoisupdate(), upd);
@@ -130,22 +127,6 @@ TEST_F(WhoisUpdate, ADownloadShowsSortedListsAndAddAllStoresThePickedCountry) {
     EXPECT_EQ(text("nme"), "Whois Lookup");
     EXPECT_EQ(items("countrydropdown"), (QStringList{"All", "Au", "de", "gb"}));
     EXPECT_EQ(items("whoiscombo2"), QStringList{"b.x"});
-}
-
-TEST_F(WhoisUpdate, WithoutAListHostTheBuiltInListIsShownAndStored) {
-    put("Servers\\OLD", "Total", " 0");
-    open();
-    ASSERT_TRUE(downloaded());
-    const auto builtIn = whois::ParseServerList(whois::BuiltInServerList());
-    EXPECT_EQ(entries("List1").size(), static_cast<qsizetype>(builtIn.serverEntries.size()));
-    EXPECT_EQ(entries("Combo1").front(), " All servers");
-    click(u("Command3"));
-    const Directory dir = readDirectory(*keyStore);
-    EXPECT_EQ(dir.size(), builtIn.countries.size());
-    EXPECT_EQ(dir.at("GB"), (std::vector<std::string>{" 1", "whois.nic.uk"}));
-    EXPECT_EQ(dir.count("OLD"), 0u);
-    EXPECT_TRUE(gone());
-    EXPECT_EQ(items("countrydropdown").size(), static_cast<qsizetype>(dir.size() + 1));
 }
 
 TEST_F(WhoisUpdate, TheTimeOutTextAndTheKeyboard) {
