@@ -39,16 +39,11 @@ void writeFile(const QString& path, const std::string& content, int mode = 0644)
     ::chmod(path.toLocal8Bit().constData(), static_cast<mode_t>(mode));
 }
 
-// PATH for the length of a test.
-class PathScope {
-  public:
-    explicit PathScope(const QString& path) : saved_(qgetenv("PATH")) {
-        qputenv("PATH", path.toLocal8Bit());
-    }
-    ~PathScope() { qputenv("PATH", saved_); }
-
-  private:
-    QByteArray saved_;
+// PATH for the length of a scope.
+struct PathScope {
+    QByteArray saved = qgetenv("PATH");
+    explicit PathScope(const QString& path) { qputenv("PATH", path.toLocal8Bit()); }
+    ~PathScope() { qputenv("PATH", saved); }
 };
 
 class AboutTest : public ShellTest {
