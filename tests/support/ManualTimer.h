@@ -47,12 +47,6 @@ class ManualTimers {
   public:
     std::unique_ptr<platform::Timer> make() { return std::make_unique<ManualTimer>(&live); }
     ManualTimer& at(std::size_t i) { return *live.at(i); }
-    void fireAll() {
-        const std::vector<ManualTimer*> now = live;
-        for (ManualTimer* t : now) {
-            if (std::find(live.begin(), live.end(), t) != live.end()) t->fire();
-        }
-    }
 
     std::vector<ManualTimer*> live;
 };

@@ -86,12 +86,6 @@ TEST_F(TracerTest, WorkedExampleLineForLine) {
         EXPECT_EQ(r.payload, std::string(32, 'a'));
     }
     EXPECT_TRUE(boxes.shown.empty());
-
-    // The header shows a name as typed.
-    echo.answer("127.0.0.1", 0, kSuccess);
-    run("localhost");
-    EXPECT_TRUE(view.results.starts_with(
-        "Tracing Route to localhost:\r\n\r\nHop #\t1\t<10 ms\t127.0.0.1\r\n"));
 }
 
 TEST_F(TracerTest, TimeTextBoundaries) {
@@ -152,17 +146,15 @@ TEST_F(TracerTest, NamesAreLookedUpOncePerAddressWithinOneTrace) {
 }
 
 TEST_F(TracerTest, DestinationWithoutAnAddressSendsNothing) {
-    const std::string expected = "\r\n\r\nHop #\t1\t<10 ms\t\r\n\r\n" + std::string(kTimeoutText);
     for (const std::string& destination :
          {std::string("no.such.host.test"), std::string("256.1.1.1"), std::string(300, 'x'),
           std::string("255.255.255.255"), std::string(" ")}) {
         for (bool names : {false, true}) {
             view.names = names;
             EXPECT_EQ(run(destination), Ending::TimedOut);
-            EXPECT_EQ(view.results, "Tracing Route to " + destination + ":" +
-                                        (names ? "\r\n\r\nHop #\t1\t<10 ms\t\t\r\n\r\n" +
-                                                     std::string(kTimeoutText)
-                                               : expected))
+            EXPECT_EQ(view.results, "Tracing Route to " + destination +
+                                        ":\r\n\r\nHop #\t1\t<10 ms\t" + (names ? "\t" : "") +
+                                        "\r\n\r\n" + kTimeoutText)
                 << destination;
             EXPECT_EQ(view.status, "Trace Route Timed Out");
             EXPECT_EQ(view.destinationField, "");
@@ -205,13 +197,13 @@ TEST_F(TracerTest, StartFailuresAndEmptyDestinationShowTheirBoxes) {
     EXPECT_EQ(run(""), Ending::NotRun);
     ASSERT_EQ(boxes.shown.size(), 2u);
     const auto& icmp = boxes.shown[0];
-    EXPECT_EQ(std::tie(icmp.text, icmp.caption),
-              std::tie("Unable to Open an Icmp File Handle", "Norvik - Tracer Error"));
-    EXPECT_EQ(icmp.icon, platform::Icon::None);
     const auto& empty = boxes.shown[1];
-    EXPECT_EQ(std::tie(empty.text, empty.caption),
-              std::tie("Where exactly did you want to trace to?!", "Norvik"));
-    EXPECT_EQ(empty.icon, platform::Icon::Critical);
+    EXPECT_EQ(std::tie(icmp.text, icmp.caption, icmp.icon),
+              std::make_tuple("Unable to Open an Icmp File Handle", "Norvik - Tracer Error",
+                              platform::Icon::None));
+    EXPECT_EQ(std::tie(empty.text, empty.caption, empty.icon),
+              std::make_tuple("Where exactly did you want to trace to?!", "Norvik",
+                              platform::Icon::Critical));
     EXPECT_EQ(view.items, std::vector<std::string>{"127.0.0.1"});
 }
 

@@ -75,7 +75,6 @@ TEST_F(Lookup, ServerAnswersEndInDoneWithTheAnswerShown) {
          ServerScript::inPieces({"Name: M\xC3", "\xBCller\r", "\nend"}),
          {c, r, r, r, d},
          QString::fromUtf8("Name: M\xC3\xBCller\r\r\nend")},
-        {"LF only", ServerScript::answer("a\nb\n"), {c, r, d}, "a\r\nb\r\n"},
         {"close without data", ServerScript::answer(""), {c, d}, ""},
         {"NUL and invalid UTF-8",
          ServerScript::answer(std::string("A\0B\xFF\n", 5)),
