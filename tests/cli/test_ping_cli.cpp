@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "../support/RunCli.h"
 #include "../support/ScriptedMessageBox.h"
 #include "../support/TempStore.h"
@@ -41,12 +43,10 @@ TEST_F(PingCli, PingsLoopbackAndWritesWhatTheWindowWrites) {
     // Without -n the stored count is taken.
     const auto again = test::runCli({"ping", "127.0.0.1"}, temp.path());
     ASSERT_EQ(again.exitCode, 0) << again.err;
-    size_t lines = 0;
-    for (size_t p = again.out.find("[ ip success ]"); p != std::string::npos;
-         p = again.out.find("[ ip success ]", p + 1)) {
-        ++lines;
-    }
-    EXPECT_EQ(lines, 2u);
+    const std::regex success("\\[ ip success \\]");
+    EXPECT_EQ(std::distance(std::sregex_iterator(again.out.begin(), again.out.end(), success),
+                            std::sregex_iterator()),
+              2);
     EXPECT_EQ(read(store::kSessionIPsKey, "2"), "Error");  // listed once
 }
 
