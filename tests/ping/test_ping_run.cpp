@@ -48,7 +48,7 @@ class PingRunTest : public ::testing::Test {
     PingFigures figures;
 };
 
-TEST_F(PingRunTest, TwoRepliesAndATimeOutMakeTheReport) {
+TEST_F(PingRunTest, TwoRepliesAndATimeOutGiveTheCountersRecordsAndRequests) {
     view.count = "3";
     echo.replyAfter(20);
     echo.results.front().roundTripUs = 20417;  // the service's own microseconds
@@ -57,17 +57,10 @@ TEST_F(PingRunTest, TwoRepliesAndATimeOutMakeTheReport) {
     echo.failWith(11010);
     ASSERT_TRUE(run());
 
-    EXPECT_EQ(view.reportText,
-              "Ping Report for localhost [127.0.0.1]\r\n\r\n"
-              "20 ms\r\n31 ms\r\nRequest Timed Out\r\n"
-              "\r\n\r\nMinimum Ping:  20ms\r\nMaximum Ping:  31ms\r\nAverage Ping:  25ms");
-    EXPECT_EQ(view.reportAverage, " 25ms");
-    EXPECT_EQ(view.reportTimeouts, " 1");
+    // The report, its figures and the last pass's fields: the page test of
+    // the same run checks them exactly. The counters never show the run done.
     EXPECT_EQ(view.reportShows, 1);
     EXPECT_EQ(std::tie(figures.attempts, figures.successes), std::make_tuple(3, 2));
-    // The last pass shows the time-out; the counters never show it done.
-    EXPECT_EQ(view.fields[0], "11010   [ ip req timed out ]");
-    EXPECT_EQ(view.statusCaption, "Failed");
     EXPECT_EQ(std::tie(view.done, view.percent, view.todo, view.panel),
               std::make_tuple("2", " 66.7%", "3", "reply"));
     EXPECT_TRUE(view.pingEnabled);
