@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "../support/RunCli.h"
 #include "../support/ScriptedMessageBox.h"
 #include "../support/TempStore.h"
@@ -43,10 +41,7 @@ TEST_F(PingCli, PingsLoopbackAndWritesWhatTheWindowWrites) {
     // Without -n the stored count is taken.
     const auto again = test::runCli({"ping", "127.0.0.1"}, temp.path());
     ASSERT_EQ(again.exitCode, 0) << again.err;
-    const std::regex success("\\[ ip success \\]");
-    EXPECT_EQ(std::distance(std::sregex_iterator(again.out.begin(), again.out.end(), success),
-                            std::sregex_iterator()),
-              2);
+    EXPECT_EQ(QString::fromStdString(again.out).count("[ ip success ]"), 2) << again.out;
     EXPECT_EQ(read(store::kSessionIPsKey, "2"), "Error");  // listed once
 }
 
