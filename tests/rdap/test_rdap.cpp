@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <optional>
@@ -96,13 +95,9 @@ TEST(RdapQuery, DomainsAsAceAddressesPrefixesAndAsNumbers) {
 }
 
 TEST(RdapText, EachObjectClassInItsOrderUnknownMembersLeftOut) {
-    const QUrl url("https://rdap.example/x");
-    const std::pair<const char*, const char*> cases[] = {
-        {kNetwork, kNetworkText}, {kAutnum, kAutnumText}};  // the domain: over HTTP below
-    for (const auto& [json, text] : cases) {
-        EXPECT_EQ(rdap::RenderAnswer(url, json).value_or("-"),
-                  QStringLiteral("# https://rdap.example/x\n") + QString::fromUtf8(text));
-    }
+    // The domain and the AS number: over HTTP and HTTPS below.
+    EXPECT_EQ(rdap::RenderAnswer(QUrl("https://rdap.example/x"), kNetwork).value_or("-"),
+              QStringLiteral("# https://rdap.example/x\n") + QString::fromUtf8(kNetworkText));
     EXPECT_EQ(rdap::StatusText(503, "<html>"), "Error 503");
     const std::pair<const char*, const char*> waits[] = {
         {"1000000000000", "The server asks to wait 1000000000000 seconds"},
@@ -194,7 +189,6 @@ TEST_F(RdapHttp, AnswersAndErrorsEndInTheirLines) {
         EXPECT_FALSE(o.timedOut) << path;
     }
     EXPECT_EQ(server.lastAccept, "application/rdap+json");
-    EXPECT_EQ(server.lastAgent, rdap::HttpClient::UserAgent());
     EXPECT_TRUE(server.lastAgent.startsWith("Norvik/4"));
     EXPECT_LE(std::count(server.asked.begin(), server.asked.end(), QByteArray("/loop")), 6);
     ask(rdap::QueryUrl(QString::fromUtf8(b), *rdap::ParseQuery("B\u00fccher.example")).toEncoded());
@@ -257,12 +251,9 @@ class RdapCache : public RdapHttp {
         return got;
     }
     void writeCache(const QByteArray& body, int ageDays) {
-        QDir().mkpath(dir.path());
         QFile f(file());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(body);
-        f.close();
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.write(body) == body.size() && f.flush());
         f.setFileTime(QDateTime::currentDateTime().addDays(-ageDays),
                       QFileDevice::FileModificationTime);
     }

@@ -2,11 +2,11 @@
 // loopback servers: HTTPS with a certificate made for the test, trusted by
 // the window's client (or by norvik-cli through NORVIK_RDAP_CA_FILE), and
 // a bootstrap file in the test's own cache folder.
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "../shell/ShellFixture.h"
 #include "../support/RdapHttpServer.h"
+#include "../support/RunCli.h"
 #include "../support/SpinUntil.h"
 #include "Fixtures.h"
 #include "shell/RdapView.h"
@@ -117,25 +117,10 @@ TEST_F(RdapPage, ALookupShowsTheTextAndAsksTheRegistrarOnlyWhenClicked) {
 }
 
 // norvik-cli rdap, with the event loop serving while it runs.
-struct Cli {
-    int code = -1;
-    QString out, err;
-};
-Cli runRdap(const QStringList& args, const QString& caFile = QString()) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!caFile.isEmpty()) env.insert("NORVIK_RDAP_CA_FILE", caFile);
-    QTemporaryDir home;
-    env.insert("XDG_CACHE_HOME", home.path());
-    p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("NORVIK_CLI"), QStringList{"rdap"} + args);
-    spinUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+CliResult runRdap(const QStringList& args) {
+    std::vector<std::string> words{"rdap"};
+    for (const QString& a : args) words.push_back(a.toStdString());
+    return runCli(words, "/nonexistent/norvik-rdap-test.sqlite3", 20000);
 }
 
 TEST_F(RdapPage, CliExitCodes) {
@@ -164,16 +149,19 @@ TEST_F(RdapPage, CliExitCodes) {
              "registrar/example.test\n" + kAutnumText,
          ""},
     };
+    qputenv("NORVIK_RDAP_CA_FILE", ca.fileName().toUtf8());
     for (const auto& c : cases) {
-        const Cli r = runRdap(c.args, ca.fileName());
-        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString();
-        EXPECT_EQ(r.out, c.out) << c.args.join(' ').toStdString();
-        EXPECT_EQ(r.err, c.err) << c.args.join(' ').toStdString();
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliResult r = runRdap(c.args);
+        EXPECT_EQ(r.exitCode, c.code);
+        EXPECT_EQ(QString::fromStdString(r.out), c.out);
+        EXPECT_EQ(QString::fromStdString(r.err), c.err);
     }
     // Without the test's certificate the HTTPS service is refused.
-    const Cli r = runRdap({"--base", QString::fromUtf8(tls), "example.test"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.startsWith("TLS failure: ")) << r.err.toStdString();
+    qunsetenv("NORVIK_RDAP_CA_FILE");
+    const CliResult r = runRdap({"--base", QString::fromUtf8(tls), "example.test"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("TLS failure: ", 0), 0u) << r.err;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <QAbstractHttpServer>
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QHttpServerRequest>
@@ -12,8 +11,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <map>
-#include <optional>
-#include <string>
 #include <vector>
 
 namespace norvik::test {
@@ -56,7 +53,6 @@ class RdapHttpServer : public QAbstractHttpServer {
     quint16 port = 0;
     std::map<QByteArray, Canned> paths;
     std::vector<QByteArray> asked;  // paths in order
-    std::vector<QHttpServerRequest::Method> methods;
     QByteArray lastAccept, lastAgent;
 
   protected:

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "SpinUntil.h"
+
 namespace norvik::test {
 
 // Runs the built norvik-cli (path in $NORVIK_CLI) with a store file of the
-// test's own, and gathers what it printed.
+// test's own and the test's environment, and gathers what it printed.
 struct CliResult {
     int exitCode = -1;
     std::string out;
@@ -33,7 +35,15 @@ inline CliResult runCli(const std::vector<std::string>& args, const std::string&
     for (const auto& a : args) qargs << QString::fromStdString(a);
     p.start(QString::fromUtf8(cli), qargs);
     p.closeWriteChannel();
-    if (!p.waitForFinished(timeoutMs)) {
+    if (!p.waitForStarted(timeoutMs)) {
+        r.err = "cannot start " + std::string(cli);
+        return r;
+    }
+    // With an application, its event loop runs meanwhile: servers of the test's own answer.
+    const bool ended = QCoreApplication::instance()
+                           ? spinUntil([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)
+                           : p.waitForFinished(timeoutMs);
+    if (!ended) {
         p.kill();
         p.waitForFinished();
         r.err = "timed out";
