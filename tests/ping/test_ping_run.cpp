@@ -142,6 +142,20 @@ TEST_F(PingRunTest, BadAddressFailsEveryPassWithItsOwnStatus) {
     EXPECT_EQ(view.reportTimeouts, " 2");
 }
 
+TEST_F(PingRunTest, AddressHistoryAddsNewTextsOnlyCaseSensitively) {
+    reg.WriteKeyValue(store::kSessionIPsKey, "2", "alpha");
+    reg.WriteKeyValue(store::kSessionIPsKey, "3", "beta");
+    view.items = store::ReadSessionList(reg);  // "alpha", "beta" as the page shows them
+    view.count = "1";
+    for (const char* address : {"beta", "Beta"}) {  // a known text, then one in capitals
+        view.address = address;
+        echo.replyAfter(1);
+        ASSERT_TRUE(run());
+    }
+    EXPECT_EQ(read(store::kSessionIPsKey, "1"), "alpha");  // slots renumbered from 1
+    EXPECT_EQ(store::ReadSessionList(reg), (std::vector<std::string>{"alpha", "beta", "Beta"}));
+}
+
 TEST_F(PingRunTest, LongListsWriteEverySlot) {
     for (int n = 1; n <= 12; ++n) view.items.push_back("host" + std::to_string(n));
     view.count = "1";

@@ -262,6 +262,26 @@ TEST_F(PingPage, ClosingDuringARunEndsItWhenTheEchoInFlightEnds) {
     EXPECT_FALSE(form->hasForm2() && form->form2().isVisible());
 }
 
+TEST_F(PingPage, TimersKeepTickingWhileSilentEchoesWait) {
+    constexpr int kTickMs = 10;
+    waiter = platform::eventLoopWaiter;
+    prepare("127.0.0.1", "2");
+    SilentSocket silent;  // echoes that are never answered
+    int waited = 0;
+    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter& wait) {
+        EXPECT_FALSE(wait(silent.fd[0], r.timeoutMs));
+        waited += r.timeoutMs;
+    };
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(kTickMs);
+    pingNow();
+    // Ticks came all through the waits: at least half of what they hold.
+    EXPECT_EQ(waited, 2 * 500);
+    EXPECT_GE(ticks, waited / kTickMs / 2) << "ticks " << ticks;
+}
+
 TEST_F(PingPage, RealPingToLoopback) {
     platform::LinuxEchoService real;
     platform::SystemResolver system;
