@@ -822,8 +822,14 @@ void Form1::setTabOrders() {
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
+    // Copy and Save follow the results they act on.
+    setTabOrder(trace_, traceButtons_->copyButton());
+    setTabOrder(traceButtons_->copyButton(), traceButtons_->saveButton());
+    setTabOrder(traceButtons_->saveButton(), whoisCombo1_);
     setTabOrder(whoisresult_, whoisrefer_);
-    setTabOrder(whoisrefer_, settingscheck1_);
+    setTabOrder(whoisrefer_, whoisButtons_->copyButton());
+    setTabOrder(whoisButtons_->copyButton(), whoisButtons_->saveButton());
+    setTabOrder(whoisButtons_->saveButton(), settingscheck1_);
     setTabOrder(carryoutping_, pingstop_);
     setTabOrder(traceaway_, tracestop_);
     setTabOrder(lookupwhois_, whoisRdap_);

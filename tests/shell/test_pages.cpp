@@ -240,21 +240,32 @@ TEST_F(Look, EveryIconIsAValidDrawing) {
     }
 }
 
-TEST_F(Look, TabGoesFromTheAddressThroughThePingInputs) {
+TEST_F(Look, TabGoesThroughThePingInputsAndFromResultsToTheirCopyAndSave) {
     start();
-    QWidget* at = w("Combo1");
-    QStringList order;
-    for (int i = 0; i < 5; ++i) {
-        at = at->nextInFocusChain();
-        while (at != nullptr && (!at->isVisibleTo(form.get()) || at->focusPolicy() == Qt::NoFocus ||
-                                 at->focusProxy() != nullptr)) {
+    const struct {
+        void (shell::Form1::*show)();
+        const char* from;
+        QStringList next;
+    } cases[] = {
+        {&shell::Form1::ShowPingPage,
+         "Combo1",
+         {"Text5", "Combo2", "Combo3", "carryoutping", "Label11"}},
+        {&shell::Form1::ShowTracePage, "trace", {"tracecopy", "tracesave"}},
+        {&shell::Form1::ShowWhoisPage, "whoisresult", {"whoiscopy", "whoissave"}},
+    };
+    for (const auto& c : cases) {
+        (form.get()->*c.show)();
+        QWidget* at = w(c.from);
+        QStringList order;
+        while (order.size() < c.next.size()) {
             at = at->nextInFocusChain();
+            while (!at->isVisibleTo(form.get()) || at->focusPolicy() == Qt::NoFocus ||
+                   at->focusProxy() != nullptr)
+                at = at->nextInFocusChain();
+            order << at->objectName();
         }
-        if (at == nullptr) break;
-        order << at->objectName();
+        EXPECT_EQ(order, c.next) << c.from;
     }
-    EXPECT_EQ(order.mid(0, 5),
-              (QStringList{"Text5", "Combo2", "Combo3", "carryoutping", "Label11"}));
 }
 
 }  // namespace
