@@ -3,7 +3,10 @@
 // sits idle. Each measurement runs this program again as a child
 // ("--child"), which builds the window as main() does (a new store in a
 // temporary folder, the real resolver and echo service), reports and ends.
-// The platform is offscreen unless QT_QPA_PLATFORM says otherwise.
+// Beside it, in the same run, a bare window ("--bare": a QApplication and
+// one empty QWidget, built with the same flags) is the baseline; the
+// counters give both and their ratio. The platform is offscreen unless
+// QT_QPA_PLATFORM says otherwise.
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>
@@ -15,6 +18,8 @@
 #include <QEvent>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,7 +67,22 @@ class FirstPaint : public QObject {
     }
 };
 
-// The child: prints "<main ns> <paint ns> <idle rss kB>".
+// Waits for the first paint, sits idle for a moment serving events, then
+// prints "<main ns> <paint ns> <idle rss kB>".
+int reportFirstPaint(QApplication& app, std::int64_t entered, const FirstPaint& paint) {
+    QElapsedTimer waited;
+    waited.start();
+    while (paint.at == 0 && waited.elapsed() < kGiveUpMs) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    if (paint.at == 0) return 2;
+    QTimer::singleShot(kIdleMs, &app, [] { QCoreApplication::exit(0); });
+    app.exec();
+    std::printf("%lld %lld %ld\n", static_cast<long long>(entered),
+                static_cast<long long>(paint.at), residentKb());
+    return 0;
+}
+
 int child(int argc, char** argv, const char* storeDir) {
     const std::int64_t entered = monotonicNs();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -78,19 +98,18 @@ int child(int argc, char** argv, const char* storeDir) {
     form.installEventFilter(&paint);
     form.Form_Load(QString());
     form.show();
+    return reportFirstPaint(app, entered, paint);
+}
 
-    QElapsedTimer waited;
-    waited.start();
-    while (paint.at == 0 && waited.elapsed() < kGiveUpMs) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    if (paint.at == 0) return 2;
-    // Sit idle for a moment, serving events, then read the memory.
-    QTimer::singleShot(kIdleMs, &app, [] { QCoreApplication::exit(0); });
-    app.exec();
-    std::printf("%lld %lld %ld\n", static_cast<long long>(entered),
-                static_cast<long long>(paint.at), residentKb());
-    return 0;
+int bareChild(int argc, char** argv) {
+    const std::int64_t entered = monotonicNs();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QWidget window;
+    FirstPaint paint;
+    window.installEventFilter(&paint);
+    window.show();
+    return reportFirstPaint(app, entered, paint);
 }
 
 struct ChildRun {
@@ -99,7 +118,8 @@ struct ChildRun {
     double idleRssMb = 0;
 };
 
-bool runChild(ChildRun& out, std::string& why) {
+// Runs this program as the window child, or as the bare window when `bare`.
+bool runChild(ChildRun& out, std::string& why, bool bare) {
     QTemporaryDir dir;
     if (!dir.isValid()) {
         why = "no temporary folder";
@@ -116,7 +136,8 @@ bool runChild(ChildRun& out, std::string& why) {
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     const std::string self = "/proc/self/exe";
     const std::string store = dir.path().toStdString();
-    std::vector<char*> args = {const_cast<char*>("bench_startup"), const_cast<char*>("--child"),
+    std::vector<char*> args = {const_cast<char*>("bench_startup"),
+                               const_cast<char*>(bare ? "--bare" : "--child"),
                                const_cast<char*>(store.c_str()), nullptr};
     pid_t pid = 0;
     const std::int64_t spawned = monotonicNs();
@@ -153,42 +174,43 @@ bool runChild(ChildRun& out, std::string& why) {
     return true;
 }
 
-// Runs the child once per iteration, timed from spawn to first paint, and
-// hands each run to `each`; false (the benchmark marked) when a child fails.
-template <class Each>
-bool timeChildren(benchmark::State& state, Each each) {
+// Each iteration runs the bare window and then the window program, timed
+// from spawn to first paint (the window's time is the iteration's); the
+// counters are the means of both, their ratio, and the largest idle memory
+// of each with its ratio.
+void BM_StartupAgainstBareWindow(benchmark::State& state) {
+    double bareMs = 0, windowMs = 0, bareRss = 0, windowRss = 0;
     for (auto _ : state) {
-        ChildRun run;
+        ChildRun bare, window;
         std::string why;
-        if (!runChild(run, why)) {
+        if (!runChild(bare, why, true) || !runChild(window, why, false)) {
             state.SkipWithError(why.c_str());
-            return false;
+            return;
         }
-        state.SetIterationTime(run.spawnToPaintMs / 1e3);
-        each(run);
+        state.SetIterationTime(window.spawnToPaintMs / 1e3);
+        bareMs += bare.spawnToPaintMs;
+        windowMs += window.spawnToPaintMs;
+        bareRss = std::max(bareRss, bare.idleRssMb);
+        windowRss = std::max(windowRss, window.idleRssMb);
     }
-    return true;
+    const double n = double(state.iterations());
+    state.counters["bare_paint_ms"] = bareMs / n;
+    state.counters["window_paint_ms"] = windowMs / n;
+    state.counters["paint_ratio"] = windowMs / bareMs;
+    state.counters["bare_rss_mb"] = bareRss;
+    state.counters["window_rss_mb"] = windowRss;
+    state.counters["rss_ratio"] = windowRss / bareRss;
 }
-
-void BM_StartupToFirstPaint(benchmark::State& state) {
-    double mainSum = 0;
-    if (!timeChildren(state, [&](const ChildRun& run) { mainSum += run.mainToPaintMs; })) return;
-    state.counters["main_to_paint_ms"] = mainSum / double(state.iterations());
-}
-BENCHMARK(BM_StartupToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-void BM_IdleResidentMemory(benchmark::State& state) {
-    double rssMax = 0;
-    const auto keepMax = [&](const ChildRun& run) { rssMax = std::max(rssMax, run.idleRssMb); };
-    if (!timeChildren(state, keepMax)) return;
-    state.counters["idle_rss_mb"] = rssMax;
-}
-BENCHMARK(BM_IdleResidentMemory)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_StartupAgainstBareWindow)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return child(argc, argv, argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--bare") == 0) return bareChild(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
