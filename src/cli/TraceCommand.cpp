@@ -77,7 +77,9 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
 
     trace::Tracer tracer(view, hosts, resolver, echo, boxes);
     const trace::Ending ending = tracer.traceaway_Click();
-    if (text) {
+    // Without an ICMP socket the results hold only the reason, which goes
+    // to standard error below.
+    if (text && ending != trace::Ending::StartFailed) {
         printLines(view.results, printed, out, true);
         if (printed > 0 && view.results.back() != '\n') out << '\n';
     } else if (ending != trace::Ending::NotRun && ending != trace::Ending::StartFailed) {

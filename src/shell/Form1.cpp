@@ -111,9 +111,10 @@ ClickLabel* clickLabel(const QString& text, const char* name, QWidget* parent) {
     return l;
 }
 
-QToolButton* iconButton(const char* icon, const char* name, const QString& tip, int extent,
-                        QWidget* parent) {
-    auto* b = named(new QToolButton(parent), name);
+template <class Button = QToolButton>
+Button* iconButton(const char* icon, const char* name, const QString& tip, int extent,
+                   QWidget* parent) {
+    auto* b = named(new Button(parent), name);
     b->setIcon(NamedIcon(icon));
     b->setIconSize(QSize(extent, extent));
     b->setAutoRaise(true);
@@ -267,9 +268,9 @@ void Form1::nameInputs() {
 
 // The page on show has its icon pressed in, for the eye and for assistive
 // technology.
-void Form1::markPage(QToolButton* icon) {
-    for (QToolButton* b : {pingicon_, tracerouteicon_, whoisicon_, iptransicon_, Image7_})
-        b->setChecked(b == icon);
+void Form1::markPage(PageIcon* icon) {
+    for (PageIcon* b : {pingicon_, tracerouteicon_, whoisicon_, iptransicon_, Image7_})
+        b->mark(b == icon);
 }
 
 Form1::~Form1() {
@@ -289,20 +290,20 @@ std::unique_ptr<platform::Timer> Form1::makeTimer() const {
 
 void Form1::buildControls() {
     // The page icons down the left, with their words.
-    pingicon_ = iconButton("ping", "pingicon", QStringLiteral("Ping"), 40, this);
+    pingicon_ = iconButton<PageIcon>("ping", "pingicon", QStringLiteral("Ping"), 40, this);
     pingwords_ = clickLabel(QStringLiteral("Ping"), "pingwords", this);
-    tracerouteicon_ =
-        iconButton("traceroute", "tracerouteicon", QStringLiteral("TraceRoute"), 40, this);
+    tracerouteicon_ = iconButton<PageIcon>("traceroute", "tracerouteicon",
+                                           QStringLiteral("TraceRoute"), 40, this);
     traceroutewords_ = clickLabel(QStringLiteral("TraceRoute"), "traceroutewords", this);
-    whoisicon_ = iconButton("whois", "whoisicon", QStringLiteral("Whois Lookup"), 40, this);
+    whoisicon_ =
+        iconButton<PageIcon>("whois", "whoisicon", QStringLiteral("Whois Lookup"), 40, this);
     whoiswords_ = clickLabel(QStringLiteral("Whois Lookup"), "whoiswords", this);
-    iptransicon_ = iconButton("iptrans", "iptransicon", QStringLiteral("IP Translation"), 40, this);
+    iptransicon_ =
+        iconButton<PageIcon>("iptrans", "iptransicon", QStringLiteral("IP Translation"), 40, this);
     iptranswords_ = clickLabel(QStringLiteral("IP  Translation"), "iptranswords", this);
 
     // The fixed icons at the top right.
-    Image7_ = iconButton("settings", "Image7", QStringLiteral("Settings"), 26, this);
-    for (QToolButton* b : {pingicon_, tracerouteicon_, whoisicon_, iptransicon_, Image7_})
-        b->setCheckable(true);
+    Image7_ = iconButton<PageIcon>("settings", "Image7", QStringLiteral("Settings"), 26, this);
     Label4_ = clickLabel(QStringLiteral("Settings"), "Label4", this);
     Image5_ = iconButton("about", "Image5", QStringLiteral("About Norvik"), 26, this);
     Label5_ = clickLabel(QStringLiteral("About  "), "Label5", this);
@@ -734,15 +735,15 @@ void Form1::buildLayout() {
 }
 
 void Form1::connectControls() {
-    connect(pingicon_, &QToolButton::clicked, this, &Form1::pingicon_Click);
+    connect(pingicon_, &PageIcon::invoked, this, &Form1::pingicon_Click);
     connect(pingwords_, &ClickLabel::clicked, this, &Form1::pingicon_Click);
-    connect(tracerouteicon_, &QToolButton::clicked, this, &Form1::tracerouteicon_Click);
+    connect(tracerouteicon_, &PageIcon::invoked, this, &Form1::tracerouteicon_Click);
     connect(traceroutewords_, &ClickLabel::clicked, this, &Form1::tracerouteicon_Click);
-    connect(whoisicon_, &QToolButton::clicked, this, &Form1::whoisicon_Click);
+    connect(whoisicon_, &PageIcon::invoked, this, &Form1::whoisicon_Click);
     connect(whoiswords_, &ClickLabel::clicked, this, &Form1::whoisicon_Click);
-    connect(iptransicon_, &QToolButton::clicked, this, &Form1::iptransicon_Click);
+    connect(iptransicon_, &PageIcon::invoked, this, &Form1::iptransicon_Click);
     connect(iptranswords_, &ClickLabel::clicked, this, &Form1::iptransicon_Click);
-    connect(Image7_, &QToolButton::clicked, this, &Form1::Image7_Click);
+    connect(Image7_, &PageIcon::invoked, this, &Form1::Image7_Click);
     connect(Label4_, &ClickLabel::clicked, this, &Form1::Image7_Click);
     connect(Image5_, &QToolButton::clicked, this, &Form1::Image5_Click);
     connect(Label5_, &ClickLabel::clicked, this, &Form1::Image5_Click);

@@ -39,6 +39,7 @@ class Form2;
 class Help;
 class frmAbout;
 class IconView;
+class PageIcon;
 class InputBlocker;
 class ResultButtons;
 class Whoisupdate;
@@ -251,7 +252,7 @@ class Form1 : public QWidget, public ping::PingView {
     void setTabOrders();
     void nameInputs();
     void applySurfaceColours();
-    void markPage(QToolButton* icon);
+    void markPage(PageIcon* icon);
 
     bool startupStep(const std::function<void()>& step);
     void makeDefault(QPushButton* button);
@@ -308,15 +309,15 @@ class Form1 : public QWidget, public ping::PingView {
     ping::StatusLook look_ = ping::StatusLook::Failure;
 
     // Fixed controls.
-    QToolButton* pingicon_;
+    PageIcon* pingicon_;
     ClickLabel* pingwords_;
-    QToolButton* tracerouteicon_;
+    PageIcon* tracerouteicon_;
     ClickLabel* traceroutewords_;
-    QToolButton* whoisicon_;
+    PageIcon* whoisicon_;
     ClickLabel* whoiswords_;
-    QToolButton* iptransicon_;
+    PageIcon* iptransicon_;
     ClickLabel* iptranswords_;
-    QToolButton* Image7_;
+    PageIcon* Image7_;
     ClickLabel* Label4_;
     QToolButton* Image5_;
     ClickLabel* Label5_;

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -100,6 +101,13 @@ Whoisupdate::Whoisupdate(WhoisupdateServices services, QWidget* parent)
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
     heading.setBold(true);
     Label3_->setFont(heading);
+    // The list host; empty, the list built into the program is read.
+    Label4_ = plainLabel(QStringLiteral("List host:"), "Label4", this);
+    listhost_ = new QLineEdit(q(whois::StoredListHost(reg_)), this);
+    listhost_->setObjectName(QStringLiteral("listhost"));
+    listhost_->setPlaceholderText(QStringLiteral("empty: the built-in list"));
+    listhost_->setAccessibleName(QStringLiteral("List host"));
+    Label4_->setBuddy(listhost_);
     Command1_ = button(QStringLiteral("Download Now"), "Command1", this);
     Label2_ = plainLabel(QStringLiteral("Servers to Display"), "Label2", this);
     Combo1_ = new QComboBox(this);
@@ -125,18 +133,22 @@ Whoisupdate::Whoisupdate(WhoisupdateServices services, QWidget* parent)
     download_ = std::make_unique<whois::ListDownload>(Winsock1_->get(), Timer1_->get(), *this,
                                                       std::move(source));
 
+    auto* host = new QHBoxLayout;
+    host->addWidget(Label4_);
+    host->addWidget(listhost_, 1);
+    host->addWidget(Command1_);
     auto* filter = new QHBoxLayout;
     filter->addWidget(Label2_);
     filter->addWidget(Combo1_, 1);
     auto* top = new QHBoxLayout;
     top->addWidget(Label3_, 1);
-    top->addWidget(Command1_);
     auto* foot = new QHBoxLayout;
     foot->addWidget(Label1_, 1);
     foot->addWidget(Command3_);
     foot->addWidget(Command2_);
     auto* v = new QVBoxLayout(this);
     v->addLayout(top);
+    v->addLayout(host);
     v->addLayout(filter);
     v->addWidget(List1_, 1);
     v->addLayout(foot);
@@ -145,6 +157,7 @@ Whoisupdate::Whoisupdate(WhoisupdateServices services, QWidget* parent)
     connect(Combo1_, &QComboBox::activated, this, &Whoisupdate::Combo1_Click);
     connect(Command3_, &QPushButton::clicked, this, &Whoisupdate::Command3_Click);
     connect(Command2_, &QPushButton::clicked, this, &Whoisupdate::Command2_Click);
+    setTabOrder(listhost_, Command1_);
     setTabOrder(Command1_, Combo1_);
     setTabOrder(Combo1_, List1_);
     setTabOrder(List1_, Command3_);
@@ -158,7 +171,11 @@ qreal Whoisupdate::tabStop() const {
     return static_cast<TabStopDelegate*>(List1_->itemDelegate())->stop();
 }
 
-void Whoisupdate::Command1_Click() { download_->Command1_Click(); }
+void Whoisupdate::Command1_Click() {
+    reg_.WriteKeyValue(store::kNorvikKey, whois::kListHostValue,
+                       listhost_->text().trimmed().toStdString());
+    download_->Command1_Click();
+}
 
 void Whoisupdate::Combo1_Click() {
     if (Combo1_->currentIndex() < 0) return;

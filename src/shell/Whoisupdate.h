@@ -18,6 +18,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -51,17 +52,17 @@ class NamedPlatformObject : public QObject {
     std::unique_ptr<T> object_;
 };
 
-// The server list update window: downloads the list of whois servers (or
-// reads the built-in one), shows it filtered by country, and on "Add All"
-// stores it as the server directory. Not modal; it deletes itself when
-// closed.
+// The server list update window: downloads the list of whois servers from
+// the host in its List host box (or, with the box empty, reads the built-in
+// one), shows it filtered by country, and on "Add All" stores it as the
+// server directory. Not modal; it deletes itself when closed.
 class Whoisupdate : public QWidget, public whois::ListView {
     Q_OBJECT
   public:
     explicit Whoisupdate(WhoisupdateServices services, QWidget* parent = nullptr);
     ~Whoisupdate() override;
 
-    void Command1_Click();  // "Download Now"
+    void Command1_Click();  // "Download Now": stores the list host, then downloads
     void Combo1_Click();    // a pick in the filter
     void Command3_Click();  // "Add All"
     void Command2_Click();  // "Cancel"
@@ -86,6 +87,8 @@ class Whoisupdate : public QWidget, public whois::ListView {
     std::function<void()> showWhoisPage_;
 
     QLabel* Label3_;
+    QLabel* Label4_;
+    QLineEdit* listhost_;
     QPushButton* Command1_;
     QLabel* Label2_;
     QComboBox* Combo1_;

@@ -137,6 +137,24 @@ void ClickLabel::keyPressEvent(QKeyEvent* e) {
     QLabel::keyPressEvent(e);
 }
 
+PageIcon::PageIcon(QWidget* parent) : QToolButton(parent) {
+    setCheckable(true);
+    connect(this, &QToolButton::clicked, this, &PageIcon::invoked);
+    // A toggle from outside (assistive technology) is undone and asks for
+    // the page instead, so one icon always reads checked.
+    connect(this, &QToolButton::toggled, this, [this](bool checked) {
+        if (marking_) return;
+        mark(!checked);
+        emit invoked();
+    });
+}
+
+void PageIcon::mark(bool onShow) {
+    marking_ = true;
+    setChecked(onShow);
+    marking_ = false;
+}
+
 IconView::IconView(int extent, QWidget* parent) : QWidget(parent), extent_(extent) {
     setFixedSize(extent, extent);
 }

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 #include <QWidget>
 
 namespace norvik::shell {
@@ -40,6 +41,26 @@ class ClickLabel : public QLabel {
 // A ClickLabel named `name` that looks like a link (underlined, in the
 // palette's link colour, a pointing hand over it) and takes Tab focus.
 ClickLabel* linkLabel(const QString& text, const char* name, QWidget* parent);
+
+// A page icon: a checkable tool button that reads checked while its page is
+// on show. Only the program sets that state (mark()). Every way of invoking
+// the icon (a click, Space, its accessible "Press" or "Toggle") leaves the
+// state as it is and emits invoked(), which shows the page.
+class PageIcon : public QToolButton {
+    Q_OBJECT
+  public:
+    explicit PageIcon(QWidget* parent = nullptr);
+    void mark(bool onShow);
+
+  signals:
+    void invoked();
+
+  protected:
+    void nextCheckState() override {}
+
+  private:
+    bool marking_ = false;
+};
 
 // Tells assistive technology that a status line now shows other text.
 void Announce(QLabel* status);

@@ -79,10 +79,13 @@ Ending Tracer::TraceRT() {
     const std::uint32_t destination = platform::inetAddr(destinationText);
 
     // Every echo opens its own ICMP socket; none opening is what a failed
-    // open of the ICMP handle was.
-    if (!echo_.unavailableReason().empty()) {
+    // open of the ICMP handle was. The results then say why and what would
+    // allow pings.
+    if (const std::string why = echo_.unavailableReason(); !why.empty()) {
         boxes_.show("Unable to Open an Icmp File Handle", kTracerError, Buttons::Ok, Icon::None);
         hosts_.SocketsCleanup();
+        view_.setResults(why);
+        view_.setStatus(kFailedStatus);
         return Ending::StartFailed;
     }
 

@@ -167,7 +167,7 @@ class Keys : public ShellTest {
     }
 };
 
-TEST_F(Keys, CtrlDigitsShowThePagesMarkTheirIconAndFocusTheFirstInput) {
+TEST_F(Keys, CtrlDigitsAndIconActionsShowThePagesMarkTheirIconAndFocusTheFirstInput) {
     struct Case {
         int key;
         const char* title;
@@ -180,13 +180,29 @@ TEST_F(Keys, CtrlDigitsShowThePagesMarkTheirIconAndFocusTheFirstInput) {
                           {Qt::Key_5, "Settings", "Image7", "settingscheck1"},
                           {Qt::Key_1, "Ping", "pingicon", "Combo1"}};
     for (const Case& c : cases) {
+        const auto expectShown = [&](const QString& how) {
+            EXPECT_EQ(text("nme"), c.title) << how.toStdString();
+            for (const char* icon :
+                 {"pingicon", "tracerouteicon", "whoisicon", "iptransicon", "Image7"})
+                EXPECT_EQ(checked(icon), std::strcmp(icon, c.icon) == 0)
+                    << c.title << " " << icon << " by " << how.toStdString();
+        };
         QTest::keyClick(form.get(), c.key, Qt::ControlModifier);
-        EXPECT_EQ(text("nme"), c.title);
-        for (const char* icon :
-             {"pingicon", "tracerouteicon", "whoisicon", "iptransicon", "Image7"})
-            EXPECT_EQ(checked(icon), std::strcmp(icon, c.icon) == 0) << c.title << " " << icon;
+        expectShown("Ctrl");
         QWidget* focus = form->focusWidget();
         EXPECT_TRUE(focus == w(c.first) || w(c.first)->isAncestorOf(focus)) << c.title;
+        // Each accessible action but focusing, from its own page and from another.
+        QAccessibleActionInterface* a =
+            QAccessible::queryAccessibleInterface(w(c.icon))->actionInterface();
+        QStringList actions = a->actionNames() << QAccessibleActionInterface::pressAction();
+        actions.removeAll(QAccessibleActionInterface::setFocusAction());
+        for (const QString& action : actions) {
+            a->doAction(action);
+            expectShown(action);
+            c.key == Qt::Key_1 ? form->ShowTracePage() : form->ShowPingPage();
+            a->doAction(action);
+            expectShown(action);
+        }
     }
     // Enter on a focused icon works as Space does.
     key(w("whoisicon"), Qt::Key_Return);

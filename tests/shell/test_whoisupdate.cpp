@@ -18,12 +18,12 @@ using namespace std::string_literals;
 
 class WhoisUpdate : public ShellTest {
   protected:
-    // A list host on loopback, stored as the list host.
-    void serve(ServerScript script) {
+    // A list host on loopback, stored as the list host unless `stored` is false.
+    void serve(ServerScript script, bool stored = true) {
         server = std::make_unique<LoopbackTcpServer>(std::move(script));
         ASSERT_TRUE(server->listening());
         whoisPort = server->port();
-        put("", whois::kListHostValue, "127.0.0.1");
+        if (stored) put("", whois::kListHostValue, "127.0.0.1");
     }
     // The main window on the Whois Lookup page with the update window open.
     shell::Whoisupdate* open() {
@@ -63,6 +63,7 @@ class WhoisUpdate : public ShellTest {
 };
 
 TEST_F(WhoisUpdate, OpensOneNonModalWindowWithItsControls) {
+    put("", whois::kListHostValue, "127.0.0.1");
     shell::Whoisupdate* upd = open();
     ASSERT_NE(upd, nullptr);
     EXPECT_EQ(upd->windowTitle(), "Norvik - Whois Server Update");
@@ -73,10 +74,21 @@ TEST_F(WhoisUpdate, OpensOneNonModalWindowWithItsControls) {
                  {"Label2", "Servers to Display"},
                  {"Label1", "Ready"},
                  {"Command3", "Add All"},
-                 {"Command2", "Cancel"}},
+                 {"Command2", "Cancel"},
+                 {"Label4", "List host:"},
+                 {"listhost", "127.0.0.1"}},
                 upd);
+    EXPECT_EQ(u<QLabel>("Label4")->buddy(), u("listhost"));
+    EXPECT_EQ(u("listhost")->nextInFocusChain(), u("Command1"));
     EXPECT_TRUE(entries("Combo1").isEmpty());
     EXPECT_TRUE(entries("List1").isEmpty());
+    // An emptied box reads the built-in list, and is stored empty.
+    u<QLineEdit>("listhost")->clear();
+    click(u("Command1"));
+    EXPECT_EQ(status(), "Done");
+    EXPECT_EQ(entries("List1").size(),
+              whois::ParseServerList(whois::BuiltInServerList()).serverEntries.size());
+    EXPECT_EQ(setting(whois::kListHostValue), "");
     for (QLabel* l : upd->findChildren<QLabel*>()) EXPECT_EQ(l->textFormat(), Qt::PlainText);
     // One at a time; the main window stays usable.
     click(w("whoisserver"));
@@ -87,9 +99,14 @@ TEST_F(WhoisUpdate, OpensOneNonModalWindowWithItsControls) {
 
 TEST_F(WhoisUpdate, ADownloadShowsSortedListsAndAddAllStoresThePickedCountry) {
     serve(ServerScript::answer(
-        "m.x n\r\nb.x C=gb\r\na.x C=GB\r\nz.x C=de\r\nq.x C=Au\r\nlong.server.x C=Au\r\n"));
+              "m.x n\r\nb.x C=gb\r\na.x C=GB\r\nz.x C=de\r\nq.x C=Au\r\nlong.server.x C=Au\r\n"),
+          false);
     open();
+    // The host typed is stored and asked.
+    EXPECT_EQ(text("listhost", form->whoisupdate()), "");
+    u<QLineEdit>("listhost")->setText("127.0.0.1");
     ASSERT_TRUE(downloaded());
+    EXPECT_EQ(setting(whois::kListHostValue), "127.0.0.1");
     // The empty country sorts first, yet " All servers" is picked.
     EXPECT_EQ(entries("Combo1"), (QStringList{"", " All servers", "Au", "de", "gb"}));
     EXPECT_EQ(u<QComboBox>("Combo1")->currentText(), " All servers");
@@ -126,6 +143,8 @@ TEST_F(WhoisUpdate, ADownloadShowsSortedListsAndAddAllStoresThePickedCountry) {
     EXPECT_EQ(text("nme"), "Whois Lookup");
     EXPECT_EQ(items("countrydropdown"), (QStringList{"All", "Au", "de", "gb"}));
     EXPECT_EQ(items("whoiscombo2"), QStringList{"b.x"});
+    open();
+    EXPECT_EQ(text("listhost", form->whoisupdate()), "127.0.0.1");
 }
 
 TEST_F(WhoisUpdate, TheTimeOutTextAndTheKeyboard) {

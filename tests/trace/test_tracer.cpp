@@ -190,8 +190,8 @@ TEST_F(TracerTest, StartFailuresAndEmptyDestinationShowTheirBoxes) {
     echoInUse = &noIcmp;
     view.results = "before";
     EXPECT_EQ(run("127.0.0.1"), Ending::StartFailed);
-    EXPECT_EQ(view.results, "");
-    EXPECT_EQ(view.status, "Tracing...");
+    EXPECT_EQ(view.results, "no ICMP socket");
+    EXPECT_EQ(view.status, "Trace Route Failed");
     EXPECT_TRUE(noIcmp.requests.empty());
 
     EXPECT_EQ(run(""), Ending::NotRun);
