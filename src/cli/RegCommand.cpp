@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/TerminalText.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "store/Registry.h"
@@ -73,6 +74,14 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         return usage(err);
     }
 
+    // The program reads no text longer than 254 characters: a write of one
+    // would be acknowledged and then never read back.
+    if (verb == "write" && !dword && !store::Registry::FitsRead(args[3])) {
+        err << "norvik-cli reg: nothing written: a text of more than 254 characters cannot be "
+               "read back\n";
+        return 1;
+    }
+
     std::uint32_t root = 0;
     if (verb == "delete" || verb == "enum") {
         root = store::Registry::RootKeyFromName(args[1]);
@@ -83,8 +92,10 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         }
     }
 
+    // A command that only reads makes no store where there is none.
     auto keyStore = platform::SqliteKeyStore::openDefault();
-    if (!keyStore->open()) {
+    const bool onlyReads = verb == "read" || verb == "enum";
+    if (!(onlyReads ? keyStore->openReadOnly() : keyStore->open())) {
         err << "norvik-cli reg: " << keyStore->lastError() << '\n';
         return 1;
     }
@@ -93,7 +104,7 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
     if ((verb == "write" || verb == "create") && unknownRoot(registry, args[1], err)) return 1;
 
     bool nothingWritten = false;
-    bool unreadable = false;
+    std::string readFailure;  // why a read gave "Error" or "Not Found"
     if (verb == "read") {
         // A number prints in decimal; text as the registry layer reads it.
         const auto [keyRoot, keyPath] = registry.SplitKeyPath(args[1]);
@@ -101,14 +112,21 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
             keyRoot == 0
                 ? std::nullopt
                 : keyStore->readTypedValue(keyRoot, store::Registry::SubPathKeys(keyPath), args[2]);
+        std::string value;
         if (typed && typed->type == platform::KeyStore::REG_DWORD) {
             const auto n = platform::KeyStore::dwordNumber(typed->data);
-            out << (n ? std::to_string(*n) : std::string(store::kError)) << '\n';
-        } else if (keyRoot == 0) {
-            out << '\n';  // the refused path's empty result
-        } else {
-            out << registry.ReadKeyValue(args[1], args[2]) << '\n';
-            unreadable = typed && typed->type != platform::KeyStore::REG_SZ;
+            value = n ? std::to_string(*n) : std::string(store::kError);
+        } else if (keyRoot != 0) {  // a refused path's result is empty
+            value = registry.ReadKeyValue(args[1], args[2]);
+        }
+        out << Printable(value) << '\n';
+        if (value == store::kError || value == store::kNotFound) {
+            readFailure = keyStore->lastError();
+            if (readFailure.empty() && typed && typed->type == platform::KeyStore::REG_DWORD)
+                readFailure = "the number value is damaged";
+            if (readFailure.empty() && typed && !store::Registry::FitsRead(typed->data))
+                readFailure = "the value is longer than 254 characters";
+            if (readFailure.empty()) readFailure = "the value holds the text \"" + value + "\"";
         }
     } else if (verb == "write" && dword) {
         const auto [keyRoot, keyPath] = registry.SplitKeyPath(args[1]);
@@ -130,7 +148,7 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         for (std::int32_t i = 0; i < std::numeric_limits<std::int32_t>::max(); ++i) {
             const std::string name = registry.SubKeyNameAt(root, subPath, i);
             if (name == store::kNotFound) break;
-            out << name << '\n';
+            out << Printable(name) << '\n';
         }
     }
     out.flush();
@@ -141,9 +159,10 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
     }
     // A malformed path was refused (the box above says so).
     if (boxes.shownCount() > 0) return 1;
-    // A value of a type this program does not show.
-    if (unreadable) {
-        err << "norvik-cli reg: " << keyStore->lastError() << '\n';
+    // A read that gave a sentinel: missing, too long, of a type this
+    // program does not show, or a stored sentinel text.
+    if (!readFailure.empty()) {
+        err << "norvik-cli reg: " << readFailure << '\n';
         return 1;
     }
     // A write into a missing key does nothing; the person asked for a change.
