@@ -48,7 +48,8 @@ bool countFits(const std::string& verb, std::size_t words) {
 }
 
 // The layer silently does nothing with a well-formed path under a root it
-// does not know; a script asking for a change must learn that it was lost.
+// does not know; a script must learn that its change was lost or that its
+// read looked nowhere.
 // A malformed path is shown (and refused) by the layer itself.
 bool unknownRoot(store::Registry& registry, const std::string& fullPath, std::ostream& err) {
     const auto [root, subPath] = registry.SplitKeyPath(fullPath);
@@ -92,15 +93,21 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         }
     }
 
-    // A command that only reads makes no store where there is none.
     auto keyStore = platform::SqliteKeyStore::openDefault();
+    platform::StderrMessageBox boxes(err);
+    store::Registry registry(*keyStore, boxes);
+    // A malformed path or unknown root to read from gives the empty result
+    // and says why, whether or not there is a store.
+    if (verb == "read" && unknownRoot(registry, args[1], err)) {
+        out << '\n';
+        return 1;
+    }
+    // A command that only reads makes no store where there is none.
     const bool onlyReads = verb == "read" || verb == "enum";
     if (!(onlyReads ? keyStore->openReadOnly() : keyStore->open())) {
         err << "norvik-cli reg: " << keyStore->lastError() << '\n';
         return 1;
     }
-    platform::StderrMessageBox boxes(err);
-    store::Registry registry(*keyStore, boxes);
     if ((verb == "write" || verb == "create") && unknownRoot(registry, args[1], err)) return 1;
 
     bool nothingWritten = false;
@@ -109,14 +116,12 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         // A number prints in decimal; text as the registry layer reads it.
         const auto [keyRoot, keyPath] = registry.SplitKeyPath(args[1]);
         const auto typed =
-            keyRoot == 0
-                ? std::nullopt
-                : keyStore->readTypedValue(keyRoot, store::Registry::SubPathKeys(keyPath), args[2]);
+            keyStore->readTypedValue(keyRoot, store::Registry::SubPathKeys(keyPath), args[2]);
         std::string value;
         if (typed && typed->type == platform::KeyStore::REG_DWORD) {
             const auto n = platform::KeyStore::dwordNumber(typed->data);
             value = n ? std::to_string(*n) : std::string(store::kError);
-        } else if (keyRoot != 0) {  // a refused path's result is empty
+        } else {
             value = registry.ReadKeyValue(args[1], args[2]);
         }
         out << Printable(value) << '\n';
