@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonDocument>
 #include <QSslCertificate>
 #include <optional>
 #include <ostream>
@@ -21,6 +22,31 @@ void trustExtraCa(rdap::HttpClient& http) {
     if (!file.isEmpty()) http.addCaCertificates(QSslCertificate::fromPath(file));
 }
 
+// The answer's JSON as the parser writes it again: every control character
+// escaped as \u00XX, also DEL and U+0080 to U+009F, which the writer would
+// leave as they are, so that nothing of the body reaches a terminal raw.
+std::string rewrittenJson(const QByteArray& body) {
+    static const char kHex[] = "0123456789abcdef";
+    const QByteArray json = QJsonDocument::fromJson(body).toJson(QJsonDocument::Indented);
+    std::string out;
+    out.reserve(static_cast<std::size_t>(json.size()));
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        // The writer's UTF-8 is valid: C2 followed by 80 to 9F is one C1 control.
+        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+        if (c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+            const unsigned code = c == 0x7F ? c : next;
+            out += "\\u00";
+            out += kHex[code >> 4];
+            out += kHex[code & 15];
+            if (c == 0xC2) ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string reasonOf(const rdap::Outcome& o) {
     if (o.timedOut) return "Timeout Occurred reaching " + o.url.host().toStdString();
     return o.text.toStdString();
@@ -28,8 +54,8 @@ std::string reasonOf(const rdap::Outcome& o) {
 
 }  // namespace
 
-// The Whois Lookup page's RDAP lookup: the answer as text (or its JSON as
-// received) on stdout, the reason of a failure on stderr.
+// The Whois Lookup page's RDAP lookup: the answer as text (or its JSON) on
+// stdout, the reason of a failure on stderr.
 int runRdap(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] = "usage: norvik-cli rdap [--json] [--base URL] [--follow] QUERY\n";
     bool json = false;
@@ -89,8 +115,7 @@ int runRdap(const Args& args, std::ostream& out, std::ostream& err) {
     auto show = [&](const rdap::Outcome& o) {
         if (json) {
             if (follow) out << "# " << o.url.toString(QUrl::FullyEncoded).toStdString() << "\n";
-            out << o.json.toStdString();
-            if (!o.json.endsWith('\n')) out << "\n";
+            out << rewrittenJson(o.json);
         } else {
             out << o.text.toStdString();
         }

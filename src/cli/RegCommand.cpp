@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/TerminalText.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "store/Registry.h"
@@ -47,7 +48,8 @@ bool countFits(const std::string& verb, std::size_t words) {
 }
 
 // The layer silently does nothing with a well-formed path under a root it
-// does not know; a script asking for a change must learn that it was lost.
+// does not know; a script must learn that its change was lost or that its
+// read looked nowhere.
 // A malformed path is shown (and refused) by the layer itself.
 bool unknownRoot(store::Registry& registry, const std::string& fullPath, std::ostream& err) {
     const auto [root, subPath] = registry.SplitKeyPath(fullPath);
@@ -73,6 +75,14 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         return usage(err);
     }
 
+    // The program reads no text longer than 254 characters: a write of one
+    // would be acknowledged and then never read back.
+    if (verb == "write" && !dword && !store::Registry::FitsRead(args[3])) {
+        err << "norvik-cli reg: nothing written: a text of more than 254 characters cannot be "
+               "read back\n";
+        return 1;
+    }
+
     std::uint32_t root = 0;
     if (verb == "delete" || verb == "enum") {
         root = store::Registry::RootKeyFromName(args[1]);
@@ -84,31 +94,44 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
     }
 
     auto keyStore = platform::SqliteKeyStore::openDefault();
-    if (!keyStore->open()) {
+    platform::StderrMessageBox boxes(err);
+    store::Registry registry(*keyStore, boxes);
+    // A malformed path or unknown root to read from gives the empty result
+    // and says why, whether or not there is a store.
+    if (verb == "read" && unknownRoot(registry, args[1], err)) {
+        out << '\n';
+        return 1;
+    }
+    // A command that only reads makes no store where there is none.
+    const bool onlyReads = verb == "read" || verb == "enum";
+    if (!(onlyReads ? keyStore->openReadOnly() : keyStore->open())) {
         err << "norvik-cli reg: " << keyStore->lastError() << '\n';
         return 1;
     }
-    platform::StderrMessageBox boxes(err);
-    store::Registry registry(*keyStore, boxes);
     if ((verb == "write" || verb == "create") && unknownRoot(registry, args[1], err)) return 1;
 
     bool nothingWritten = false;
-    bool unreadable = false;
+    std::string readFailure;  // why a read gave "Error" or "Not Found"
     if (verb == "read") {
         // A number prints in decimal; text as the registry layer reads it.
         const auto [keyRoot, keyPath] = registry.SplitKeyPath(args[1]);
         const auto typed =
-            keyRoot == 0
-                ? std::nullopt
-                : keyStore->readTypedValue(keyRoot, store::Registry::SubPathKeys(keyPath), args[2]);
+            keyStore->readTypedValue(keyRoot, store::Registry::SubPathKeys(keyPath), args[2]);
+        std::string value;
         if (typed && typed->type == platform::KeyStore::REG_DWORD) {
             const auto n = platform::KeyStore::dwordNumber(typed->data);
-            out << (n ? std::to_string(*n) : std::string(store::kError)) << '\n';
-        } else if (keyRoot == 0) {
-            out << '\n';  // the refused path's empty result
+            value = n ? std::to_string(*n) : std::string(store::kError);
         } else {
-            out << registry.ReadKeyValue(args[1], args[2]) << '\n';
-            unreadable = typed && typed->type != platform::KeyStore::REG_SZ;
+            value = registry.ReadKeyValue(args[1], args[2]);
+        }
+        out << Printable(value) << '\n';
+        if (value == store::kError || value == store::kNotFound) {
+            readFailure = keyStore->lastError();
+            if (readFailure.empty() && typed && typed->type == platform::KeyStore::REG_DWORD)
+                readFailure = "the number value is damaged";
+            if (readFailure.empty() && typed && !store::Registry::FitsRead(typed->data))
+                readFailure = "the value is longer than 254 characters";
+            if (readFailure.empty()) readFailure = "the value holds the text \"" + value + "\"";
         }
     } else if (verb == "write" && dword) {
         const auto [keyRoot, keyPath] = registry.SplitKeyPath(args[1]);
@@ -130,7 +153,7 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
         for (std::int32_t i = 0; i < std::numeric_limits<std::int32_t>::max(); ++i) {
             const std::string name = registry.SubKeyNameAt(root, subPath, i);
             if (name == store::kNotFound) break;
-            out << name << '\n';
+            out << Printable(name) << '\n';
         }
     }
     out.flush();
@@ -141,9 +164,10 @@ int runReg(const Args& argsIn, std::ostream& out, std::ostream& err) {
     }
     // A malformed path was refused (the box above says so).
     if (boxes.shownCount() > 0) return 1;
-    // A value of a type this program does not show.
-    if (unreadable) {
-        err << "norvik-cli reg: " << keyStore->lastError() << '\n';
+    // A read that gave a sentinel: missing, too long, of a type this
+    // program does not show, or a stored sentinel text.
+    if (!readFailure.empty()) {
+        err << "norvik-cli reg: " << readFailure << '\n';
         return 1;
     }
     // A write into a missing key does nothing; the person asked for a change.

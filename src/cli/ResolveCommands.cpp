@@ -1,5 +1,6 @@
 #include <functional>
 #include <ostream>
+#include <string>
 
 #include "cli/Commands.h"
 #include "net/HostToIP.h"
@@ -26,9 +27,28 @@ int lookUp(const Args& args, std::ostream& out, std::ostream& err, const char* u
     return 0;
 }
 
+// Whether the resolver refuses the name for its length: more than 253
+// characters (a final dot aside) or more than 63 between two dots.
+bool tooLong(std::string name) {
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    if (name.size() > 253) return true;
+    std::size_t start = 0;
+    for (std::size_t dot = name.find('.');; dot = name.find('.', start)) {
+        const std::size_t end = dot == std::string::npos ? name.size() : dot;
+        if (end - start > 63) return true;
+        if (dot == std::string::npos) return false;
+        start = dot + 1;
+    }
+}
+
 }  // namespace
 
 int runResolve(const Args& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 1 && tooLong(args[0])) {
+        err << "norvik-cli resolve: the name is too long for the resolver (at most 253 "
+               "characters, and 63 between dots)\n";
+        return 1;
+    }
     return lookUp(
         args, out, err, "usage: norvik-cli resolve NAME\n",
         [](net::HostToIP& net, const std::string& name) { return net.HostNameToIP(name); });

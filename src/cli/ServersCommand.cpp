@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/ServerOptions.h"
+#include "cli/TerminalText.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/qt/QtTcpClient.h"
@@ -54,8 +55,12 @@ int runServers(const Args& args, std::ostream& out, std::ostream& err) {
     }
     const auto app = commandLineApp();
 
+    // Without --store the store is only read: none is made where there is
+    // none, and the list host then is the built-in one.
     auto keyStore = platform::SqliteKeyStore::openDefault();
-    if (storeIt && !keyStore->open()) {
+    if (!storeIt) {
+        keyStore->openReadOnly();
+    } else if (!keyStore->open()) {
         err << "norvik-cli servers: " << keyStore->lastError() << '\n';
         return 1;
     }
@@ -84,7 +89,7 @@ int runServers(const Args& args, std::ostream& out, std::ostream& err) {
         err << "norvik-cli servers: the download could not start\n";
         return 1;
     }
-    for (const std::string& line : view.lines) out << line << '\n';
+    for (const std::string& line : view.lines) out << Printable(line) << '\n';
     if (download.cut()) err << whois::kCutLine << '\n';
     if (storeIt) whois::StoreDirectory(registry, view.filter, view.lines);
     return 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/ServerOptions.h"
+#include "cli/TerminalText.h"
 #include "platform/qt/QtTcpClient.h"
 #include "platform/qt/QtTimer.h"
 #include "whois/MemoryLookupView.h"
@@ -19,7 +20,8 @@ constexpr int kMaxFollowSteps = 3;
 }  // namespace
 
 // The Whois Lookup page's lookup, through the same engine, on a timer of
-// 10 seconds: the answer as received on stdout.
+// 10 seconds: the answer as received on stdout (its control characters
+// made visible on a terminal).
 int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] = "usage: norvik-cli whois [-h SERVER] [-p PORT] [--follow] DOMAIN\n";
     ServerOptions options{whois::kDefaultUsServer, 43};
@@ -55,7 +57,7 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
     whois::MemoryLookupView view;
     view.domain = QString::fromUtf8(domain->data(), static_cast<qsizetype>(domain->size()));
 
-    std::vector<std::string> asked;
+    std::vector<whois::Referral> asked;
     for (int step = 0;; ++step) {
         whois::WhoisLookup lookup(view, client, timer, port);
         std::optional<whois::WhoisLookup::Outcome> outcome;
@@ -66,7 +68,7 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
         view.server = QString::fromStdString(server);
         lookup.lookupwhois_Click();
         if (!outcome) QCoreApplication::exec();
-        asked.push_back(server);
+        asked.push_back({server, port});
 
         if (follow) out << "# " << server << "\n";
         if (outcome != whois::WhoisLookup::Outcome::Done) {
@@ -81,15 +83,17 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
         }
         const std::string& reply = lookup.whoisReply();
         const std::string shown = lookup.cut() ? whois::MarkCut(reply) : reply;
-        out << shown;
+        out << Printable(shown);
         if (follow && !shown.empty() && shown.back() != '\n') out << "\n";
         out.flush();
 
         if (!follow || step == kMaxFollowSteps) return 0;
-        const auto next = whois::FindReferral(reply, server);
+        // A server is a host and a port: the same host on another port is
+        // another server.
+        const auto next = whois::FindReferral(reply, server, port);
         if (!next) return 0;
-        for (const std::string& s : asked) {
-            if (whois::SameServer(s, next->host)) return 0;
+        for (const whois::Referral& s : asked) {
+            if (whois::SameServer(s.host, next->host) && s.port == next->port) return 0;
         }
         server = next->host;
         port = next->port;

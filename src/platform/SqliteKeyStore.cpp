@@ -275,6 +275,11 @@ bool SqliteKeyStore::open() {
     });
 }
 
+bool SqliteKeyStore::openReadOnly() {
+    if (db_ == nullptr) readOnly_ = true;
+    return open();
+}
+
 bool SqliteKeyStore::ensureOpen() { return db_ != nullptr || openFile(); }
 
 bool SqliteKeyStore::openFile() {
@@ -283,6 +288,22 @@ bool SqliteKeyStore::openFile() {
     if (path_.empty()) {
         failFile("no store file was named");
         return false;
+    }
+    if (readOnly_) {
+        std::error_code missing;
+        if (!fs::exists(path_, missing)) {
+            failFile("there is no store at " + path_);
+            return false;
+        }
+        // Opened for writing where the file allows it, but kept from every
+        // change: then the journal files go away again when it closes.
+        if (connect(path_, SQLITE_OPEN_READWRITE) && exec("PRAGMA query_only = ON") &&
+            prepareSchema(true))
+            return true;
+        close();
+        // A store of an older layout is brought up to date first.
+        if (!olderLayout_) return openUnchanging();
+        readOnly_ = false;
     }
     const fs::path file(path_);
     const fs::path dir = file.parent_path();
@@ -301,13 +322,17 @@ bool SqliteKeyStore::openFile() {
     if (connect(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) && prepareSchema(false))
         return true;
     close();
+    return (lastCode_ & 0xff) == SQLITE_READONLY && openUnchanging();
+}
+
+bool SqliteKeyStore::openUnchanging() {
     // A store that this user may read but not write, in a folder where the
     // journal's shared-memory file cannot be made either, opens only as an
     // unchanging file. That is safe while no journal with unsaved changes
     // lies beside it.
     std::error_code walError;
-    const auto walSize = fs::file_size(path_ + "-wal", walError);
-    if ((lastCode_ & 0xff) != SQLITE_READONLY || (!walError && walSize > 0)) return false;
+    const auto walSize = std::filesystem::file_size(path_ + "-wal", walError);
+    if (!walError && walSize > 0) return false;
     const std::string error = lastError_;
     if (connect("file:" + uriEscape(path_) + "?immutable=1",
                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) &&
@@ -382,7 +407,7 @@ bool SqliteKeyStore::prepareSchema(bool readOnly) {
     }
     if (kind != Kind::Empty) return kind == Kind::Ours;
     if (readOnly) {
-        failFile(path_ + " is read-only and holds no store yet");
+        failFile(path_ + (readOnly_ ? " holds no store" : " is read-only and holds no store yet"));
         return false;
     }
 
@@ -430,6 +455,7 @@ bool SqliteKeyStore::upgradeLayout(bool readOnly) {
     }
     if (*version == 0 || *version == kLayoutVersion) return true;
     if (readOnly) {
+        olderLayout_ = true;
         failFile(path_ + " holds a store of an older layout (" + std::to_string(*version) +
                  ") that has to be brought up to date, and it is read-only");
         return false;

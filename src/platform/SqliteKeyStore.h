@@ -44,6 +44,10 @@ class SqliteKeyStore : public KeyStore {
     // Opens the file now (operations otherwise open it when first needed)
     // and checks that it holds a store. False with lastError() when not.
     bool open();
+    // Opens an existing store for reading only: no folder or file is made
+    // and every write fails. False with lastError() when there is no store
+    // file or it holds no store; the later operations fail the same way.
+    bool openReadOnly();
 
     // True when the last failure came from the file itself (damaged,
     // unreadable, read-only, locked) rather than from a missing key or
@@ -80,6 +84,9 @@ class SqliteKeyStore : public KeyStore {
 
     bool ensureOpen();
     bool openFile();
+    // The file as an unchanging one, read only; false with the earlier
+    // failure kept.
+    bool openUnchanging();
     bool connect(const std::string& name, int flags);
     bool prepareSchema(bool readOnly);
     // Brings an older store's layout up to date; refuses a newer one.
@@ -115,6 +122,8 @@ class SqliteKeyStore : public KeyStore {
     int busyTimeoutMs_;
     sqlite3* db_ = nullptr;
     std::map<const char*, sqlite3_stmt*> statements_;
+    bool readOnly_ = false;
+    bool olderLayout_ = false;  // the file's store needs an upgrade
     int batchDepth_ = 0;
     bool batchOpen_ = false;
     std::string lastError_;

@@ -82,12 +82,15 @@ std::string Registry::ReadKeyValue(const std::string& fullPath, const std::strin
     const auto [root, subPath] = SplitKeyPath(fullPath);
     if (root == 0) return std::string();
     const auto data = store_.readValue(root, splitSubPath(subPath), valueName);
-    if (!data || data->size() > 4 * kMaxReadChars || characterCount(*data) > kMaxReadChars)
-        return kError;
+    if (!data || !FitsRead(*data)) return kError;
     // Leading blanks are lost; trailing ones stay, as they come before the
     // terminating NUL.
     const std::size_t first = data->find_first_not_of(' ');
     return first == std::string::npos ? std::string() : data->substr(first);
+}
+
+bool Registry::FitsRead(const std::string& text) {
+    return text.size() <= 4 * kMaxReadChars && characterCount(text) <= kMaxReadChars;
 }
 
 void Registry::CreateKeyPath(const std::string& fullPath) {

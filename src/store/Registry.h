@@ -30,7 +30,7 @@ inline constexpr const char* kNorvikSubPath = "Software\\Tarnwell\\Norvik";
 // handle and a sub-path. Store failures come back as the sentinels; the one
 // message it shows is "Incorrect Format:" for a malformed full path.
 class Registry {
-public:
+  public:
     Registry(platform::KeyStore& store, platform::MessageBox& boxes);
 
     static std::uint32_t RootKeyFromName(const std::string& name);
@@ -40,6 +40,8 @@ public:
     std::pair<std::uint32_t, std::string> SplitKeyPath(const std::string& fullPath);
 
     std::string ReadKeyValue(const std::string& fullPath, const std::string& valueName);
+    // Whether ReadKeyValue can return the stored text: it fits its buffer.
+    static bool FitsRead(const std::string& text);
     void CreateKeyPath(const std::string& fullPath);
     void WriteKeyValue(const std::string& fullPath, const std::string& valueName,
                        const std::string& text);
@@ -51,7 +53,7 @@ public:
 
     platform::KeyStore& keyStore() { return store_; }
 
-private:
+  private:
     platform::KeyStore& store_;
     platform::MessageBox& boxes_;
 };

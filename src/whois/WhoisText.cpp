@@ -157,7 +157,8 @@ bool SameServer(const std::string& a, const std::string& b) {
                                               [](char p, char q) { return lower(p) == lower(q); });
 }
 
-std::optional<Referral> FindReferral(const std::string& answer, const std::string& asked) {
+std::optional<Referral> FindReferral(const std::string& answer, const std::string& asked,
+                                     std::optional<std::uint16_t> askedPort) {
     static constexpr std::string_view kKeys[] = {"Registrar WHOIS Server:", "refer:", "whois:"};
     static constexpr std::string_view kReferral = "ReferralServer:";
     static constexpr std::string_view kScheme = "whois://";
@@ -178,7 +179,7 @@ std::optional<Referral> FindReferral(const std::string& answer, const std::strin
         }
         if (!value) continue;
         std::optional<Referral> r = parseHost(*value);
-        if (r && !SameServer(r->host, asked)) return r;
+        if (r && !(SameServer(r->host, asked) && (!askedPort || r->port == *askedPort))) return r;
     }
     return std::nullopt;
 }

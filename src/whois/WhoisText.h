@@ -56,8 +56,11 @@ struct Referral {
 // blanks allowed) followed by a host name, or "ReferralServer: whois://"
 // followed by a host name and perhaps a port. A host that is not a usable
 // host name, or the server that gave the answer (`asked`, any letter case,
-// a final dot ignored) is not offered.
-std::optional<Referral> FindReferral(const std::string& answer, const std::string& asked);
+// a final dot ignored) is not offered. With `askedPort` the server is
+// the host on that port, and the same host on another port is offered;
+// without it any port of the host counts as that server.
+std::optional<Referral> FindReferral(const std::string& answer, const std::string& asked,
+                                     std::optional<std::uint16_t> askedPort = std::nullopt);
 
 // Whether two host names name the same server: letter case and a final
 // dot do not count.

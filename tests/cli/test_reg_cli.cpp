@@ -31,7 +31,17 @@ TEST_F(RegCli, PrintsExactlyWhatEachOperationReturns) {
     r = reg({"read", kNorvik + "\\ips", "1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "192.0.2.1 \n");
-    EXPECT_EQ(reg({"read", kNorvik + "\\IPs", "2"}).out, "Error\n");
+    // A text the read could not return is not written.
+    r = reg({"write", kNorvik + "\\IPs", "1", std::string(255, 'x')});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "norvik-cli reg: nothing written: a text of more than 254 characters cannot "
+              "be read back\n");
+    EXPECT_EQ(reg({"read", kNorvik + "\\IPs", "1"}).out, "192.0.2.1 \n");
+    r = reg({"read", kNorvik + "\\IPs", "2"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out + r.err,
+              "Error\nnorvik-cli reg: there is no value \"2\" in " + kNorvik + "\\IPs\n");
     r = reg({"enum", "HKEY_LOCAL_MACHINE", "Software\\Tarnwell\\Norvik"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "IPs\nServers\nSessionIPs\n");
@@ -69,14 +79,21 @@ TEST_F(RegCli, RefusedPathsUnknownRootsAndMissingKeysFailOnStandardError) {
     EXPECT_EQ(reg({"enum", "HKEY_LOCAL_MACHINE"}).out, "");
 }
 
-TEST_F(RegCli, ABrokenStoreFileIsNamedAndFails) {
+TEST_F(RegCli, ABrokenOrMissingStoreIsNamedAndFails) {
     std::ofstream(tmp.path(), std::ios::binary) << std::string(4096, '#');
-    for (const Words& words : {Words{"read", kNorvik, "1"}, Words{"enum", "HKEY_USERS"}}) {
-        const auto r = reg(words);
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find(tmp.path() + " is not a Norvik store"), std::string::npos) << r.err;
+    const std::string missing = tmp.dir() + "/no/x.sqlite3";
+    for (const auto& [store, why] : {std::pair{tmp.path(), tmp.path() + " is not a Norvik store"},
+                                     std::pair{missing, "there is no store at " + missing}}) {
+        for (const Words& words :
+             {Words{"reg", "read", kNorvik, "1"}, Words{"reg", "enum", "HKEY_USERS"}}) {
+            const auto r = norvik::test::runCli(words, store);
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+        }
     }
+    // Reads make no store.
+    EXPECT_FALSE(std::ifstream(tmp.dir() + "/no").good());
 }
 
 TEST_F(RegCli, NumbersAreWrittenWithDwordAndReadInDecimal) {

@@ -33,18 +33,20 @@ TEST(WhoisCli, PrintsTheAnswerAsReceived) {
 }
 
 TEST(WhoisCli, FollowAsksEachReferredServerOnceAndAtMostThreeSteps) {
-    // The registrar names the registry again, which is not asked twice.
-    LoopbackTcpServer registrar(
-        ServerScript::answer("Registrar answer\r\nRegistrar WHOIS Server: 127.0.0.1\r\nno end"),
-        "127.0.0.2");
+    // The registrar, on the registry's host but another port, names the
+    // registry again, which is not asked twice.
+    const std::uint16_t registryPort = LoopbackTcpServer::closedPort();
+    const std::string registrarAnswer =
+        "Registrar answer\r\nRegistrar WHOIS Server: 127.0.0.1:" + std::to_string(registryPort) +
+        "\r\nno end";
+    LoopbackTcpServer registrar(ServerScript::answer(registrarAnswer));
     const std::string registryAnswer =
-        "Registry answer\r\nReferralServer: whois://127.0.0.2:" + portOf(registrar) + "/\r\n";
-    LoopbackTcpServer registry(ServerScript::answer(registryAnswer));
+        "Registry answer\r\nReferralServer: whois://127.0.0.1:" + portOf(registrar) + "/\r\n";
+    LoopbackTcpServer registry(ServerScript::answer(registryAnswer), "127.0.0.1", registryPort);
+    ASSERT_TRUE(registry.listening());
     auto r = whoisCli({"-h", "127.0.0.1", "-p", portOf(registry), "--follow", "example.test"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "# 127.0.0.1\n" + registryAnswer +
-                         "# 127.0.0.2\nRegistrar answer\r\nRegistrar WHOIS Server: "
-                         "127.0.0.1\r\nno end\n");
+    EXPECT_EQ(r.out, "# 127.0.0.1\n" + registryAnswer + "# 127.0.0.1\n" + registrarAnswer + "\n");
     EXPECT_EQ(registry.connections(), 1);
     EXPECT_EQ(registrar.requests(), std::vector<std::string>{"example.test\r\n"});
 
@@ -61,6 +63,48 @@ TEST(WhoisCli, FollowAsksEachReferredServerOnceAndAtMostThreeSteps) {
     r = whoisCli({"-h", "127.0.0.1", "-p", portOf(*chain[0]), "--follow", "example.test"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     for (int i = 0; i < 5; ++i) EXPECT_EQ(chain[i]->connections(), i < 4 ? 1 : 0) << i;
+}
+
+// Server text on a terminal shows its control characters; to a pipe it
+// goes as sent: whois answers (UTF-8, and one character per byte), the
+// server list, and its countries stored and listed by reg enum.
+TEST(WhoisCli, ControlCharactersReachATerminalVisibleAndAPipeAsSent) {
+    // ESC [2J, an OSC 52 clipboard write, an OSC 0 title, C1 CSI, backspaces.
+    const std::string utf8 =
+        "a\x1b[2J b\x1b]52;c;aGk=\x07 c\x1b]0;t\x07 d\xc2\x9b"
+        "1m \xc3\xa9\b\b\tf\r\n";
+    const std::string latin1 =
+        "x\x9b"
+        "2J\xe9\x7f\n";
+    const std::string country = "e\x1b]0;t\x07";
+    LoopbackTcpServer utf8Server(ServerScript::answer(utf8));
+    LoopbackTcpServer latin1Server(ServerScript::answer(latin1));
+    LoopbackTcpServer list(ServerScript::answer("w.x C=" + country + "\r\n"));
+    TempStore store;
+    const struct {
+        std::vector<std::string> args;
+        std::string piped, shown;
+    } cases[] = {
+        {{"whois", "-h", "127.0.0.1", "-p", portOf(utf8Server), "d.test"},
+         utf8,
+         "a^[[2J b^[]52;c;aGk=^G c^[]0;t^G dM-^[1m \xc3\xa9^H^H\tf\r\n"},
+        {{"whois", "-h", "127.0.0.1", "-p", portOf(latin1Server), "d.test"},
+         latin1,
+         "xM-^[2J\xc3\xa9^?\n"},
+        {{"servers", "--host", "127.0.0.1", "-p", portOf(list), "--store"},
+         country + "\tw.x \n",
+         "e^[]0;t^G\tw.x \n"},
+        {{"reg", "enum", "HKEY_LOCAL_MACHINE", "Software\\Tarnwell\\Norvik\\Servers"},
+         country + "\n",
+         "e^[]0;t^G\n"},
+    };
+    for (const auto& c : cases) {
+        for (const bool terminal : {false, true}) {
+            const auto r = runCli(c.args, store.path(), 30000, terminal);
+            EXPECT_EQ(r.exitCode, 0) << c.args[0] << r.err;
+            EXPECT_EQ(r.out, terminal ? c.shown : c.piped) << c.args[0] << " " << terminal;
+        }
+    }
 }
 
 TEST(WhoisCli, EndlessAnswersAreCutAndBadArgumentsRefused) {

@@ -125,7 +125,9 @@ CliResult runRdap(const QStringList& args) {
 
 TEST_F(RdapPage, CliExitCodes) {
     RdapHttpServer plain;
-    plain.paths = {{"/autnum/64496", Canned::json(kAutnum)}};
+    plain.paths = {{"/autnum/64496", Canned::json(kAutnum)},
+                   {"/autnum/64497", Canned::json("{\"objectClassName\": \"autnum\", \"name\": "
+                                                  "\"A\x1b]0;t\x07\xc2\x9b\x7f\"}")}};
     const QString base = QString::fromUtf8(plain.base());
     QFile ca(cert.dir.filePath("c.pem"));
     const QByteArray tls = server->base("https");
@@ -136,7 +138,12 @@ TEST_F(RdapPage, CliExitCodes) {
         QString out, err;
     } cases[] = {
         {{"--base", base, "AS64496"}, 0, "# " + base + "autnum/64496\n" + kAutnumText, ""},
-        {{"--json", "--base", base, "64496"}, 0, QString(kAutnum) + "\n", ""},
+        // The JSON as the parser writes it: control characters escaped.
+        {{"--json", "--base", base, "64497"},
+         0,
+         "{\n    \"name\": \"A\\u001b]0;t\\u0007\\u009b\\u007f\",\n    \"objectClassName\": "
+         "\"autnum\"\n}\n",
+         ""},
         {{"--base", base, "nothere.test"}, 1, "", "No record found for nothere.test\n"},
         {{"--base", base}, 2, "", usage},
         {{"--base", "ftp://127.0.0.1/", "AS1"},

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QStringList>
 #include <cstdlib>
 #include <string>
@@ -19,9 +25,32 @@ struct CliResult {
     std::string err;
 };
 
+// With onTerminal its standard output is a pseudo-terminal (raw: bytes pass
+// unchanged) instead of a pipe.
 inline CliResult runCli(const std::vector<std::string>& args, const std::string& storePath,
-                        int timeoutMs = 30000) {
+                        int timeoutMs = 30000, bool onTerminal = false) {
     CliResult r;
+    int master = -1, slave = -1;
+    termios raw{};
+    ::cfmakeraw(&raw);
+    if (onTerminal && ::openpty(&master, &slave, nullptr, &raw, nullptr) != 0) {
+        r.err = "no pseudo-terminal";
+        return r;
+    }
+    const auto closeTerminal = qScopeGuard([&] {
+        if (master >= 0) ::close(master);
+        if (slave >= 0) ::close(slave);
+    });
+    // What the terminal has; waits until nothing more comes for 100 ms.
+    auto drain = [&](int waitMs) {
+        char buf[4096];
+        pollfd in{master, POLLIN, 0};
+        while (master >= 0 && ::poll(&in, 1, waitMs) > 0) {
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            r.out.append(buf, static_cast<std::size_t>(n));
+        }
+    };
     const char* cli = std::getenv("NORVIK_CLI");
     if (!cli) {
         r.err = "NORVIK_CLI is not set";
@@ -31,6 +60,7 @@ inline CliResult runCli(const std::vector<std::string>& args, const std::string&
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("NORVIK_STORE", QString::fromStdString(storePath));
     p.setProcessEnvironment(env);
+    if (onTerminal) p.setChildProcessModifier([slave] { ::dup2(slave, STDOUT_FILENO); });
     QStringList qargs;
     for (const auto& a : args) qargs << QString::fromStdString(a);
     p.start(QString::fromUtf8(cli), qargs);
@@ -41,7 +71,12 @@ inline CliResult runCli(const std::vector<std::string>& args, const std::string&
     }
     // With an application, its event loop runs meanwhile: servers of the test's own answer.
     const bool ended = QCoreApplication::instance()
-                           ? spinUntil([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)
+                           ? spinUntil(
+                                 [&] {
+                                     drain(0);
+                                     return p.state() == QProcess::NotRunning;
+                                 },
+                                 timeoutMs)
                            : p.waitForFinished(timeoutMs);
     if (!ended) {
         p.kill();
@@ -50,7 +85,8 @@ inline CliResult runCli(const std::vector<std::string>& args, const std::string&
         return r;
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
+    drain(100);
+    r.out += p.readAllStandardOutput().toStdString();
     r.err = p.readAllStandardError().toStdString();
     return r;
 }
