@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "../support/DecimalComma.h"
 #include "export/Export.h"
 
 namespace norvik::exports {
@@ -21,7 +22,7 @@ QJsonObject parseJson(const std::string& text) {
 
 const std::string kAwkward = "Registrant: \"Smith, J.\"\r\nAddress: 1, Main St\r\n\r\nend";
 
-TEST(ExportTest, PingRowsParseBack) {
+void CheckPingRows() {
     PingDocument doc{"host, \"quoted\"", "127.0.0.1", "Ping Report...", {}};
     doc.records.push_back({1796601117123, 1, "127.0.0.1", 0, 1234, 32, 64});
     doc.records.push_back({1796601117623, 2, "127.0.0.1", 11010, 0, 0, 0});
@@ -47,6 +48,14 @@ TEST(ExportTest, PingRowsParseBack) {
     doc.records[1].address = "a\"b\\c\td,\r\n\x01";
     const QJsonArray again = parseJson(Render(Format::Json, doc))["pings"].toArray();
     EXPECT_EQ(again[1]["address"].toString().toStdString(), doc.records[1].address);
+}
+
+TEST(ExportTest, PingRowsParseBack) { CheckPingRows(); }
+
+// CSV and JSON always write a decimal point.
+TEST(ExportTest, PingRowsUnderADecimalComma) {
+    NORVIK_UNDER_DECIMAL_COMMA();
+    CheckPingRows();
 }
 
 TEST(ExportTest, TraceAndWhoisRowsKeepQuotesCommasAndLineBreaks) {
