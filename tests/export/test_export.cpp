@@ -77,6 +77,18 @@ TEST(ExportTest, TraceAndWhoisRowsKeepQuotesCommasAndLineBreaks) {
     const QJsonObject o = parseJson(Render(Format::Json, whois));
     EXPECT_EQ(o["answer"].toString().toStdString(), kAwkward);
     EXPECT_EQ(o["server"].toString(), "whois.example");
+
+    // An RDAP answer: its service and query; JSON holds the object itself,
+    // or null when the lookup found none.
+    RdapDocument rdap{"https://rdap.example/domain/a.test", "a.test", 0, kAwkward,
+                      R"({"ldhName": "A.TEST"})"};
+    EXPECT_EQ(Render(Format::Csv, rdap),
+              "service,query,timestamp,answer\r\nhttps://rdap.example/domain/"
+              "a.test,a.test,1970-01-01T00:00:00.000Z,\"Registrant: \"\"Smith, J.\"\"\r\nAddress: "
+              "1, Main St\r\n\r\nend\"\r\n");
+    EXPECT_EQ(parseJson(Render(Format::Json, rdap))["rdap"].toObject()["ldhName"], "A.TEST");
+    rdap.object.clear();
+    EXPECT_TRUE(parseJson(Render(Format::Json, rdap))["rdap"].isNull());
 }
 
 TEST(ExportTest, FormatNamesFiltersAndExtensions) {
