@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  iproute2 xvfb xauth
+  iproute2 xvfb xauth locales
   traceroute
   librsvg2-bin gzip dpkg-dev libcap2-bin desktop-file-utils appstream lintian
   clang-14 libclang-rt-14-dev

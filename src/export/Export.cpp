@@ -218,4 +218,23 @@ std::string Render(Format format, const WhoisDocument& doc) {
                             {"answer", q(doc.answer)}});
 }
 
+std::string Render(Format format, const RdapDocument& doc) {
+    if (format == Format::Text) return doc.answer;
+    const std::string when = IsoUtc(doc.receivedAtMs);
+    if (format == Format::Csv) {
+        std::string out;
+        csvRow(out, {"service", "query", "timestamp", "answer"});
+        csvRow(out, {doc.service, doc.query, when, doc.answer});
+        return out;
+    }
+    const QJsonDocument object = QJsonDocument::fromJson(QByteArray::fromStdString(doc.object));
+    return json(
+        QJsonObject{{"kind", "rdap"},
+                    {"service", q(doc.service)},
+                    {"query", q(doc.query)},
+                    {"timestamp", q(when)},
+                    {"answer", q(doc.answer)},
+                    {"rdap", object.isObject() ? QJsonValue(object.object()) : QJsonValue()}});
+}
+
 }  // namespace norvik::exports

@@ -51,12 +51,24 @@ struct WhoisDocument {
     std::string answer;             // as shown (CR LF line ends)
 };
 
+// An RDAP answer as shown (or the reason its lookup failed), the service's
+// URL that answered, the query as typed and when it was shown.
+struct RdapDocument {
+    std::string service;  // empty when no service was asked
+    std::string query;
+    std::int64_t receivedAtMs = 0;  // UTC, milliseconds since 1970
+    std::string answer;             // as shown (CR LF line ends)
+    std::string object;             // the RDAP object as received (JSON); empty without one
+};
+
 // Text is the document's text as it stands; CSV has a header row and CR LF
 // row ends (fields quoted where they hold a comma, quote or line break);
 // JSON is one object for the whole run.
 std::string Render(Format format, const PingDocument& doc);
 std::string Render(Format format, const TraceDocument& doc);
 std::string Render(Format format, const WhoisDocument& doc);
+// JSON holds the RDAP object itself under "rdap" (null without one).
+std::string Render(Format format, const RdapDocument& doc);
 
 // 2026-12-06T23:51:57.123Z
 std::string IsoUtc(std::int64_t ms);

@@ -1,21 +1,70 @@
 #include "ping/Numbers.h"
 
-#include <cerrno>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <string_view>
 
 namespace norvik::ping {
+
+namespace {
+
+// Whether a decimal number too far from 1 for a double is too large rather
+// than too small: the power of ten of its first significant digit decides.
+bool TooLarge(std::string_view t) {
+    constexpr long long kFar = 1'000'000'000'000;  // beyond any double, far from overflowing
+    long long exponent = 0;
+    if (const std::size_t e = t.find_first_of("eE"); e != std::string_view::npos) {
+        std::string_view x = t.substr(e + 1);
+        if (!x.empty() && x[0] == '+') x.remove_prefix(1);
+        const bool negative = !x.empty() && x[0] == '-';
+        if (std::from_chars(x.data(), x.data() + x.size(), exponent).ec != std::errc())
+            exponent = negative ? -kFar : kFar;
+        exponent = std::clamp(exponent, -kFar, kFar);
+        t = t.substr(0, e);
+    }
+    const std::size_t point = std::min(t.find('.'), t.size());
+    const std::size_t first = t.find_first_of("123456789");
+    if (first == std::string_view::npos) return false;
+    const long long power = first < point ? static_cast<long long>(point - first - 1)
+                                          : -static_cast<long long>(first - point);
+    return power + exponent > 0;
+}
+
+// The value of a decimal number (sign, digits, point, exponent) that takes
+// all of [b, e), by the program's own rules whatever the C library's
+// locale: a decimal point, never a comma. Too large gives infinity, too
+// small zero. nullopt when it is not all one number.
+std::optional<double> DecimalValue(const char* b, const char* e) {
+    const bool minus = b != e && *b == '-';
+    // from_chars takes a "-" but no "+"; "+-1" is no number.
+    if (b != e && *b == '+' && ++b != e && *b == '-') return std::nullopt;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(b, e, v, std::chars_format::general);
+    if (end != e) return std::nullopt;
+    if (ec == std::errc::result_out_of_range) {
+        v = TooLarge(std::string_view(b, std::size_t(e - b)))
+                ? std::numeric_limits<double>::infinity()
+                : 0.0;
+        return minus ? -v : v;
+    }
+    if (ec != std::errc()) return std::nullopt;
+    return v;
+}
+
+}  // namespace
 
 std::string PlainDecimal(std::int64_t n) { return std::to_string(n); }
 
 std::string SignedField(double v) {
     if (v == 0) v = 0;  // no "-0"
     char buf[64];
-    // Up to 15 significant digits, without trailing zeros: 33.3, 12, 1e+20.
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-    std::string s = buf;
+    // Up to 15 significant digits, without trailing zeros: 33.3, 12, 1e+20;
+    // a decimal point whatever the locale.
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    std::string s(buf, r.ptr);
     return v < 0 ? s : " " + s;
 }
 
@@ -38,7 +87,7 @@ double LeadingNumber(const std::string& text) {
         }
     }
     if (!digits) return 0;
-    return std::strtod(num.c_str(), nullptr);
+    return *DecimalValue(num.data(), num.data() + num.size());
 }
 
 std::optional<double> ParseNumber(const std::string& text) {
@@ -48,17 +97,13 @@ std::optional<double> ParseNumber(const std::string& text) {
     while (e > b && blank(text[e - 1])) --e;
     const std::string t = text.substr(b, e - b);
     if (t.empty()) return std::nullopt;
-    // Only what a decimal number may hold: strtod alone would also take
-    // hexadecimal, "inf" and "nan".
+    // Only what a decimal number may hold: a conversion alone would also
+    // take "inf" and "nan".
     for (char c : t) {
         if (!std::strchr("0123456789+-.eE", c)) return std::nullopt;
     }
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(t.c_str(), &end);
-    if (end != t.c_str() + t.size()) return std::nullopt;
-    if (errno == ERANGE && std::isinf(v)) return std::nullopt;
-    if (!std::isfinite(v)) return std::nullopt;
+    const std::optional<double> v = DecimalValue(t.data(), t.data() + t.size());
+    if (!v || !std::isfinite(*v)) return std::nullopt;
     return v;
 }
 

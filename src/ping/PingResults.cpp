@@ -1,7 +1,7 @@
 #include "ping/PingResults.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace norvik::ping {
@@ -37,9 +37,11 @@ PingStatistics ComputeStatistics(const std::vector<PingRecord>& records) {
 }
 
 std::string TwoDecimals(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
+    // A decimal point whatever the locale. Fixed notation of a double can
+    // take over 300 digits.
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    return std::string(buf, r.ptr);
 }
 
 std::string Percent(double v) {

@@ -348,7 +348,7 @@ void Form1::lookupwhois_Click() {
         rdapView_->lookupwhois_Click();
         return;
     }
-    rdapView_->clearOffer();
+    rdapView_->yieldToPort43();
     whoisView_->lookupwhois_Click();
 }
 void Form1::whoisrefer_Click() {
@@ -356,6 +356,7 @@ void Form1::whoisrefer_Click() {
         rdapView_->whoisrefer_Click();
         return;
     }
+    rdapView_->yieldToPort43();
     whoisView_->whoisrefer_Click();
 }
 void Form1::whoisRdap_Click() { rdapView_->whoisRdap_Click(); }

@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 
 #include "shell/Form1.h"
+#include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
 #include "shell/WhoisView.h"
 
@@ -26,6 +27,9 @@ ResultButtons* Form1::makeResultButtons(bool trace) {
     return new ResultButtons(
         QStringLiteral("whois"), whoisresult_,
         [this](exports::Format f) {
+            // The last lookup's answer as the box shows it, asked by RDAP or on port 43.
+            if (const auto rdap = rdapView_ ? rdapView_->document() : std::nullopt)
+                return exports::Render(f, *rdap);
             if (!whoisView_) return std::string();
             return exports::Render(f, whoisView_->document());
         },

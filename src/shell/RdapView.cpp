@@ -2,12 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "rdap/Query.h"
 #include "shell/Form1.h"
+#include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
 #include "whois/WhoisLookup.h"
@@ -83,7 +85,7 @@ void RdapView::ask(const std::optional<QUrl>& url) {
     related_.reset();
     c_.whoisrefer->setVisible(false);
     c_.lookupwhois->setEnabled(false);
-    c_.whoisresult->setPlainText(QString());
+    show(QString(), {});
     const auto done = [this](const rdap::Outcome& o) { ended(o); };
     if (url) {
         c_.traceLabel4->setText(QLatin1String(whois::kConnecting));
@@ -101,19 +103,38 @@ void RdapView::ask(const std::optional<QUrl>& url) {
     engine().lookup.start(*query, QString(), done);
 }
 
+void RdapView::show(const QString& text, exports::RdapDocument doc) {
+    c_.whoisresult->setPlainText(text);
+    shownText_ = c_.whoisresult->toPlainText();
+    doc.query = domain_.toStdString();
+    doc.receivedAtMs = QDateTime::currentMSecsSinceEpoch();
+    shown_ = std::move(doc);
+}
+
+std::optional<exports::RdapDocument> RdapView::document() const {
+    const QString now = c_.whoisresult->toPlainText();
+    if (!shown_ || now != shownText_) return std::nullopt;
+    exports::RdapDocument doc = *shown_;
+    doc.answer = ShownText(now).toStdString();
+    return doc;
+}
+
 void RdapView::ended(const rdap::Outcome& o) {
     c_.lookupwhois->setEnabled(true);
+    exports::RdapDocument doc;
+    doc.service = o.url.toString(QUrl::FullyEncoded).toStdString();
     if (o.kind == rdap::Outcome::Kind::Found) {
         c_.traceLabel4->setText(QLatin1String(whois::kDone));
-        c_.whoisresult->setPlainText(whois::DisplayLines(o.text));
+        doc.object = o.json.toStdString();
+        show(whois::DisplayLines(o.text), std::move(doc));
         related_ = o.related;
         if (related_) c_.whoisrefer->setText(QStringLiteral("Ask ") + related_->host());
         c_.whoisrefer->setVisible(related_.has_value() && c_.whoisresult->isVisibleTo(&form_));
         return;
     }
     c_.traceLabel4->setText(QLatin1String(whois::kFailed));
-    c_.whoisresult->setPlainText(
-        whois::DisplayLines(o.timedOut ? whois::TimeoutText(o.url.host()) : o.text));
+    show(whois::DisplayLines(o.timedOut ? whois::TimeoutText(o.url.host()) : o.text),
+         std::move(doc));
 }
 
 }  // namespace norvik::shell

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "export/Export.h"
 #include "platform/Timer.h"
 #include "rdap/HttpClient.h"
 #include "rdap/RdapLookup.h"
@@ -54,7 +55,14 @@ class RdapView {
     // Whether the "Ask" link offers an RDAP record now, and its click.
     bool offering() const { return related_.has_value(); }
     void whoisrefer_Click();
-    void clearOffer() { related_.reset(); }
+    // A port-43 lookup takes the result box: no offer, no answer of ours.
+    void yieldToPort43() {
+        related_.reset();
+        shown_.reset();
+    }
+    // What the result box shows while it holds this lookup's answer (or
+    // reason), for Copy and Save; nullopt once anything else wrote the box.
+    std::optional<exports::RdapDocument> document() const;
 
     rdap::HttpClient& http() { return engine().http; }
     platform::Timer& timer() { return *engine().timer; }
@@ -62,6 +70,7 @@ class RdapView {
   private:
     void ask(const std::optional<QUrl>& url);
     void ended(const rdap::Outcome& o);
+    void show(const QString& text, exports::RdapDocument doc);
     void applyTicked(bool on);
 
     Form1& form_;
@@ -80,6 +89,8 @@ class RdapView {
     std::unique_ptr<Engine> engine_;
     QString domain_;
     std::optional<QUrl> related_;
+    std::optional<exports::RdapDocument> shown_;
+    QString shownText_;  // the box's text as this view left it
 };
 
 }  // namespace norvik::shell

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "../support/DecimalComma.h"
 #include "export/Export.h"
 
 namespace norvik::exports {
@@ -21,7 +22,7 @@ QJsonObject parseJson(const std::string& text) {
 
 const std::string kAwkward = "Registrant: \"Smith, J.\"\r\nAddress: 1, Main St\r\n\r\nend";
 
-TEST(ExportTest, PingRowsParseBack) {
+void CheckPingRows() {
     PingDocument doc{"host, \"quoted\"", "127.0.0.1", "Ping Report...", {}};
     doc.records.push_back({1796601117123, 1, "127.0.0.1", 0, 1234, 32, 64});
     doc.records.push_back({1796601117623, 2, "127.0.0.1", 11010, 0, 0, 0});
@@ -49,6 +50,14 @@ TEST(ExportTest, PingRowsParseBack) {
     EXPECT_EQ(again[1]["address"].toString().toStdString(), doc.records[1].address);
 }
 
+TEST(ExportTest, PingRowsParseBack) { CheckPingRows(); }
+
+// CSV and JSON always write a decimal point.
+TEST(ExportTest, PingRowsUnderADecimalComma) {
+    NORVIK_UNDER_DECIMAL_COMMA();
+    CheckPingRows();
+}
+
 TEST(ExportTest, TraceAndWhoisRowsKeepQuotesCommasAndLineBreaks) {
     TraceDocument trace{
         "dest", "", {{1, "192.0.2.1", "gw, \"edge\"\nrouter", true, 870}, {2, "", "", false, 0}}};
@@ -68,6 +77,18 @@ TEST(ExportTest, TraceAndWhoisRowsKeepQuotesCommasAndLineBreaks) {
     const QJsonObject o = parseJson(Render(Format::Json, whois));
     EXPECT_EQ(o["answer"].toString().toStdString(), kAwkward);
     EXPECT_EQ(o["server"].toString(), "whois.example");
+
+    // An RDAP answer: its service and query; JSON holds the object itself,
+    // or null when the lookup found none.
+    RdapDocument rdap{"https://rdap.example/domain/a.test", "a.test", 0, kAwkward,
+                      R"({"ldhName": "A.TEST"})"};
+    EXPECT_EQ(Render(Format::Csv, rdap),
+              "service,query,timestamp,answer\r\nhttps://rdap.example/domain/"
+              "a.test,a.test,1970-01-01T00:00:00.000Z,\"Registrant: \"\"Smith, J.\"\"\r\nAddress: "
+              "1, Main St\r\n\r\nend\"\r\n");
+    EXPECT_EQ(parseJson(Render(Format::Json, rdap))["rdap"].toObject()["ldhName"], "A.TEST");
+    rdap.object.clear();
+    EXPECT_TRUE(parseJson(Render(Format::Json, rdap))["rdap"].isNull());
 }
 
 TEST(ExportTest, FormatNamesFiltersAndExtensions) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "../support/DecimalComma.h"
 #include "ping/Numbers.h"
 
 namespace norvik::ping {
@@ -50,6 +51,15 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfEven(12.75, 1), 12.8);
     EXPECT_EQ(SignedField(RoundHalfEven(100.0 / 3, 1)), " 33.3");
     EXPECT_EQ(SignedField(RoundHalfEven(200.0 / 3, 1)), " 66.7");
+}
+
+// Read and written by the program's own rules, whatever the C library's locale.
+TEST(NumberRules, ADecimalCommaLocaleChangesNothing) {
+    NORVIK_UNDER_DECIMAL_COMMA();
+    EXPECT_EQ(LeadingNumber("2.5"), 2.5);
+    EXPECT_EQ(ParseNumber(" 2.5 "), 2.5);
+    EXPECT_FALSE(ParseNumber("2,5").has_value());
+    EXPECT_EQ(SignedField(33.3), " 33.3");
 }
 
 TEST(Payload, LettersOfNorvikRepeated) {

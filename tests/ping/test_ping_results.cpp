@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/DecimalComma.h"
 #include "ping/PingResults.h"
 
 namespace norvik::ping {
@@ -21,7 +22,7 @@ std::vector<PingRecord> run(std::initializer_list<std::uint32_t> us) {
     return out;
 }
 
-TEST(PingStatisticsTest, HandWorkedRuns) {
+void CheckHandWorkedRuns() {
     const struct {
         std::vector<PingRecord> records;
         const char* line;
@@ -40,6 +41,13 @@ TEST(PingStatisticsTest, HandWorkedRuns) {
          "0.50/0.50/0.50/0.00 ms, jitter 0.00 ms"},
     };
     for (const auto& c : cases) EXPECT_EQ(StatisticsLine(ComputeStatistics(c.records)), c.line);
+}
+
+TEST(PingStatisticsTest, HandWorkedRuns) { CheckHandWorkedRuns(); }
+
+TEST(PingStatisticsTest, HandWorkedRunsUnderADecimalComma) {
+    NORVIK_UNDER_DECIMAL_COMMA();
+    CheckHandWorkedRuns();
 }
 
 TEST(PingStatisticsTest, TenThousandReplies) {

@@ -2,14 +2,20 @@
 // loopback servers: HTTPS with a certificate made for the test, trusted by
 // the window's client (or by norvik-cli through NORVIK_RDAP_CA_FILE), and
 // a bootstrap file in the test's own cache folder.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include "../shell/ShellFixture.h"
+#include "../support/LoopbackTcpServer.h"
 #include "../support/RdapHttpServer.h"
 #include "../support/RunCli.h"
 #include "../support/SpinUntil.h"
 #include "Fixtures.h"
 #include "shell/RdapView.h"
+#include "shell/ResultButtons.h"
 
 namespace norvik::test {
 namespace {
@@ -114,6 +120,65 @@ TEST_F(RdapPage, ALookupShowsTheTextAndAsksTheRegistrarOnlyWhenClicked) {
                   "Timeout Occurred reaching 127.0.0.1\n\nIt may be worth updating your Whois "
                   "Server List"}});
     EXPECT_EQ(setting("Use RDAP"), "1");
+}
+
+// Save writes JSON into the test's folder.
+struct JsonSaveDialog : shell::SaveDialog {
+    QTemporaryDir dir;
+    std::optional<Choice> ask(QWidget*, const QString&) override {
+        return Choice{dir.filePath("whois.json"), exports::kJsonFilter};
+    }
+};
+
+// Copy and Save take what the box shows: a port-43 answer, then an RDAP
+// answer, then a port-43 answer again.
+TEST_F(RdapPage, CopyAndSaveTakeTheLastAnswerOfEitherKind) {
+    LoopbackTcpServer port43(ServerScript::answer("Domain Name: EXAMPLE.TEST\n"));
+    whoisPort = port43.port();
+    openPage();
+    JsonSaveDialog dialog;
+    shell::SetSaveDialog(&dialog);
+    // The saved JSON's members, as text.
+    const auto saved = [&](const QStringList& names) {
+        EXPECT_TRUE(form->findChild<shell::ResultButtons*>("whoisbuttons")->Save_Click());
+        QFile f(dialog.dir.filePath("whois.json"));
+        const QJsonObject o = f.open(QIODevice::ReadOnly)
+                                  ? QJsonDocument::fromJson(f.readAll()).object()
+                                  : QJsonObject();
+        QStringList out;
+        for (const QString& name : names)
+            out << (name == "rdap" ? o[name].toObject()["ldhName"] : o[name]).toString();
+        return out;
+    };
+    const auto copied = [&] {
+        click(w("whoiscopy"));
+        return QGuiApplication::clipboard()->text();
+    };
+    const auto port43LookUp = [&] {
+        w<QComboBox>("whoiscombo2")->setEditText("127.0.0.1");
+        lookUp("example.test");
+        ASSERT_TRUE(ended());
+        EXPECT_EQ(copied(), "Domain Name: EXAMPLE.TEST\r\n");
+        EXPECT_EQ(saved({"kind", "server", "domain", "answer"}),
+                  QStringList({"whois", "127.0.0.1", "example.test", copied()}));
+    };
+
+    port43LookUp();
+    click(w("whoisRdap"));
+    lookUp("Example.test");
+    ASSERT_TRUE(ended());
+    const QString url = server->base("https") + "domain/example.test";
+    const QString shown = "# " + url + "\r\nDomain: EXAMPLE.TEST\r\nRegistrar: R\r\n";
+    EXPECT_EQ(copied(), shown);
+    // The object itself, under "rdap"; the time the answer was shown.
+    EXPECT_EQ(saved({"kind", "service", "query", "answer", "rdap"}),
+              QStringList({"rdap", url, "Example.test", shown, "EXAMPLE.TEST"}));
+    EXPECT_GT(QDateTime::fromString(saved({"timestamp"})[0], Qt::ISODateWithMs),
+              QDateTime::currentDateTimeUtc().addSecs(-60));
+
+    click(w("whoisRdap"));
+    port43LookUp();
+    shell::SetSaveDialog(nullptr);
 }
 
 // norvik-cli rdap, with the event loop serving while it runs.

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include "../support/DecimalComma.h"
 #include "ShellFixture.h"
 #include "shell/ResultButtons.h"
 #include "shell/RttPlot.h"
@@ -86,12 +87,21 @@ class Results : public ShellTest {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QString clipboard() { return QGuiApplication::clipboard()->text(); }
+    void reportWindowShowsTheRunsFigures();
 
     AnsweringDialog dialog;
     QTemporaryDir dir;
 };
 
-TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) {
+TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) { reportWindowShowsTheRunsFigures(); }
+
+// As under LC_ALL=de_DE.UTF-8: the figures keep their decimal point.
+TEST_F(Results, ReportWindowUnderADecimalComma) {
+    NORVIK_UNDER_DECIMAL_COMMA();
+    reportWindowShowsTheRunsFigures();
+}
+
+void Results::reportWindowShowsTheRunsFigures() {
     echo.replyAfter(20);
     echo.failWith(platform::status::kTimedOut);
     echo.replyAfter(24);

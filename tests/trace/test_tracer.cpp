@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "../support/DecimalComma.h"
 #include "../support/LoopbackResolver.h"
 #include "../support/ScriptedEchoService.h"
 #include "../support/ScriptedMessageBox.h"
@@ -51,6 +52,8 @@ class TracerTest : public ::testing::Test {
     test::ScriptedEchoService echo;
     platform::EchoService* echoInUse = &echo;
     MemoryTraceView view;
+
+    void checkPacketSizes();
 };
 
 TEST_F(TracerTest, WorkedExampleLineForLine) {
@@ -102,7 +105,15 @@ TEST_F(TracerTest, TimeTextBoundaries) {
     }
 }
 
-TEST_F(TracerTest, PacketSizeIsCorrectedIntoRangeAndRoundedHalfToEven) {
+TEST_F(TracerTest, PacketSizeIsCorrectedIntoRangeAndRoundedHalfToEven) { checkPacketSizes(); }
+
+// The user's decimal comma changes nothing: "64.5" is still 64 bytes.
+TEST_F(TracerTest, PacketSizeUnderADecimalComma) {
+    NORVIK_UNDER_DECIMAL_COMMA();
+    checkPacketSizes();
+}
+
+void TracerTest::checkPacketSizes() {
     const struct {
         const char *typed, *settled;
         std::size_t bytes;
