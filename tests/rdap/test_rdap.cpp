@@ -195,21 +195,23 @@ TEST_F(RdapHttp, AnswersAndErrorsEndInTheirLines) {
     EXPECT_EQ(server.asked.back(), "/domain/xn--bcher-kva.example");
 }
 
-TEST_F(RdapHttp, HeadersWithoutBodyEndAtTheSecondQuietTick) {
-    server.paths = {{"/stall", {200, "{", {}, 1000, true}}};
-    std::optional<Outcome> got;
-    lookup.startUrl(QUrl(QString::fromUtf8(server.base() + "stall")), "x",
-                    [&](const Outcome& o) { got = o; });
-    ASSERT_TRUE(spinUntil([&] { return !server.asked.empty(); }));
-    spinFor(200);
-    EXPECT_EQ(timer.interval(), 10000);
-    timer.fire();  // bytes came since the start
-    EXPECT_FALSE(got);
-    timer.fire();  // none since the last tick
-    ASSERT_TRUE(got);
-    EXPECT_TRUE(got->timedOut);
-    EXPECT_EQ(got->kind, Kind::Failed);
-    EXPECT_FALSE(timer.enabled());
+TEST_F(RdapHttp, AStalledOrDrippingAnswerEndsAtTheFirstTick) {
+    server.paths = {{"/stall", {200, "{", {}, 1000, true}},
+                    {"/drip", {200, QByteArray(1000, ' '), {}, 0, false, 20}}};
+    for (const char* path : {"stall", "drip"}) {
+        std::optional<Outcome> got;
+        lookup.startUrl(QUrl(QString::fromUtf8(server.base() + path)), "x",
+                        [&](const Outcome& o) { got = o; });
+        ASSERT_TRUE(spinUntil([&] { return !server.asked.empty(); }));
+        spinFor(200);  // bytes keep coming from the drip
+        EXPECT_EQ(timer.interval(), 10000);
+        timer.fire();
+        ASSERT_TRUE(got) << path;
+        EXPECT_TRUE(got->timedOut);
+        EXPECT_EQ(got->kind, Kind::Failed);
+        EXPECT_FALSE(timer.enabled());
+        server.asked.clear();
+    }
 }
 
 TEST_F(RdapHttp, HttpsVerifiesTheCertificateAndRefusesADowngrade) {
