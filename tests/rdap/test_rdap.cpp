@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <optional>
 
@@ -290,6 +291,21 @@ TEST_F(RdapCache, FreshStaleRefreshedFailingAndCorruptFiles) {
     EXPECT_EQ(url, "https://fetched.test/");
     EXPECT_EQ(readAll(file()), table("https://fetched.test/"));
     EXPECT_EQ(readAll(file() + ".max-age"), "60");
+
+    // A link is not read, and the refresh replaces it, its target kept as
+    // it was; the folder becomes the user's alone; a max-age beyond a year
+    // counts as a year.
+    const QString target = file() + ".real";
+    writeCache(table("https://cached.test/"), 0);
+    ASSERT_TRUE(QFile::rename(file(), target) && QFile::link(target, file()));
+    QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ReadOther);
+    server.paths["/dns.json"].headers = {{"Cache-Control", "max-age=9999999999"}};
+    renew();
+    EXPECT_EQ(find(), Src::Fetched);
+    EXPECT_EQ(readAll(target), table("https://cached.test/"));
+    EXPECT_FALSE(QFileInfo(file()).isSymLink());
+    EXPECT_EQ(readAll(file() + ".max-age"), "31536000");
+    EXPECT_EQ(QFile::permissions(dir.path()) & 0x77, 0);  // group and others
 }
 
 TEST_F(RdapCache, AFailingFetchFallsBackToTheCacheThenTheBuiltInTable) {
