@@ -82,7 +82,7 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
             return 1;
         }
         const std::string& reply = lookup.whoisReply();
-        const std::string shown = lookup.cut() ? whois::MarkCut(reply) : reply;
+        const std::string shown = lookup.shownReply();
         out << Printable(shown);
         if (follow && !shown.empty() && shown.back() != '\n') out << "\n";
         out.flush();

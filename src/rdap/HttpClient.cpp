@@ -13,16 +13,15 @@ namespace norvik::rdap {
 
 HttpClient::HttpClient(platform::Timer& timer) : timer_(timer) {
     timer_.setInterval(kTimeoutMs);
+    // The tick ends the whole request, redirects, headers and body
+    // included: a server that drips its answer gets no longer than a
+    // silent one.
     timer_.onTick = [this] {
         if (reply_ == nullptr) {
             timer_.setEnabled(false);
             return;
         }
-        if (arrivals_ == arrivalsAtTick_) {
-            stop(QStringLiteral("Timeout"), true);
-            return;
-        }
-        arrivalsAtTick_ = arrivals_;
+        stop(QStringLiteral("Timeout"), true);
     };
 }
 
@@ -49,12 +48,13 @@ void HttpClient::get(const QUrl& url, std::function<void(const Response&)> done)
     done_ = std::move(done);
     redirects_ = 0;
     send(url);
+    timer_.setEnabled(false);
+    timer_.setEnabled(true);
 }
 
 void HttpClient::send(const QUrl& url) {
     response_ = Response{};
     response_.url = url;
-    arrivals_ = arrivalsAtTick_ = 0;
     stopped_ = false;
 
     QNetworkRequest request(url);
@@ -70,8 +70,6 @@ void HttpClient::send(const QUrl& url) {
 
     QNetworkReply* reply = manager_.get(request);
     reply_ = reply;
-    timer_.setEnabled(false);
-    timer_.setEnabled(true);
 
     QObject::connect(reply, &QNetworkReply::sslErrors, reply,
                      [this, reply](const QList<QSslError>& errors) {
@@ -83,7 +81,6 @@ void HttpClient::send(const QUrl& url) {
                      });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this, reply] {
         if (reply != reply_) return;
-        ++arrivals_;
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > kBodyCap) stop(QLatin1String(kTooLarge));
     });
@@ -99,7 +96,6 @@ void HttpClient::send(const QUrl& url) {
 }
 
 void HttpClient::readBody() {
-    ++arrivals_;
     const qint64 room = kBodyCap - response_.body.size();
     if (reply_->bytesAvailable() > room) {
         stop(QLatin1String(kTooLarge));
@@ -122,7 +118,6 @@ void HttpClient::finish() {
     QNetworkReply* reply = reply_;
     if (reply == nullptr) return;
     reply_ = nullptr;
-    timer_.setEnabled(false);
     reply->disconnect();
     reply->deleteLater();
     if (!stopped_) {
@@ -143,7 +138,7 @@ void HttpClient::finish() {
             } else if (++redirects_ > kMaxRedirects) {
                 response_.failure = QStringLiteral("Too many redirects");
             } else {
-                send(to);
+                send(to);  // within the time of the first request
                 return;
             }
         } else if (code > 0 && reply->error() != QNetworkReply::OperationCanceledError) {
@@ -164,6 +159,7 @@ void HttpClient::finish() {
                 response_.failure = QStringLiteral("The request failed");
         }
     }
+    timer_.setEnabled(false);
     auto done = std::move(done_);
     done_ = nullptr;
     const Response r = response_;

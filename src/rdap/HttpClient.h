@@ -19,8 +19,8 @@ namespace norvik::rdap {
 inline constexpr qint64 kBodyCap = qint64{4} << 20;
 // Redirects followed for one request, at most.
 inline constexpr int kMaxRedirects = 5;
-// The transfer time-out: a tick of the timer that finds no new bytes ends
-// the request.
+// The time-out of a whole request, redirects, headers and body: the first
+// tick of the timer ends it.
 inline constexpr int kTimeoutMs = 10000;
 
 // What one GET gave: the HTTP status and body, or why there is none.
@@ -70,8 +70,6 @@ class HttpClient {
     std::function<void(const Response&)> done_;
     Response response_;
     int redirects_ = 0;
-    std::uint64_t arrivals_ = 0;
-    std::uint64_t arrivalsAtTick_ = 0;
     bool stopped_ = false;
 };
 

@@ -6,7 +6,9 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 
+#include "platform/OwnFile.h"
 #include "rdap/RdapText.h"
 
 namespace norvik::rdap {
@@ -17,6 +19,16 @@ constexpr qint64 kMaxBootstrapBytes = qint64{4} << 20;
 
 QString maxAgePath(const QString& file) { return file + QStringLiteral(".max-age"); }
 
+// A new file renamed over the name. QSaveFile writes to the target of a
+// link, so a link there is taken away first: the link goes, its target
+// stays as it was.
+void writeFile(const QString& path, const QByteArray& bytes) {
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path)) return;
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) file.commit();
+}
+
 }  // namespace
 
 std::optional<qint64> MaxAge(const QByteArray& cacheControl) {
@@ -24,7 +36,7 @@ std::optional<qint64> MaxAge(const QByteArray& cacheControl) {
                                        QRegularExpression::CaseInsensitiveOption);
     const auto m = re.match(QString::fromLatin1(cacheControl));
     if (!m.hasMatch()) return std::nullopt;
-    return m.captured(1).toLongLong();
+    return std::min(m.captured(1).toLongLong(), kLongestMaxAge);
 }
 
 BootstrapCache::BootstrapCache(QString dir, HttpClient& http, QString registryBase)
@@ -42,16 +54,18 @@ QString BootstrapCache::path(Registry which) const {
 }
 
 std::optional<BootstrapCache::Held> BootstrapCache::readCached(Registry which) const {
+    // A link, or a file put there by someone else, counts as missing.
+    if (!platform::IsOwnPlainFile(path(which))) return std::nullopt;
     QFile f(path(which));
     if (f.size() > kMaxBootstrapBytes || !f.open(QIODevice::ReadOnly)) return std::nullopt;
     auto b = ParseBootstrap(which, f.readAll());
     if (!b || b->empty()) return std::nullopt;
     qint64 maxAge = kDefaultMaxAge;
     QFile age(maxAgePath(path(which)));
-    if (age.open(QIODevice::ReadOnly)) {
+    if (platform::IsOwnPlainFile(age.fileName()) && age.open(QIODevice::ReadOnly)) {
         bool ok = false;
-        const qint64 n = age.readAll().trimmed().toLongLong(&ok);
-        if (ok && n >= 0) maxAge = n;
+        const qint64 n = age.readLine(32).trimmed().toLongLong(&ok);
+        if (ok && n >= 0) maxAge = std::min(n, kLongestMaxAge);
     }
     return Held{std::move(*b), QFileInfo(f).lastModified().addSecs(maxAge)};
 }
@@ -75,17 +89,11 @@ void BootstrapCache::find(Registry which, std::function<void(const Bootstrap&, S
             if (r.status == 200) fetched = ParseBootstrap(which, r.body);
             if (fetched && !fetched->empty()) {
                 QDir().mkpath(dir_);
-                QSaveFile file(path(which));
-                if (file.open(QIODevice::WriteOnly)) {
-                    file.write(r.body);
-                    file.commit();
-                }
+                QFile::setPermissions(
+                    dir_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+                writeFile(path(which), r.body);
                 const qint64 maxAge = MaxAge(r.cacheControl).value_or(kDefaultMaxAge);
-                QSaveFile age(maxAgePath(path(which)));
-                if (age.open(QIODevice::WriteOnly)) {
-                    age.write(QByteArray::number(maxAge));
-                    age.commit();
-                }
+                writeFile(maxAgePath(path(which)), QByteArray::number(maxAge));
                 Held& h = held_[which] =
                     Held{std::move(*fetched), QDateTime::currentDateTime().addSecs(maxAge)};
                 done(h.bootstrap, Source::Fetched);

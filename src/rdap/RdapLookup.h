@@ -19,13 +19,20 @@ inline constexpr const char* kRegistryBase = "https://data.iana.org/rdap/";
 // How long a fetched file stays fresh when the server does not say.
 inline constexpr qint64 kDefaultMaxAge = 24 * 60 * 60;
 
-// The max-age of a Cache-Control header in seconds; nullopt without one.
+// The longest a fetched file stays fresh, whatever the server says.
+inline constexpr qint64 kLongestMaxAge = 365 * 24 * 60 * 60;
+
+// The max-age of a Cache-Control header in seconds, at most kLongestMaxAge;
+// nullopt without one.
 std::optional<qint64> MaxAge(const QByteArray& cacheControl);
 
 // The bootstrap registry files: a fresh cached file; else fetched (and
 // cached); when the fetch fails, the cached file however old; without one,
 // the built-in table. A cached file that does not parse is ignored and
-// replaced at the next fetch.
+// replaced at the next fetch, and so is one that is a symbolic link or
+// belongs to another user. Files are written new and renamed over the old
+// name (a link is replaced, never written through), in a folder only the
+// user can enter.
 class BootstrapCache {
   public:
     enum class Source { Cached, Fetched, Stale, Builtin };

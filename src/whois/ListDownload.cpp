@@ -46,6 +46,7 @@ bool ListDownload::StartListDownload(const std::string& host) {
     listBuffer_.clear();
     listRequest_ = kListRequest;
     received_ = receivedAtTick_ = 0;
+    ticks_ = 0;
     cutting_ = false;
     winsock_.setLocalPort(0);
     winsock_.Close();
@@ -94,13 +95,14 @@ void ListDownload::Winsock1_Close() { EndDownload(winsock_.State() == TcpClient:
 
 void ListDownload::Timer1_Timer() {
     const std::string status = view_.statusText();
+    const bool late = ++ticks_ >= kAnswerTicks;
     if (status == kListConnecting) {
         winsock_.Close();
         view_.setStatusText(kListTimedOut);
         timer_.setEnabled(false);
-    } else if (status == kListRetrieving && received_ == receivedAtTick_) {
+    } else if (status == kListRetrieving && (received_ == receivedAtTick_ || late)) {
         // Nothing new for a whole period: the host sent its list and keeps
-        // the connection open.
+        // the connection open. Or the deadline: the list as far as it came.
         EndDownload(true);
     }
     receivedAtTick_ = received_;

@@ -50,7 +50,8 @@ struct ListSource {
 // waits: each handler does its step and returns. The timer runs from the
 // start with a 10-second period; a tick while "Connecting..." is the
 // time-out, and a tick that finds nothing new while "Retrieving..." ends the
-// download as if the host had closed.
+// download as if the host had closed, as does the kAnswerTicks-th tick
+// since the connect (a host that drips its list).
 class ListDownload {
   public:
     ListDownload(platform::TcpClient& winsock, platform::Timer& timer, ListView& view,
@@ -94,6 +95,7 @@ class ListDownload {
     // Bytes of this download, and as many as there were at the last tick.
     std::size_t received_ = 0;
     std::size_t receivedAtTick_ = 0;
+    int ticks_ = 0;  // since the connect
 };
 
 }  // namespace norvik::whois

@@ -122,29 +122,43 @@ bool StorableCountry(std::string_view country) {
 
 std::size_t StoreDirectory(store::Registry& reg, const std::vector<std::string>& filter,
                            const std::vector<std::string>& lines) {
-    // The countries to store, by their exact text, with the servers of
-    // their lines.
+    // The countries to store, each under the first spelling met, with the
+    // servers of their lines. Names equal ignoring case are one key of the
+    // store, so their servers are gathered under that key, in line order.
     std::vector<std::string_view> countries;
-    std::unordered_map<std::string_view, std::vector<std::string>> servers;
-    std::vector<std::size_t> sizes;  // of the countries, each once, ascending
+    std::vector<std::string> folds;                                     // of the countries
+    std::unordered_map<std::string, std::vector<std::string>> servers;  // by folded name
+    std::vector<std::size_t> sizes;  // of the folded names, each once, ascending
     for (const std::string& c : filter) {
         if (c == kAllServers || !StorableCountry(c)) continue;
-        if (servers.try_emplace(c).second) countries.push_back(c);
-        sizes.push_back(c.size());
+        std::string folded = FoldCase(c);
+        sizes.push_back(folded.size());
+        if (servers.try_emplace(folded).second) {
+            countries.push_back(c);
+            folds.push_back(std::move(folded));
+        }
     }
     std::sort(sizes.begin(), sizes.end());
     sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
-    // A line belongs to country C when it begins with C and a tab. A code
-    // may hold a tab itself, so a line can belong to several; only a tab
-    // where a code of that size would end is looked at, so that a line of
-    // many tabs does not cost a look-up of every one of its beginnings.
+    // A line belongs to country C when it begins with C (letter case aside)
+    // and a tab. A code may hold a tab itself, so a line can belong to
+    // several; only a tab where a code of that size would end is looked at,
+    // so that a line of many tabs does not cost a look-up of every one of
+    // its beginnings. Folding keeps the tabs, and a spelling of another
+    // length folds to the same text: the k-th tab of the folded line is the
+    // k-th tab of the line.
     for (const std::string& line : lines) {
+        const std::string folded = FoldCase(line);
         for (const std::size_t tab : sizes) {
-            if (tab >= line.size()) break;
-            if (line[tab] != '\t') continue;
-            const auto it = servers.find(std::string_view(line).substr(0, tab));
+            if (tab >= folded.size()) break;
+            if (folded[tab] != '\t') continue;
+            const auto it = servers.find(folded.substr(0, tab));
             if (it == servers.end()) continue;
-            std::string_view rest = std::string_view(line).substr(tab);
+            auto before =
+                std::count(folded.begin(), folded.begin() + static_cast<std::ptrdiff_t>(tab), '\t');
+            std::size_t at = line.find('\t');
+            for (; before > 0; --before) at = line.find('\t', at + 1);
+            std::string_view rest = std::string_view(line).substr(at);
             while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
             rest.remove_prefix(1);  // the tab
             it->second.emplace_back(rest);
@@ -154,10 +168,10 @@ std::size_t StoreDirectory(store::Registry& reg, const std::vector<std::string>&
     platform::BatchScope batch(reg.keyStore());
     reg.DeleteSubKey(store::HKEY_LOCAL_MACHINE, kServersSubPath);
     reg.CreateKeyPath(kServersKey);
-    for (std::string_view c : countries) {
-        const std::string key = std::string(kServersKey) + '\\' + std::string(c);
+    for (std::size_t i = 0; i < countries.size(); ++i) {
+        const std::string key = std::string(kServersKey) + '\\' + std::string(countries[i]);
         reg.CreateKeyPath(key);
-        const std::vector<std::string>& list = servers[c];
+        const std::vector<std::string>& list = servers[folds[i]];
         for (std::size_t n = 0; n < list.size(); ++n) {
             reg.WriteKeyValue(key, std::to_string(n + 1), list[n]);
         }

@@ -96,8 +96,9 @@ bool StorableCountry(std::string_view country);
 // "Add All": replaces the stored directory by one key per filter entry
 // (" All servers" and the names that cannot be a key skipped), each holding
 // the servers of the shown lines that begin with its code and a tab, in line
-// order. One store batch: the old directory or the new one, never a mix.
-// Returns the number of countries stored.
+// order. Codes equal ignoring letter case are one key, named as the first of
+// them, holding the servers of all their lines. One store batch: the old directory or the new one,
+// never a mix. Returns the number of countries stored.
 std::size_t StoreDirectory(store::Registry& reg, const std::vector<std::string>& filter,
                            const std::vector<std::string>& lines);
 

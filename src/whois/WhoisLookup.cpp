@@ -35,6 +35,8 @@ bool WhoisLookup::WhoisConnect() {
     cut_ = false;
     arrivals_ = arrivalsAtTick_ = 0;
     receiving_ = false;
+    ticks_ = 0;
+    late_ = false;
     server_ = view_.serverText().toStdString();
     whoisDomain_ = view_.domainText();
     client_.Close();
@@ -70,14 +72,19 @@ void WhoisLookup::Winsock1_Close() {
     endLookup();
 }
 
+std::string WhoisLookup::shownReply() const {
+    if (cut_) return MarkCut(whoisReply_);
+    if (late_) return MarkCut(whoisReply_, kLateLine);
+    return whoisReply_;
+}
+
 // The answer is complete: shown, "Done", and Lookup usable again. Timer1
 // goes on ticking.
 void WhoisLookup::endLookup() {
     client_.Close();
     receiving_ = false;
     view_.setResultText(QString());
-    const std::string shown = cut_ ? MarkCut(whoisReply_) : whoisReply_;
-    view_.setResultText(DecodeAnswer(LfToCrLf(shown)));
+    view_.setResultText(DecodeAnswer(LfToCrLf(shownReply())));
     view_.setStatusText(QLatin1String(kDone));
     view_.setLookupEnabled(true);
     view_.offerReferral(FindReferral(whoisReply_, server_));
@@ -98,10 +105,15 @@ void WhoisLookup::Timer1_Timer() {
         if (onEnded) onEnded(Outcome::Failed);
         return;
     }
-    // A server that answered and then went quiet without closing.
+    // A server that answered and then went quiet without closing, or one
+    // that drips its answer past the deadline.
     const bool idle = arrivals_ == arrivalsAtTick_;
     arrivalsAtTick_ = arrivals_;
-    if (receiving_ && idle && arrivals_ > 0) endLookup();
+    const bool late = receiving_ && ++ticks_ >= kAnswerTicks;
+    if (receiving_ && (idle || late) && arrivals_ > 0) {
+        late_ = !idle;
+        endLookup();
+    }
 }
 
 }  // namespace norvik::whois

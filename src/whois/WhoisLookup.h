@@ -69,6 +69,9 @@ class WhoisLookup {
     const std::string& server() const { return server_; }
     // The last answer was cut at kAnswerCap.
     bool cut() const { return cut_; }
+    // The answer as shown: ended by a line saying why when it was cut at
+    // kAnswerCap or at the 60-second deadline.
+    std::string shownReply() const;
 
     // Called when a lookup has ended, after the view shows its end.
     std::function<void(Outcome)> onEnded;
@@ -91,6 +94,9 @@ class WhoisLookup {
     std::uint64_t arrivals_ = 0;
     std::uint64_t arrivalsAtTick_ = 0;
     bool receiving_ = false;
+    // Ticks since the connect; at kAnswerTicks the answer is cut.
+    int ticks_ = 0;
+    bool late_ = false;
 };
 
 }  // namespace norvik::whois

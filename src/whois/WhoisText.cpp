@@ -100,7 +100,7 @@ std::string LfToCrLf(const std::string& bytes) {
     return out;
 }
 
-std::string MarkCut(std::string bytes) {
+std::string MarkCut(std::string bytes, const char* line) {
     // Step back over continuation bytes to the lead byte of the last
     // sequence, and drop the sequence when it is incomplete.
     std::size_t i = bytes.size();
@@ -115,7 +115,7 @@ std::string MarkCut(std::string bytes) {
         if (lead >= 0xC0 && need > back) bytes.resize(i - 1);
     }
     if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
-    return bytes + kCutLine + "\n";
+    return bytes + line + "\n";
 }
 
 QString DisplayLines(const QString& boxText) {

@@ -19,6 +19,11 @@ inline constexpr const char* kDefaultGbServer = "whois.nic.uk";
 inline constexpr std::size_t kAnswerCap = std::size_t{4} << 20;
 // The line shown after an answer that was cut at kAnswerCap.
 inline constexpr const char* kCutLine = "[answer cut at 4 MiB]";
+// An answer, or a server list, gets 60 s from the connect, counted in
+// ticks of the exchange's 10-second timer; what arrived by then is taken,
+// and a whois answer ends in the kLateLine line.
+inline constexpr int kAnswerTicks = 6;
+inline constexpr const char* kLateLine = "[answer cut after 60 s]";
 
 // The bytes sent for a domain: ASCII text exactly as typed, case kept; a
 // domain with characters beyond ASCII in its ACE form (falling back to
@@ -33,9 +38,9 @@ QString DecodeAnswer(const std::string& bytes);
 // the answer becomes CR CR LF.
 std::string LfToCrLf(const std::string& bytes);
 
-// An answer cut at kAnswerCap: drops a UTF-8 sequence that the cut split,
-// then adds the kCutLine line.
-std::string MarkCut(std::string bytes);
+// An answer cut short: drops a UTF-8 sequence that the cut split, then
+// adds the line saying why (kCutLine or kLateLine).
+std::string MarkCut(std::string bytes, const char* line = kCutLine);
 
 // The text of the result box laid out as lines: each LF, CR LF, CR CR LF or
 // lone CR is one line break.

@@ -63,7 +63,8 @@ TEST_F(ServersCli, AStoredOrGivenHostIsAsked) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, printed(answer));
     auto keys = tmp.open();
-    EXPECT_EQ(readDirectory(*keys), (Directory{{"de", {" 1", "z.x"}}, {"gb", {" 1", "b.x"}}}));
+    EXPECT_EQ(readDirectory(*keys),
+              (Directory{{"de", {" 1", "z.x"}}, {"gb", {" 2", "a.x", "b.x"}}}));
     EXPECT_EQ(server.requests(), (Words{"whois-servers\r\n", "whois-servers\r\n"}));
     EXPECT_EQ(servers({"-p", "0"}).exitCode, 2);
     EXPECT_EQ(servers({"--host"}).exitCode, 2);

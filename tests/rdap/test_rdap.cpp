@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <optional>
 
@@ -195,21 +196,23 @@ TEST_F(RdapHttp, AnswersAndErrorsEndInTheirLines) {
     EXPECT_EQ(server.asked.back(), "/domain/xn--bcher-kva.example");
 }
 
-TEST_F(RdapHttp, HeadersWithoutBodyEndAtTheSecondQuietTick) {
-    server.paths = {{"/stall", {200, "{", {}, 1000, true}}};
-    std::optional<Outcome> got;
-    lookup.startUrl(QUrl(QString::fromUtf8(server.base() + "stall")), "x",
-                    [&](const Outcome& o) { got = o; });
-    ASSERT_TRUE(spinUntil([&] { return !server.asked.empty(); }));
-    spinFor(200);
-    EXPECT_EQ(timer.interval(), 10000);
-    timer.fire();  // bytes came since the start
-    EXPECT_FALSE(got);
-    timer.fire();  // none since the last tick
-    ASSERT_TRUE(got);
-    EXPECT_TRUE(got->timedOut);
-    EXPECT_EQ(got->kind, Kind::Failed);
-    EXPECT_FALSE(timer.enabled());
+TEST_F(RdapHttp, AStalledOrDrippingAnswerEndsAtTheFirstTick) {
+    server.paths = {{"/stall", {200, "{", {}, 1000, true}},
+                    {"/drip", {200, QByteArray(1000, ' '), {}, 0, false, 20}}};
+    for (const char* path : {"stall", "drip"}) {
+        std::optional<Outcome> got;
+        lookup.startUrl(QUrl(QString::fromUtf8(server.base() + path)), "x",
+                        [&](const Outcome& o) { got = o; });
+        ASSERT_TRUE(spinUntil([&] { return !server.asked.empty(); }));
+        spinFor(200);  // bytes keep coming from the drip
+        EXPECT_EQ(timer.interval(), 10000);
+        timer.fire();
+        ASSERT_TRUE(got) << path;
+        EXPECT_TRUE(got->timedOut);
+        EXPECT_EQ(got->kind, Kind::Failed);
+        EXPECT_FALSE(timer.enabled());
+        server.asked.clear();
+    }
 }
 
 TEST_F(RdapHttp, HttpsVerifiesTheCertificateAndRefusesADowngrade) {
@@ -288,6 +291,21 @@ TEST_F(RdapCache, FreshStaleRefreshedFailingAndCorruptFiles) {
     EXPECT_EQ(url, "https://fetched.test/");
     EXPECT_EQ(readAll(file()), table("https://fetched.test/"));
     EXPECT_EQ(readAll(file() + ".max-age"), "60");
+
+    // A link is not read, and the refresh replaces it, its target kept as
+    // it was; the folder becomes the user's alone; a max-age beyond a year
+    // counts as a year.
+    const QString target = file() + ".real";
+    writeCache(table("https://cached.test/"), 0);
+    ASSERT_TRUE(QFile::rename(file(), target) && QFile::link(target, file()));
+    QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ReadOther);
+    server.paths["/dns.json"].headers = {{"Cache-Control", "max-age=9999999999"}};
+    renew();
+    EXPECT_EQ(find(), Src::Fetched);
+    EXPECT_EQ(readAll(target), table("https://cached.test/"));
+    EXPECT_FALSE(QFileInfo(file()).isSymLink());
+    EXPECT_EQ(readAll(file() + ".max-age"), "31536000");
+    EXPECT_EQ(QFile::permissions(dir.path()) & 0x77, 0);  // group and others
 }
 
 TEST_F(RdapCache, AFailingFetchFallsBackToTheCacheThenTheBuiltInTable) {

@@ -10,6 +10,7 @@
 #include <QSslKey>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <map>
 #include <vector>
 
@@ -18,13 +19,15 @@ namespace norvik::test {
 // What the server sends for one path: an HTTP status, headers and body,
 // written as they stand. `lieLength` announces more body than is sent and
 // `keepOpen` keeps the connection open afterwards (a server that sends the
-// headers and never the body).
+// headers and never the body); `dripMs` sends the body one byte at a time,
+// one every so many milliseconds.
 struct Canned {
     int status = 200;
     QByteArray body;
     std::vector<std::pair<QByteArray, QByteArray>> headers;
     qint64 lieLength = 0;
     bool keepOpen = false;
+    int dripMs = 0;
 
     static Canned json(QByteArray body, int status = 200) {
         return {status, std::move(body), {{"Content-Type", "application/rdap+json"}}};
@@ -68,7 +71,21 @@ class RdapHttpServer : public QAbstractHttpServer {
         QByteArray out = "HTTP/1.1 " + QByteArray::number(c.status) + " X\r\n";
         for (const auto& [k, v] : c.headers) out += k + ": " + v + "\r\n";
         out += "Content-Length: " + QByteArray::number(c.body.size() + c.lieLength) + "\r\n\r\n";
-        out += c.body;
+        if (c.dripMs > 0) {
+            auto* drip = new QTimer(socket);
+            QObject::connect(drip, &QTimer::timeout, socket,
+                             [socket, drip, rest = c.body]() mutable {
+                                 if (rest.isEmpty()) {
+                                     drip->stop();
+                                     return;
+                                 }
+                                 socket->write(rest.first(1));
+                                 rest.remove(0, 1);
+                             });
+            drip->start(c.dripMs);
+        } else {
+            out += c.body;
+        }
         socket->write(out);
         if (!c.keepOpen && c.lieLength > 0) socket->disconnectFromHost();
         return true;

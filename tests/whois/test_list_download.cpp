@@ -117,6 +117,22 @@ TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
     EXPECT_EQ(winsock.State(), TcpClient::kClosed);
 }
 
+TEST_F(ListDownloadTest, AListThatDripsEndsSixTicksAfterTheConnectAsFarAsItCame) {
+    ServerScript s = ServerScript::inPieces(Strings(500, "a.x C=A\r\n"), End::KeepOpen);
+    s.pauseMs = 10;
+    serve(s);
+    download->Command1_Click();
+    for (int tick = 0; tick < whois::kAnswerTicks; ++tick) {
+        const std::size_t had = view.statuses.size();
+        ASSERT_TRUE(spinUntil([&] { return view.statuses.size() > had; })) << tick;
+        EXPECT_EQ(view.statusText(), "Retrieving...");
+        timer.fire();  // something new at every tick
+    }
+    EXPECT_EQ(view.statusText(), "Done");
+    EXPECT_EQ(view.lines.at(0), "A\ta.x ");
+    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
+}
+
 TEST_F(ListDownloadTest, AResetAfterDataEndsWithTheListThatArrived) {
     serve(ServerScript::answer("a.x C=A\r\n", End::Reset));
     download->Command1_Click();

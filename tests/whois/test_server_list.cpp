@@ -145,6 +145,11 @@ TEST_F(StoreDirectoryTest, TheShownLinesOfEachFilterCountryAreStored) {
          "e.x\r\nx.y C= All servers\r\nb.x C=A\\B\r\nc.x C=A\\\r\nn.x C=N\0L\r\ng.x C=GB\r\n"s,
          whois::kAllServers,
          {{"GB", {" 1", "g.x"}}}},
+        // One key for codes equal but for case, with all their servers.
+        {"codes equal but for case",
+         "b.x C=us.x\r\na.x C=US.X\r\nk.x C=\xE2\x84\xAA\r\nc.x C=Us.x\r\nl.x C=k\r\n",
+         whois::kAllServers,
+         {{"us.x", {" 3", "a.x", "b.x", "c.x"}}, {"\xE2\x84\xAA", {" 2", "k.x", "l.x"}}}},
         {"nothing downloaded", "", whois::kAllServers, {}},
     };
     for (const Case& c : cases) {

@@ -162,6 +162,22 @@ TEST_F(Lookup, AServerThatStaysOpenIsEndedByTheFirstQuietTick) {
     EXPECT_EQ(client.State(), platform::TcpClient::kClosed);
 }
 
+TEST_F(Lookup, ADrippingAnswerIsCutSixTicksAfterTheConnect) {
+    ServerScript s = ServerScript::inPieces(std::vector<std::string>(500, "x"), End::KeepOpen);
+    s.pauseMs = 10;
+    LoopbackTcpServer server(s);
+    start(server.port());
+    for (int tick = 0; tick < kAnswerTicks; ++tick) {
+        const std::size_t had = lookup->whoisReply().size();
+        ASSERT_TRUE(spinUntil([&] { return lookup->whoisReply().size() > had; })) << tick;
+        EXPECT_EQ(view.status, "Connected...Retrieving Info");
+        timer.fire();  // something new at every tick
+    }
+    EXPECT_EQ(view.status, "Done");
+    EXPECT_TRUE(view.result.endsWith("x\r\n[answer cut after 60 s]\r\n"));
+    EXPECT_EQ(client.State(), platform::TcpClient::kClosed);
+}
+
 TEST_F(Lookup, AResetEndsTheLookupWithWhatArrived) {
     LoopbackTcpServer server(ServerScript::answer("partial\n", End::Reset));
     start(server.port());
