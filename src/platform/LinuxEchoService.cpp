@@ -213,7 +213,12 @@ bool LinuxEchoService::attachReplyFilter(int fd) {
         replyProgramTried_ = true;
         replyProgram_ = loadReplyProgram(identifier_);
     }
-    if (replyProgram_ >= 0) return setOption(fd, SOL_SOCKET, SO_ATTACH_BPF, replyProgram_);
+    if (replyProgram_ >= 0) {
+        if (setOption(fd, SOL_SOCKET, SO_ATTACH_BPF, replyProgram_)) return true;
+        // Loaded but not attachable: the classic filter from now on.
+        ::close(replyProgram_);
+        replyProgram_ = -1;
+    }
     return attachClassicFilter(fd, identifier_);
 }
 
