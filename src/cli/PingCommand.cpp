@@ -72,17 +72,18 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     view.items = store::ReadSessionList(reg);
     if (store->fileFailed()) err << "norvik-cli: store: " << store->lastError() << "\n";
 
-    bool saidUnavailable = false;
+    bool askedWhy = false;
     const bool text = format == exports::Format::Text;
     view.onPass = [&](int) {
         if (text) {
             out << view.fields[0] << '\t' << view.fields[2] << '\t' << view.fields[3] << '\n';
             out.flush();
         }
-        const std::string why = echo.unavailableReason();
-        if (!why.empty() && !saidUnavailable) {
-            err << "norvik-cli: " << why << "\n";
-            saidUnavailable = true;
+        // Why no socket opened is said once, after the first echo that had none.
+        if (!askedWhy && echo.lastSocketKind() == platform::IcmpSocketKind::None) {
+            askedWhy = true;
+            const std::string why = echo.unavailableReason();
+            if (!why.empty()) err << "norvik-cli: " << why << "\n";
         }
     };
 

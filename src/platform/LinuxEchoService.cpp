@@ -4,10 +4,11 @@
 // library already has.
 #include <netinet/in.h>
 //
+#include <linux/bpf.h>
 #include <linux/errqueue.h>
 #include <linux/filter.h>
-#include <linux/icmp.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,8 +28,6 @@ constexpr std::size_t kAnswerSlack = 60 + 576;
 // Packets taken from a socket per wake-up, so that a flood of foreign
 // echoes cannot hold the caller past its deadline.
 constexpr int kPacketsPerWakeUp = 256;
-// Receive buffer of a raw socket: room for a burst while the caller is busy.
-constexpr int kRawReceiveBuffer = 1 << 20;
 
 void write16(unsigned char* p, std::uint16_t v) {
     p[0] = static_cast<unsigned char>(v >> 8);
@@ -53,10 +52,12 @@ bool setOption(int fd, int level, int name, int value) {
     return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
 }
 
-// A raw socket gets a copy of every ICMP message to this host: the kernel
-// drops all but echo replies with our identifier and ICMP errors before
-// they fill its queue (the errors are matched to our request when read).
-bool attachReplyFilter(int fd, std::uint16_t identifier) {
+// A raw socket gets a copy of every ICMP message to this host: a filter
+// makes the kernel drop all but echo replies with our identifier and ICMP
+// errors before they fill its queue (the errors are matched to our request
+// when read). Written for the classic machine, the kernel translates and
+// compiles it for each socket it is attached to.
+bool attachClassicFilter(int fd, std::uint16_t identifier) {
     // Jump offsets count the instructions skipped.
     sock_filter code[] = {
         BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                        // 0: X = IP header length
@@ -73,6 +74,59 @@ bool attachReplyFilter(int fd, std::uint16_t identifier) {
     };
     sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
     return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+}
+
+bpf_insn insn(std::uint8_t code, std::uint8_t dst, std::uint8_t src, std::int16_t off,
+              std::int32_t imm) {
+    bpf_insn i{};
+    i.code = code;
+    i.dst_reg = dst & 0xF;
+    i.src_reg = src & 0xF;
+    i.off = off;
+    i.imm = imm;
+    return i;
+}
+
+// The same filter as a program the kernel checks and compiles once, then
+// attaches to every socket by reference: -1 when the kernel does not load
+// it for us (loading needs CAP_BPF where unprivileged programs are off).
+int loadReplyProgram(std::uint16_t identifier) {
+    constexpr std::uint8_t r0 = BPF_REG_0, r1 = BPF_REG_1, r6 = BPF_REG_6, r7 = BPF_REG_7;
+    const auto jeq = [](std::int32_t value, std::int16_t skip) {
+        return insn(BPF_JMP | BPF_JEQ | BPF_K, r0, 0, skip, value);
+    };
+    // Jump offsets count the instructions skipped. The packet loads read
+    // from the IP header on, as the classic ones do, and need the context
+    // in r6; a load past the end drops the packet.
+    const bpf_insn code[] = {
+        insn(BPF_ALU64 | BPF_MOV | BPF_X, r6, r1, 0, 0),  // 0: r6 = context
+        insn(BPF_LD | BPF_ABS | BPF_B, 0, 0, 0, 0),       // 1: r0 = version and length
+        insn(BPF_ALU64 | BPF_AND | BPF_K, r0, 0, 0, 0x0F),
+        insn(BPF_ALU64 | BPF_LSH | BPF_K, r0, 0, 0, 2),
+        insn(BPF_ALU64 | BPF_MOV | BPF_X, r7, r0, 0, 0),  // 4: r7 = IP header length
+        insn(BPF_LD | BPF_IND | BPF_B, 0, r7, 0, 0),      // 5: r0 = ICMP type
+        jeq(kEchoReply, 6),                               // 6: to 13
+        jeq(kDestUnreachable, 9),                         // 7: to 17
+        jeq(kSourceQuench, 8),                            // 8: to 17
+        jeq(kTimeExceeded, 7),                            // 9: to 17
+        jeq(kParameterProblem, 6),                        // 10: to 17
+        insn(BPF_ALU64 | BPF_MOV | BPF_K, r0, 0, 0, 0),   // 11: drop
+        insn(BPF_JMP | BPF_EXIT, 0, 0, 0, 0),
+        insn(BPF_LD | BPF_IND | BPF_H, 0, r7, 0, 4),     // 13: r0 = identifier
+        jeq(identifier, 2),                              // 14: to 17
+        insn(BPF_ALU64 | BPF_MOV | BPF_K, r0, 0, 0, 0),  // 15: drop
+        insn(BPF_JMP | BPF_EXIT, 0, 0, 0, 0),
+        insn(BPF_ALU | BPF_MOV | BPF_K, r0, 0, 0, -1),  // 17: keep all of it
+        insn(BPF_JMP | BPF_EXIT, 0, 0, 0, 0),
+    };
+    static const char license[] = "";
+    bpf_attr attr{};
+    attr.prog_type = BPF_PROG_TYPE_SOCKET_FILTER;
+    attr.insns = reinterpret_cast<std::uintptr_t>(code);
+    attr.insn_cnt = sizeof code / sizeof code[0];
+    attr.license = reinterpret_cast<std::uintptr_t>(license);
+    const long fd = ::syscall(SYS_bpf, BPF_PROG_LOAD, &attr, sizeof attr);
+    return fd >= 0 ? static_cast<int>(fd) : -1;
 }
 
 std::string executablePath() {
@@ -151,21 +205,40 @@ LinuxEchoService::LinuxEchoService(Mode mode) : mode_(mode) {
 
 LinuxEchoService::~LinuxEchoService() {
     if (stampKeeper_ >= 0) ::close(stampKeeper_);
+    if (replyProgram_ >= 0) ::close(replyProgram_);
+}
+
+bool LinuxEchoService::attachReplyFilter(int fd) {
+    if (!replyProgramTried_) {
+        replyProgramTried_ = true;
+        replyProgram_ = loadReplyProgram(identifier_);
+    }
+    if (replyProgram_ >= 0) {
+        if (setOption(fd, SOL_SOCKET, SO_ATTACH_BPF, replyProgram_)) return true;
+        // Loaded but not attachable: the classic filter from now on.
+        ::close(replyProgram_);
+        replyProgram_ = -1;
+    }
+    return attachClassicFilter(fd, identifier_);
 }
 
 LinuxEchoService::Socket LinuxEchoService::openSocket() const {
     Socket s;
-    const auto open = [](int type) {
-        return ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const auto open = [&s](IcmpSocketKind kind) {
+        const int type = kind == IcmpSocketKind::Datagram ? SOCK_DGRAM : SOCK_RAW;
+        s.fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        s.kind = s.fd >= 0 ? kind : IcmpSocketKind::None;
     };
-    if (mode_ != Mode::RawOnly) {
-        s.fd = open(SOCK_DGRAM);
-        if (s.fd >= 0) s.kind = IcmpSocketKind::Datagram;
+    if (usable_ != IcmpSocketKind::None) {
+        open(usable_);
+        if (s.fd >= 0) return s;
+        // It opens no more (the rights changed, or no descriptor is free):
+        // find out again.
     }
-    if (s.fd < 0 && mode_ != Mode::DatagramOnly) {
-        s.fd = open(SOCK_RAW);
-        if (s.fd >= 0) s.kind = IcmpSocketKind::Raw;
-    }
+    ++probes_;
+    if (mode_ != Mode::RawOnly) open(IcmpSocketKind::Datagram);
+    if (s.fd < 0 && mode_ != Mode::DatagramOnly) open(IcmpSocketKind::Raw);
+    usable_ = s.kind;
     return s;
 }
 
@@ -190,8 +263,9 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     const int fd = sock.fd;
     const bool datagram = sock.kind == IcmpSocketKind::Datagram;
 
-    // The request goes out without the don't-fragment flag, so that a big
-    // payload is fragmented on the way instead of being refused.
+    // Only what this request needs. The request goes out without the
+    // don't-fragment flag, so that a big payload is fragmented on the way
+    // instead of being refused.
     if (!setOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DONT)) return ex.result;
     if (request.ttl >= 0 && !setOption(fd, IPPROTO_IP, IP_TTL, request.ttl)) return ex.result;
     // The kernel stamps each answer as it arrives, so the microseconds do
@@ -203,16 +277,9 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
         if (!setOption(fd, IPPROTO_IP, IP_RECVERR, 1)) return ex.result;
         if (!setOption(fd, IPPROTO_IP, IP_RECVTTL, 1)) return ex.result;
     } else {
-        icmp_filter filter{};
-        filter.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
-                        (1u << kTimeExceeded) | (1u << kParameterProblem));
-        if (::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) != 0) return ex.result;
-        if (!attachReplyFilter(fd, ex.identifier)) return ex.result;
-        setOption(fd, SOL_SOCKET, SO_RCVBUF, kRawReceiveBuffer);  // the system's cap holds
-        // What came in before the filter was attached is no answer yet.
-        for (int i = 0; i < kPacketsPerWakeUp; ++i) {
-            if (::recv(fd, nullptr, 0, MSG_DONTWAIT | MSG_TRUNC) < 0 && errno != EINTR) break;
-        }
+        // What came in before the filter is read and passed over like any
+        // other packet that is no answer.
+        if (!attachReplyFilter(fd)) return ex.result;
     }
 
     const std::string& payload = request.payload;
@@ -240,14 +307,6 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     if (sent < 0) {
         ex.result.status = statusForSendError(errno);
         return ex.result;
-    }
-    if (datagram) {
-        // The kernel puts the socket's port in place of the identifier.
-        sockaddr_in local{};
-        socklen_t localSize = sizeof local;
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0)
-            return ex.result;
-        ex.identifier = ntohs(local.sin_port);
     }
 
     Waiter fallback;
@@ -353,6 +412,12 @@ bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
         std::optional<int> status;
         std::uint32_t from = 0;
         if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
+            // The quote carries the socket's port in place of our
+            // identifier; only an error needs it, so it is asked for here.
+            sockaddr_in local{};
+            socklen_t localSize = sizeof local;
+            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0) continue;
+            ex.identifier = ntohs(local.sin_port);
             if (to.sin_family != AF_INET ||
                 !quotesOurRequest(buffer_.data(), static_cast<std::size_t>(n), to.sin_addr.s_addr,
                                   ex.id()))
