@@ -7,7 +7,8 @@
 namespace norvik::net {
 
 std::int32_t SendEcho(platform::EchoService& service, const std::string& addressText,
-                      const std::string& payload, EchoReply& reply, const platform::Waiter& wait) {
+                      const std::string& payload, EchoReply& reply, const platform::Waiter& wait,
+                      std::function<bool()> stopped) {
     const std::uint32_t address = platform::inetAddr(addressText);
     if (address == platform::kInaddrNone) return -1;
 
@@ -15,10 +16,12 @@ std::int32_t SendEcho(platform::EchoService& service, const std::string& address
     request.address = address;
     request.payload = payload;
     request.timeoutMs = kEchoTimeoutMs;
+    request.stopped = std::move(stopped);
     const platform::EchoResult result = service.send(request, wait);
 
     reply.status = result.status;
-    if (result.status == platform::status::kGeneralFailure && result.replyAddress == 0) {
+    if ((result.status == platform::status::kGeneralFailure && result.replyAddress == 0) ||
+        result.status == platform::status::kStopped) {
         // Nothing went out: only the status tells; the rest of the record
         // keeps what the last echo left there.
         return reply.status;

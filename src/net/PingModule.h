@@ -31,10 +31,12 @@ struct EchoReply {
 inline constexpr int kEchoTimeoutMs = 500;
 
 // Sends one echo with a 500 ms time-out to a dotted address. Returns -1 at
-// once, touching nothing, when the text is not an address.
+// once, touching nothing, when the text is not an address. An echo given up
+// while it waited (stopped) leaves the record as it was.
 std::int32_t SendEcho(platform::EchoService& service, const std::string& addressText,
                       const std::string& payload, EchoReply& reply,
-                      const platform::Waiter& wait = platform::pollWaiter);
+                      const platform::Waiter& wait = platform::pollWaiter,
+                      std::function<bool()> stopped = nullptr);
 
 // "0   [ ip success ]" and so on: the code, three blanks, "[ ", the text, " ]".
 std::string EchoStatusText(std::int32_t status);

@@ -71,6 +71,7 @@ bool PingRun::carryoutping_Click() {
         view_.setTodo(view_.countText());
         view_.setDone("0");
         view_.setPercent("0%");
+        std::string stoppedLine;
 
         // The count is read once, when the loop starts. Text that is no
         // number, or a count no one could wait for, goes to the error
@@ -81,16 +82,24 @@ bool PingRun::carryoutping_Click() {
         } else if (*count > kMaxPingCount) {
             if (!errorDialog({6, "Overflow"})) return false;
         } else {
+            // A Stop abandons the pass in flight; a run cut short says so.
+            const int passes = *count >= 1 ? static_cast<int>(*count) : 0;
             for (int i = 1; i <= *count; ++i) {
-                pass(i, *count);
-                figures_.attempts = i;
+                const bool made = pass(i, *count);
+                if (made) figures_.attempts = i;
                 if (view_.endRequested()) return false;
-                if (view_.stopRequested()) break;
+                if (!made || view_.stopRequested()) {
+                    if (figures_.attempts < passes)
+                        stoppedLine = std::string(kCrLf) + "Stopped after " +
+                                      PlainDecimal(figures_.attempts) + " of " +
+                                      PlainDecimal(passes) + " pings";
+                    break;
+                }
             }
         }
 
         view_.setWindowEnabled(true);
-        report();
+        report(stoppedLine);
         if (LeadingNumber(view_.countText()) != 1) view_.showReport();
         addressHistory();
     }
@@ -101,7 +110,7 @@ bool PingRun::carryoutping_Click() {
     return true;
 }
 
-void PingRun::pass(int i, double count) {
+bool PingRun::pass(int i, double count) {
     if (i > 1) {
         view_.setDone(PlainDecimal(i - 1));
         view_.setPercent(SignedField(RoundHalfEven((i - 1) / count * 100, 1)) + "%");
@@ -121,7 +130,9 @@ void PingRun::pass(int i, double count) {
         record.address = view_.resolvedText();
         record.sentAtMs = NowUtcMs();
         const std::int32_t status =
-            net::SendEcho(echo_, view_.resolvedText(), view_.payloadText(), reply_, view_.waiter());
+            net::SendEcho(echo_, view_.resolvedText(), view_.payloadText(), reply_, view_.waiter(),
+                          [this] { return view_.stopRequested(); });
+        if (status == platform::status::kStopped) return false;
         record.status = status;
         if (status == platform::status::kSuccess) {
             // A service that measures only milliseconds still gives a figure.
@@ -159,9 +170,10 @@ void PingRun::pass(int i, double count) {
     records_.push_back(std::move(record));
     view_.repaintStatus();
     view_.passEnded(i);
+    return true;
 }
 
-void PingRun::report() {
+void PingRun::report(const std::string& stoppedLine) {
     const int failures = figures_.attempts - figures_.successes;
     std::string text = "Ping Report for " + view_.addressText() + " [" + view_.resolvedText() +
                        "]" + kCrLf + kCrLf;
@@ -171,7 +183,7 @@ void PingRun::report() {
     const std::string average =
         figures_.successes != 0 ? SignedField(std::floor(double(figures_.sum) / figures_.successes))
                                 : std::string("0");
-    text += std::string(kCrLf) + "Average Ping: " + average + "ms";
+    text += std::string(kCrLf) + "Average Ping: " + average + "ms" + stoppedLine;
     view_.setRecords(records_);
     view_.setReport(text, average + "ms", SignedField(failures));
 }

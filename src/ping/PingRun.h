@@ -71,8 +71,8 @@ class PingView {
     // The program is ending (its window was closed while an echo waited):
     // the run stops after the pass in flight and writes nothing more.
     virtual bool endRequested() { return false; }
-    // The user asked to stop (Stop or Escape): the run ends after the pass
-    // in flight, and its report covers the passes made.
+    // The user asked to stop (Stop or Escape): the echo in flight is
+    // abandoned, the run ends, and its report covers the passes made.
     virtual bool stopRequested() { return false; }
     // The user chose to end the program from the error dialog: end at once,
     // saving nothing.
@@ -118,8 +118,9 @@ class PingRun {
         std::string description;
     };
     bool errorDialog(const Failure& f);  // true: go on (Yes)
-    void pass(int i, double count);
-    void report();
+    // False when a Stop abandoned the pass's echo: nothing of it is kept.
+    bool pass(int i, double count);
+    void report(const std::string& stoppedLine);
     void addressHistory();
 
     PingView& view_;

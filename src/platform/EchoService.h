@@ -25,6 +25,10 @@ struct EchoRequest {
     std::string payload;        // sent as bytes
     int ttl = -1;               // -1: the system's default
     int timeoutMs = 500;
+    // Asked whenever a wait comes back without the answer: true abandons
+    // the echo at once (status::kStopped), and an answer that comes later
+    // is dropped with the socket.
+    std::function<bool()> stopped;
 };
 
 // IP status codes of echo outcomes.
@@ -42,6 +46,8 @@ inline constexpr int kTtlExpiredReassembly = 11014;
 inline constexpr int kParamProblem = 11015;
 inline constexpr int kSourceQuench = 11016;
 inline constexpr int kGeneralFailure = 11050;
+// The program's own: the echo was abandoned while it waited.
+inline constexpr int kStopped = -3;
 }  // namespace status
 
 struct EchoResult {

@@ -344,6 +344,11 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
                 return ex.result;
             }
         }
+        if (request.stopped && request.stopped()) {
+            ex.result = EchoResult{};
+            ex.result.status = status::kStopped;
+            return ex.result;
+        }
         // The program is quitting: the answer would reach no one.
         if (woke >= deadline || waitsAbandoned()) break;
     }

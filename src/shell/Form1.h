@@ -107,8 +107,8 @@ class Form1 : public QWidget, public ping::PingView {
     bool tracing() const { return tracing_; }
     // True while the window refuses user input (during each echo).
     bool inputBlocked() const { return inputBlocked_; }
-    // Stop or Escape: the ping run and the trace under way end after the
-    // echo in flight.
+    // Stop or Escape: the ping run and the trace under way end at once,
+    // abandoning the echo in flight.
     void stopRun();
 
     // The report window, made when first used.
@@ -267,6 +267,10 @@ class Form1 : public QWidget, public ping::PingView {
     void DirectoryWalk(bool listCountries);
     void checkClicked(QCheckBox* box, const char* valueName);
     void setInputBlocked(bool blocked);
+    // The wait of an echo of a run: in short slices while input is refused,
+    // the input of each slice delivered after it, so that Stop or Escape
+    // (which sets `stop`) ends the wait at once.
+    bool runWait(int fd, int timeoutMs, const bool& stop);
     QLineEdit* Text4(int index) const;
 
     platform::MessageBox& boxes_;

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "ping/Numbers.h"
@@ -215,16 +217,30 @@ void Form1::setRecords(const std::vector<ping::PingRecord>& records) {
 }
 
 platform::Waiter Form1::waiter() {
-    return [this](int fd, int timeoutMs) {
+    return [this](int fd, int timeoutMs) { return runWait(fd, timeoutMs, pingStop_); };
+}
+
+bool Form1::runWait(int fd, int timeoutMs, const bool& stop) {
+    // Long enough to cost nothing, short enough that a Stop acts at once.
+    constexpr int kSliceMs = 20;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        const bool sliced = inputBlocked_ && !ended_;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const int ms = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
         // Once the program quits, the event loop's waiter gives up at once.
-        const bool ready = waiter_(fd, timeoutMs);
+        const bool ready = waiter_(fd, sliced ? std::min(ms, kSliceMs) : ms);
         // Input that came in meanwhile was held back. Deliver it now, while
         // the window still refuses input: stale clicks and keys are dropped,
-        // a Stop or Escape ends the run after this pass, and a request to
-        // close the window takes effect.
+        // a Stop or Escape ends the wait, and a request to close the window
+        // takes effect.
         if (inputBlocked_ && !ended_) QCoreApplication::processEvents(QEventLoop::AllEvents);
-        return ready;
-    };
+        if (ready || !sliced || stop || ended_ || platform::waitsAbandoned() ||
+            Clock::now() >= deadline) {
+            return ready;
+        }
+    }
 }
 
 }  // namespace norvik::shell

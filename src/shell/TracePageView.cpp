@@ -78,10 +78,11 @@ void TracePageView::setTraceEnabled(bool enabled) {
 void TracePageView::setInputBlocked(bool blocked) { form_.setInputBlocked(blocked); }
 
 platform::Waiter TracePageView::waiter() {
-    // Input held back during the wait is not dropped here: it reaches the
-    // window once the hop is written (a Stop among it ends the trace then).
-    // Once the program quits, the event loop's waiter gives up at once.
-    return form_.waiter_;
+    // Input that comes while the echo waits is dropped as the ping run's
+    // is, all but Stop and Escape, which abandon the echo at once.
+    return [&form = form_](int fd, int timeoutMs) {
+        return form.runWait(fd, timeoutMs, form.traceStop_);
+    };
 }
 
 void TracePageView::letEventsThrough() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

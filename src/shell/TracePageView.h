@@ -7,9 +7,9 @@ namespace norvik::shell {
 class Form1;
 
 // The trace's view over the TraceRoute page of the main window. Each echo
-// waits in the window's event loop with input refused; after every hop and
-// every line the input that came meanwhile is let through, so the user can
-// move between pages while a trace runs.
+// waits in the window's event loop with input refused (Stop and Escape
+// alone act, at once); after every hop and every line input is let through,
+// so the user can move between pages while a trace runs.
 class TracePageView : public trace::TraceView {
   public:
     explicit TracePageView(Form1& form) : form_(form) {}

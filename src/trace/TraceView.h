@@ -62,8 +62,8 @@ class TraceView {
     // The program is ending (its window was closed): the trace stops after
     // the echo in flight and writes nothing more.
     virtual bool endRequested() { return false; }
-    // The user asked to stop (Stop or Escape): the trace ends after the
-    // echo in flight, keeping the lines written.
+    // The user asked to stop (Stop or Escape): the echo in flight is
+    // abandoned and the trace ends, keeping the lines written.
     virtual bool stopRequested() { return false; }
 };
 

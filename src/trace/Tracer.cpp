@@ -120,6 +120,10 @@ Ending Tracer::TraceRT() {
                 ending = finish(kLoopText, kFailedStatus, Ending::Loop);
                 break;
             }
+            if (hop == Hop::Stopped) {
+                ending = finish(kStoppedText, kStoppedText, Ending::Stopped);
+                break;
+            }
             if (hop == Hop::NoReply) {
                 ending = finish(kTimeoutText, kTimedOutStatus, Ending::TimedOut);
                 break;
@@ -150,11 +154,13 @@ Tracer::Hop Tracer::TraceHop(std::uint32_t destination, int packetSize, int ttl)
     request.payload.assign(static_cast<std::size_t>(packetSize), kPacketFill);
     request.ttl = ttl;
     request.timeoutMs = kTraceTimeoutMs;
+    request.stopped = [this] { return view_.stopRequested(); };
 
     view_.setInputBlocked(true);
     const platform::EchoResult result = echo_.send(request, view_.waiter());
     view_.setInputBlocked(false);
     if (view_.endRequested()) return Hop::Ended;
+    if (result.status == platform::status::kStopped) return Hop::Stopped;  // gets no line
 
     // The record keeps what the last echo that went out left in it.
     if (result.status != platform::status::kGeneralFailure || result.replyAddress != 0) {

@@ -38,7 +38,7 @@ enum class Ending {
     TimedOut,       // a hop got no answer, or the destination does not resolve
     HopsExhausted,  // hop 255 passed without an ending
     Ended,          // the program is ending; nothing more was written
-    Stopped,        // the user stopped it after a hop
+    Stopped,        // the user stopped it: after a hop, or abandoning the echo in flight
 };
 
 // "<10 ms" below 10, "*" above 1200, else the digits and " ms".
@@ -70,7 +70,7 @@ class Tracer {
     const std::vector<HopRecord>& hops() const { return hops_; }
 
   private:
-    enum class Hop { Answered, Loop, NoReply, Ended };
+    enum class Hop { Answered, Loop, NoReply, Ended, Stopped };
     Hop TraceHop(std::uint32_t destination, int packetSize, int ttl);
     void AddHopLine(int ttl, std::uint32_t roundTripMs, const std::string& address,
                     const std::string& hostName, std::uint32_t roundTripUs = 0);

@@ -45,7 +45,12 @@ std::string payloadOf(std::size_t size) {
 }
 
 EchoRequest request(const char* address, std::string payload, int ttl = -1, int timeoutMs = 500) {
-    return EchoRequest{::inet_addr(address), std::move(payload), ttl, timeoutMs};
+    EchoRequest r;
+    r.address = ::inet_addr(address);
+    r.payload = std::move(payload);
+    r.ttl = ttl;
+    r.timeoutMs = timeoutMs;
+    return r;
 }
 
 // What one echo came to, carried as text out of the child that sent it.
@@ -160,6 +165,7 @@ TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {
         std::string name, payload;
         int ttl, status, timeoutMs = 500;
         platform::Waiter wait = platform::pollWaiter;
+        bool stopped = false;
     };
     std::string binary;
     for (int i = 0; i < 256; ++i) binary.push_back(static_cast<char>(i));
@@ -173,6 +179,7 @@ TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {
         {"ttl 255", "Norvik", 255, kSuccess},
         {"an empty waiter falls back to poll", "Norvik", -1, kSuccess, 500, platform::Waiter()},
         {"a waiter that never reports the answer", "Norvik", -1, kTimedOut, 30, never},
+        {"a stop abandons the echo at once", "Norvik", -1, kStopped, 2400, never, true},
     };
     // 65507: 65535 less IP and ICMP headers, the largest the kernel takes.
     for (std::size_t size : {1u, 32u, 65507u, 65508u, 70000u})
@@ -183,7 +190,9 @@ TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {
     const int kind =
         int(GetParam() == Mode::DatagramOnly ? IcmpSocketKind::Datagram : IcmpSocketKind::Raw);
     for (const Case& c : cases) {
-        const Outcome o = echo(request("127.0.0.1", c.payload, c.ttl, c.timeoutMs), c.wait);
+        EchoRequest r = request("127.0.0.1", c.payload, c.ttl, c.timeoutMs);
+        if (c.stopped) r.stopped = [] { return true; };
+        const Outcome o = echo(r, c.wait);
         const bool ok = c.status == kSuccess;
         EXPECT_EQ(o.status, c.status) << c.name;
         EXPECT_EQ(o.data, ok ? c.payload : "") << c.name;

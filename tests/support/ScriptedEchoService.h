@@ -1,5 +1,9 @@
 #pragma once
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -18,6 +22,7 @@ class ScriptedEchoService : public platform::EchoService {
                               const platform::Waiter& wait) override {
         requests.push_back(request);
         if (onSend) onSend(request, wait);
+        if (hold && holdBack(request, wait)) return stoppedResult();
         if (results.empty()) failWith(platform::status::kTimedOut);
         auto r = results.front();
         results.pop_front();
@@ -39,11 +44,40 @@ class ScriptedEchoService : public platform::EchoService {
         push(status, platform::inetAddr(from), ms);
     }
 
+    // Holds each answer back for the request's whole time-out, waiting
+    // through the caller's waiter as a real echo does. A request stopped
+    // meanwhile ends at once, its answer dropped; `dropped` counts those.
+    bool hold = false;
+    int dropped = 0;
+
     std::deque<platform::EchoResult> results;
     std::vector<platform::EchoRequest> requests;
     std::function<void(const platform::EchoRequest&, const platform::Waiter&)> onSend;
 
   private:
+    bool holdBack(const platform::EchoRequest& request, const platform::Waiter& wait) {
+        int fd[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fd) != 0) return false;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(request.timeoutMs);
+        bool stopped = false;
+        while (!stopped && std::chrono::steady_clock::now() < deadline) {
+            wait(fd[0], static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(
+                                             deadline - std::chrono::steady_clock::now())
+                                             .count()));
+            stopped = request.stopped && request.stopped();
+        }
+        ::close(fd[0]);
+        ::close(fd[1]);
+        if (stopped && !results.empty()) results.pop_front();
+        dropped += stopped ? 1 : 0;
+        return stopped;
+    }
+    static platform::EchoResult stoppedResult() {
+        platform::EchoResult r;
+        r.status = platform::status::kStopped;
+        return r;
+    }
     void push(int status, std::uint32_t addr, std::uint32_t ms) {
         platform::EchoResult r;
         r.status = status;
