@@ -849,6 +849,9 @@ Form2& Form1::form2() {
 
 // ---- default button and keyboard ----
 
+// The button drawn as the default is always the one Enter presses. No button
+// becomes the default by taking the focus (none is an auto-default), so the
+// focus mark and the default mark stay apart.
 void Form1::makeDefault(QPushButton* b) {
     defaultButton_ = b;
     for (QPushButton* each : {carryoutping_, iptodom_, domtoip_, traceaway_, lookupwhois_}) {
@@ -891,6 +894,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 traceCombo1_GotFocus();
             } else if (watched == whoisCombo1_ || watched == whoisCombo1_->lineEdit()) {
                 whoisCombo1_GotFocus();
+            } else if (watched == ipad_) {
+                makeDefault(iptodom_);  // Enter in a box presses its own button
+            } else if (watched == domainname_) {
+                makeDefault(domtoip_);
             }
             break;
         case QEvent::MouseButtonRelease:

@@ -75,6 +75,9 @@ void Form1::Translate(QPushButton* button, QLineEdit* from, QLineEdit* to,
         if (from->text().isEmpty()) to->setText(QString());
     }
     button->setEnabled(true);
+    // The answer written into the other box does not take Enter away from
+    // the box the lookup was started from.
+    makeDefault(button);
 }
 
 void Form1::iptodom_Click() {

@@ -2,6 +2,7 @@
 // Translation lookups, and the icons and keyboard order of the window.
 
 #include <QImage>
+#include <QTest>
 #include <QToolButton>
 
 #include "ShellFixture.h"
@@ -211,6 +212,45 @@ TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(w<QPushButton>("iptodom")->isEnabled());
     EXPECT_TRUE(w<QPushButton>("domtoip")->isEnabled());
+}
+
+// The button drawn as the default is the one Enter presses: that of the box
+// with the cursor, also once a lookup wrote into the other box; a focused
+// button does not become the default.
+TEST_F(IpTranslation, TheFocusedBoxsButtonIsDrawnDefaultAndEnterPressesIt) {
+    resolver.hosts[{127, 0, 0, 3}] = "three.test";
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const auto defaults = [&] {
+        QStringList out;
+        for (auto* b : form->findChildren<QPushButton*>())
+            if (b->isDefault()) out << b->objectName();
+        return out;
+    };
+    name()->setText("127.0.0.3");
+    struct Row {
+        QWidget* box;
+        const char* button;
+        QLineEdit* answer;
+        const char* expected;
+    };
+    for (const Row& r : {Row{name(), "domtoip", ipad(), "127.0.0.3"},
+                         Row{ipad(), "iptodom", name(), "three.test"}}) {
+        r.box->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(defaults(), QStringList{r.button});
+        key(r.box, Qt::Key_Return);
+        EXPECT_EQ(r.answer->text(), QString(r.expected));
+        EXPECT_EQ(defaults(), QStringList{r.button});
+        w("domtoip")->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(defaults(), QStringList{r.button});
+    }
+    // So on the TraceRoute page: the page's box gives the focus to its button.
+    click(w("tracerouteicon"));
+    w("traceText3")->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(defaults(), QStringList{"traceaway"});
+    w<QComboBox>("traceCombo1")->setEditText("127.0.0.1");
+    key(w("traceText3"), Qt::Key_Return);
+    EXPECT_EQ(echo.requests.size(), 1u);
 }
 
 // (Texts that are no address at all: the resolver's own test.)
