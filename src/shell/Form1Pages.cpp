@@ -17,6 +17,7 @@
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
 #include "shell/RdapView.h"
+#include "shell/ResultButtons.h"
 #include "shell/TracePageView.h"
 #include "shell/Whoisupdate.h"
 #include "shell/WhoisView.h"
@@ -217,6 +218,7 @@ void Form1::ShowTracePage() {
                        "trace to' box.") +
         kCrLf + kCrLf + QStringLiteral("Click TRACE ROUTE to perform trace on domain.") + kCrLf +
         kCrLf + QStringLiteral("Trace Route information will appear in this box."));
+    SetHoldsResult(trace_, false);
     traceText1_->setText(QString());
 
     // Tab stops at 30, 54, 105 and 182 dialog units line up the hop lines;
@@ -271,6 +273,7 @@ void Form1::ShowWhoisPage() {
                        "the relevant country.") +
         kCrLf + kCrLf + QStringLiteral("Click LOOKUP to perform Whois lookup on domain.") + kCrLf +
         kCrLf + QStringLiteral("Domain information will appear in this box."));
+    SetHoldsResult(whoisresult_, false);
 
     emptyCombo(countrydropdown_);
     emptyCombo(whoiscombo2_);

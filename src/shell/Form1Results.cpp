@@ -11,6 +11,7 @@
 namespace norvik::shell {
 
 ResultButtons* Form1::makeResultButtons(bool trace) {
+    SetHoldsResult(trace ? static_cast<QWidget*>(trace_) : whoisresult_, false);
     if (trace) {
         return new ResultButtons(
             QStringLiteral("trace"), trace_,

@@ -105,6 +105,7 @@ void RdapView::ask(const std::optional<QUrl>& url) {
 
 void RdapView::show(const QString& text, exports::RdapDocument doc) {
     c_.whoisresult->setPlainText(text);
+    SetHoldsResult(c_.whoisresult, !text.isEmpty());
     shownText_ = c_.whoisresult->toPlainText();
     doc.query = domain_.toStdString();
     doc.receivedAtMs = QDateTime::currentMSecsSinceEpoch();

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QVariant>
 
 #include "platform/qt/QtMessageBox.h"
 
@@ -31,6 +32,8 @@ class FileSaveDialog : public SaveDialog {
 
 SaveDialog* g_dialog = nullptr;
 
+const char kHoldsResult[] = "norvikHoldsResult";
+
 }  // namespace
 
 SaveDialog& CurrentSaveDialog() {
@@ -47,6 +50,8 @@ QString ShownText(const QString& boxText) {
     t.replace(QLatin1String("\n"), QLatin1String("\r\n"));
     return t;
 }
+
+void SetHoldsResult(QWidget* box, bool holds) { box->setProperty(kHoldsResult, holds); }
 
 void CopyWithCrLf(const QString& text) { QGuiApplication::clipboard()->setText(ShownText(text)); }
 
@@ -68,7 +73,12 @@ ResultButtons::ResultButtons(const QString& prefix, QWidget* box, Render render,
     save_ = new QPushButton(QStringLiteral("Save..."), this);
     save_->setObjectName(prefix + QStringLiteral("save"));
     save_->setToolTip(QStringLiteral("Save as text, CSV or JSON"));
-    for (QPushButton* b : {copy_, save_}) b->setAutoDefault(false);
+    for (QPushButton* b : {copy_, save_}) {
+        b->setAutoDefault(false);
+        // A box never marked always holds its result (the report's).
+        b->setEnabled(box_ == nullptr || box_->property(kHoldsResult).toBool() ||
+                      !box_->property(kHoldsResult).isValid());
+    }
     connect(copy_, &QPushButton::clicked, this, [this] { Copy_Click(); });
     connect(save_, &QPushButton::clicked, this, [this] { Save_Click(); });
 
@@ -121,6 +131,12 @@ bool ResultButtons::eventFilter(QObject* watched, QEvent* event) {
         // operations' explicit hiding counts.
         if (event->type() == QEvent::Show) setVisible(true);
         if (event->type() == QEvent::Hide && box_->isHidden()) setVisible(false);
+        if (event->type() == QEvent::DynamicPropertyChange &&
+            static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() == kHoldsResult) {
+            const bool holds = box_->property(kHoldsResult).toBool();
+            copy_->setEnabled(holds);
+            save_->setEnabled(holds);
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

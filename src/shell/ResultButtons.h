@@ -37,6 +37,10 @@ void CopyWithCrLf(const QString& text);
 // The box's text as shown, with CR LF line breaks.
 QString ShownText(const QString& boxText);
 
+// Marks whether a result box holds a result or only the page's own words
+// (its hint, or nothing): its Copy and Save work only while it holds one.
+void SetHoldsResult(QWidget* box, bool holds);
+
 // Copy and Save for one result, a row of two buttons under its box. The row
 // is shown and hidden with the box it belongs to, so the page operations
 // need not know it.

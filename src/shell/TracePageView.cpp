@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "shell/Form1.h"
+#include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
 
 namespace norvik::shell {
@@ -50,7 +51,10 @@ void TracePageView::setPacketSizeText(const std::string& text) {
 
 bool TracePageView::namesWanted() { return form_.Check1_->isChecked(); }
 
-void TracePageView::setResults(const std::string& text) { form_.trace_->setPlainText(lines(text)); }
+void TracePageView::setResults(const std::string& text) {
+    form_.trace_->setPlainText(lines(text));
+    SetHoldsResult(form_.trace_, !text.empty());
+}
 
 void TracePageView::appendResults(const std::string& text) {
     // Always at the end, wherever the user left the cursor; the newest line

@@ -93,6 +93,7 @@ void WhoisView::setResultText(const QString& text) {
     QString lines = whois::DisplayLines(text);
     groupLines(lines);
     c_.whoisresult->setPlainText(lines);
+    SetHoldsResult(c_.whoisresult, !lines.isEmpty());
     shownAtMs_ = QDateTime::currentMSecsSinceEpoch();
 }
 

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include "../support/DecimalComma.h"
+#include "../support/LoopbackTcpServer.h"
+#include "../support/SpinUntil.h"
 #include "ShellFixture.h"
 #include "shell/ResultButtons.h"
 #include "shell/RttPlot.h"
@@ -136,34 +138,50 @@ void Results::reportWindowShowsTheRunsFigures() {
               0u);
 }
 
-// (Which page shows which buttons: the page tests.)
+// (Which page shows which buttons: the page tests.) Copy and Save work only
+// while the box holds a result, never on the page's own words.
 TEST_F(Results, TraceAndWhoisButtonsCopyAndSaveWhatIsShown) {
+    LoopbackTcpServer server(ServerScript::answer("Domain Name: EXAMPLE.TEST\r\n"));
+    whoisPort = server.port();
     start();
+    const auto offered = [&](const char* prefix) {
+        const bool copy = w(QByteArray(prefix).append("copy").constData())->isEnabled();
+        EXPECT_EQ(w(QByteArray(prefix).append("save").constData())->isEnabled(), copy);
+        return copy;
+    };
     click(w("tracerouteicon"));
+    EXPECT_FALSE(offered("trace"));
     w<QComboBox>("traceCombo1")->setEditText("198.51.100.9");
     echo.answer("198.51.100.1", 3);
     echo.answer("198.51.100.9", 15, kSuccess);
     click(w("traceaway"));
+    EXPECT_TRUE(offered("trace"));
     click(w("tracecopy"));
     EXPECT_EQ(clipboard(), text("trace").replace("\n", "\r\n"));
-    const auto savedHops = [&] {
-        return QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
-            .object()["hops"]
-            .toArray();
-    };
-    const QJsonArray hops = savedHops();
+    const QJsonArray hops = QJsonDocument::fromJson(save(form.get(), "trace", exports::kJsonFilter))
+                                .object()["hops"]
+                                .toArray();
     ASSERT_EQ(hops.size(), 2);
     EXPECT_EQ(hops[1]["address"].toString(), "198.51.100.9");
     EXPECT_EQ(hops[1]["round_trip_ms"].toDouble(), 15.0);
 
     click(w("whoisicon"));
+    EXPECT_FALSE(offered("whois"));
+    w<QComboBox>("whoisCombo1")->setEditText("example.test");
+    w<QComboBox>("whoiscombo2")->setEditText("127.0.0.1");
+    click(w("lookupwhois"));
+    EXPECT_FALSE(offered("whois"));
+    ASSERT_TRUE(spinUntil([&] { return w("lookupwhois")->isEnabled(); }));
+    EXPECT_TRUE(offered("whois"));
     click(w("whoiscopy"));
-    EXPECT_TRUE(clipboard().contains("Whois server for the relevant country.\r\n\r\nClick LOOKUP"));
+    EXPECT_EQ(clipboard(), "Domain Name: EXAMPLE.TEST\r\n");
     EXPECT_EQ(save(form.get(), "whois", exports::kTextFilter), clipboard().toUtf8());
 
-    // Back on the TraceRoute page the box shows its own words, not the hops.
+    // Shown again, each page's box holds its own words.
+    click(w("whoisicon"));
+    EXPECT_FALSE(offered("whois"));
     click(w("tracerouteicon"));
-    EXPECT_EQ(savedHops().size(), 0);
+    EXPECT_FALSE(offered("trace"));
 }
 
 }  // namespace
