@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -22,6 +23,7 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "ping/Numbers.h"
 #include "platform/Product.h"
@@ -39,14 +41,22 @@
 
 namespace norvik::shell {
 
-// Swallows the user's input to the main window while a ping waits for its
-// echo: the window goes on painting, but clicks and keys that arrive
-// meanwhile are dropped, all but the Stop buttons and Escape, which end the
-// run after the echo in flight. Close requests are not input and still
-// arrive.
+// Refuses the user's input to the main window while a ping or a trace waits
+// for its echo: the window goes on painting, the Stop buttons and Escape act
+// at once, and close requests (not input) still arrive. A ping run drops the
+// other clicks and keys; a trace holds them and hands them back in order
+// once the hop is over, as it lets the window's events through between hops.
 class InputBlocker : public QObject {
   public:
     explicit InputBlocker(Form1& form) : QObject(&form), form_(form) {}
+
+    // Posts what a trace's wait held back; it arrives once events go through.
+    void releaseHeld() {
+        for (auto& [receiver, event] : held_) {
+            if (receiver) QCoreApplication::postEvent(receiver, event.release());
+        }
+        held_.clear();
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (!isUserInput(event->type())) return false;
@@ -65,10 +75,27 @@ class InputBlocker : public QObject {
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             return false;
         }
+        if (form_.tracing_ && !form_.running_ && isHeldInTrace(event->type())) {
+            held_.emplace_back(w, std::unique_ptr<QEvent>(event->clone()));
+        }
         return true;
     }
 
   private:
+    static bool isHeldInTrace(QEvent::Type t) {
+        switch (t) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+                return true;
+            default:
+                return false;
+        }
+    }
+
     static bool isUserInput(QEvent::Type t) {
         switch (t) {
             case QEvent::MouseButtonPress:
@@ -95,6 +122,7 @@ class InputBlocker : public QObject {
     }
 
     Form1& form_;
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
 };
 
 namespace {
@@ -272,6 +300,8 @@ void Form1::markPage(PageIcon* icon) {
     for (PageIcon* b : {pingicon_, tracerouteicon_, whoisicon_, iptransicon_, Image7_})
         b->mark(b == icon);
 }
+
+void Form1::releaseHeldInput() { blocker_->releaseHeld(); }
 
 Form1::~Form1() {
     if (qApp != nullptr && blocker_ != nullptr) qApp->removeEventFilter(blocker_);

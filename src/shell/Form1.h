@@ -267,6 +267,7 @@ class Form1 : public QWidget, public ping::PingView {
     void DirectoryWalk(bool listCountries);
     void checkClicked(QCheckBox* box, const char* valueName);
     void setInputBlocked(bool blocked);
+    void releaseHeldInput();
     // The wait of an echo of a run: in short slices while input is refused,
     // the input of each slice delivered after it, so that Stop or Escape
     // (which sets `stop`) ends the wait at once.

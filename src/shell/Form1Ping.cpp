@@ -154,6 +154,7 @@ void Form1::setInputBlocked(bool blocked) {
         QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     } else {
         QGuiApplication::restoreOverrideCursor();
+        releaseHeldInput();
     }
 }
 

@@ -82,8 +82,8 @@ void TracePageView::setTraceEnabled(bool enabled) {
 void TracePageView::setInputBlocked(bool blocked) { form_.setInputBlocked(blocked); }
 
 platform::Waiter TracePageView::waiter() {
-    // Input that comes while the echo waits is dropped as the ping run's
-    // is, all but Stop and Escape, which abandon the echo at once.
+    // Stop and Escape abandon the echo at once; other input that comes while
+    // the echo waits is held and reaches the window once the hop is over.
     return [&form = form_](int fd, int timeoutMs) {
         return form.runWait(fd, timeoutMs, form.traceStop_);
     };

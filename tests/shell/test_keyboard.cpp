@@ -54,6 +54,9 @@ class RunStop : public ShellTest {
                 key(w<QComboBox>("Combo1")->lineEdit(), Qt::Key_X, "x");
                 key(w("Combo1"), Qt::Key_Return);
                 expectTexts({{"nme", "Ping"}, {"Combo1", "127.0.0.1"}});
+            } else {
+                click(w("iptransicon"));  // held until the hop is over
+                expectTexts({{"nme", "TraceRoute"}});
             }
             QTimer::singleShot(0, form.get(), stop);
         };
@@ -110,6 +113,8 @@ TEST_F(RunStop, StopEndsATraceAtOnceAbandoningTheHopInFlight) {
     EXPECT_EQ(text("traceLabel4"), "Trace Route Stopped");
     EXPECT_TRUE(w("traceaway")->isEnabled());
     expectShown({"tracestop"}, false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text("nme"), "IP Translation");
 }
 
 // The window binary's kind of set-up in a child process, closed while a
