@@ -23,6 +23,7 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <tuple>
 #include <vector>
 
 #include "ping/Numbers.h"
@@ -143,7 +144,8 @@ template <class Button = QToolButton>
 Button* iconButton(const char* icon, const char* name, const QString& tip, int extent,
                    QWidget* parent) {
     auto* b = named(new Button(parent), name);
-    b->setIcon(NamedIcon(icon));
+    // Drawn in the palette's colours (applySurfaceColours).
+    b->setProperty("iconFile", QByteArray(icon));
     b->setIconSize(QSize(extent, extent));
     b->setAutoRaise(true);
     b->setToolTip(tip);
@@ -166,13 +168,11 @@ QLineEdit* lineEdit(const char* name, QWidget* parent) {
     return named(new QLineEdit(parent), name);
 }
 
+// A framed surface; its colour follows the palette (applySurfaceColours).
 QFrame* panel(const char* name, QWidget* parent) {
     auto* f = named(new QFrame(parent), name);
     f->setFrameShape(QFrame::StyledPanel);
     f->setAutoFillBackground(true);
-    QPalette p = f->palette();
-    p.setColor(QPalette::Window, QColor(0xF4, 0xF7, 0xFB));
-    f->setPalette(p);
     return f;
 }
 
@@ -227,6 +227,12 @@ Form1::Form1(Services services, QWidget* parent)
     blocker_ = new InputBlocker(*this);
     qApp->installEventFilter(blocker_);
     nameInputs();
+    auto* edges = new InputEdges(this);
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        if (e->hasFrame()) edges->watch(e);
+    for (QComboBox* c : findChildren<QComboBox*>()) edges->watch(c);
+    for (QWidget* w : std::initializer_list<QWidget*>{List1_, trace_, whoisresult_})
+        edges->watch(w);
     applySurfaceColours();
     // No larger than the screen leaves room for.
     QSize size(920, 640);
@@ -236,7 +242,9 @@ Form1::Form1(Services services, QWidget* parent)
 
 // Surfaces whose text follows the palette take their tint from it too: a
 // touch of the highlight colour over the window colour, so that a dark
-// theme gives a dark band with light words.
+// theme gives a dark band with light words. The icons are drawn in the
+// highlight colour, made as dark or light as they need to stand out on
+// those surfaces; the status in its own colours (statusColour).
 void Form1::applySurfaceColours() {
     const auto tint = [this](int percent) {
         const QColor w = palette().color(QPalette::Window);
@@ -247,13 +255,32 @@ void Form1::applySurfaceColours() {
         return QColor(mix(w.red(), h.red()), mix(w.green(), h.green()), mix(w.blue(), h.blue()));
     };
     const std::pair<QWidget*, int> surfaces[] = {
-        {iconBand_, 12}, {settingsback_, 5}, {settingsback2_, 5}};
+        {iconBand_, 12}, {settingsback_, 5}, {settingsback2_, 5}, {Shape1_, 8}};
     for (const auto& [surface, percent] : surfaces) {
         QPalette p = surface->palette();
         p.setColor(QPalette::Window, tint(percent));
         p.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
         surface->setPalette(p);
     }
+    const QColor ink = Readable(
+        palette().color(QPalette::Highlight),
+        {tint(12), palette().color(QPalette::Window), palette().color(QPalette::Button)}, 4.5);
+    for (QToolButton* b : findChildren<QToolButton*>()) {
+        const QByteArray file = b->property("iconFile").toByteArray();
+        if (!file.isEmpty()) b->setIcon(TintedIcon(file.constData(), ink));
+    }
+    const std::tuple<IconView*, const char*, ping::StatusLook> images[] = {
+        {inprogress_, "inprogress", ping::StatusLook::InProgress},
+        {tick_, "tick", ping::StatusLook::Success},
+        {cross_, "cross", ping::StatusLook::Failure}};
+    for (const auto& [view, name, look] : images) {
+        view->setIcon(TintedIcon(name, statusColour(look)), QLatin1String(name));
+        if (Picture1_->iconName() == view->iconName())
+            Picture1_->setIcon(view->icon(), view->iconName());
+    }
+    QPalette p = status_->palette();
+    p.setColor(QPalette::WindowText, statusColour(look_));
+    status_->setPalette(p);
 }
 
 void Form1::changeEvent(QEvent* event) {
@@ -379,12 +406,10 @@ void Form1::buildControls() {
     Picture1_ = named(new IconView(24, Shape1_), "Picture1");
     status_ = plainLabel(QStringLiteral("Ready..."), "status", Shape1_);
     status_->setFont(scaled(status_->font(), 1.1, true));
+    // The status images; applySurfaceColours draws them.
     inprogress_ = named(new IconView(24, this), "inprogress");
-    inprogress_->setIcon(NamedIcon("inprogress"), QStringLiteral("inprogress"));
     tick_ = named(new IconView(24, this), "tick");
-    tick_->setIcon(NamedIcon("tick"), QStringLiteral("tick"));
     cross_ = named(new IconView(24, this), "cross");
-    cross_->setIcon(NamedIcon("cross"), QStringLiteral("cross"));
     for (QWidget* w : {static_cast<QWidget*>(inprogress_), static_cast<QWidget*>(tick_),
                        static_cast<QWidget*>(cross_)}) {
         w->setVisible(false);

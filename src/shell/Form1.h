@@ -252,6 +252,7 @@ class Form1 : public QWidget, public ping::PingView {
     void setTabOrders();
     void nameInputs();
     void applySurfaceColours();
+    QColor statusColour(ping::StatusLook look) const;
     void markPage(PageIcon* icon);
 
     bool startupStep(const std::function<void()>& step);

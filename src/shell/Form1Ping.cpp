@@ -158,10 +158,17 @@ void Form1::setInputBlocked(bool blocked) {
     }
 }
 
+// Dark blue, or red for a failure, each made as much lighter or darker as
+// it needs to read well on the status's surface.
+QColor Form1::statusColour(ping::StatusLook look) const {
+    return Readable(look == ping::StatusLook::Failure ? kRed : kDarkBlue,
+                    {Shape1_->palette().color(QPalette::Window)}, 4.5);
+}
+
 void Form1::setStatus(ping::StatusLook look, const std::string& caption) {
     look_ = look;
     QPalette p = status_->palette();
-    p.setColor(QPalette::WindowText, look == ping::StatusLook::Failure ? kRed : kDarkBlue);
+    p.setColor(QPalette::WindowText, statusColour(look));
     status_->setPalette(p);
     status_->setText(q(caption));
     Announce(status_);

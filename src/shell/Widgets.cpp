@@ -1,12 +1,18 @@
 #include "shell/Widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QIconEngine>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
+#include <QSvgRenderer>
+#include <algorithm>
+#include <cmath>
 
 // The icons are compiled into this library; a static library's resources
 // must be registered by hand.
@@ -14,10 +20,124 @@ static void registerResources() { Q_INIT_RESOURCE(norvik); }
 
 namespace norvik::shell {
 
-QIcon NamedIcon(const char* name) {
+namespace {
+
+QString iconPath(const char* name) {
     static const bool registered = (registerResources(), true);
     (void)registered;
-    return QIcon(QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg"));
+    return QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg");
+}
+
+// A drawing rendered at the pixel size it is shown at, every inked pixel
+// then filled with one colour (its coverage kept); a disabled icon is
+// fainter.
+class TintedIconEngine : public QIconEngine {
+  public:
+    TintedIconEngine(QString path, QColor colour) : path_(std::move(path)), colour_(colour) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio =
+            painter->device() != nullptr ? painter->device()->devicePixelRatioF() : qreal(1);
+        painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, ratio));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+        QColor colour = colour_;
+        if (mode == QIcon::Disabled) colour.setAlphaF(colour.alphaF() * 0.45f);
+        const QSize pixels = size * scale;
+        const QString key = QStringLiteral("norvik-tint %1 %2 %3x%4 %5")
+                                .arg(path_, colour.name(QColor::HexArgb))
+                                .arg(pixels.width())
+                                .arg(pixels.height())
+                                .arg(scale);
+        QPixmap out;
+        if (QPixmapCache::find(key, &out)) return out;
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QSvgRenderer svg(path_);
+        svg.setAspectRatioMode(Qt::KeepAspectRatio);
+        QPainter p(&image);
+        svg.render(&p);
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(image.rect(), colour);
+        p.end();
+        image.setDevicePixelRatio(scale);
+        out = QPixmap::fromImage(std::move(image));
+        QPixmapCache::insert(key, out);
+        return out;
+    }
+    QIconEngine* clone() const override { return new TintedIconEngine(*this); }
+    QString key() const override { return QStringLiteral("NorvikTinted"); }
+
+  private:
+    QString path_;
+    QColor colour_;
+};
+
+double luminance(const QColor& c) {
+    const auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+}  // namespace
+
+QIcon NamedIcon(const char* name) { return QIcon(iconPath(name)); }
+
+QIcon TintedIcon(const char* name, const QColor& colour) {
+    return QIcon(new TintedIconEngine(iconPath(name), colour));
+}
+
+double Contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Readable(const QColor& wanted, std::initializer_list<QColor> backs, double ratio) {
+    const auto worst = [backs](const QColor& c) {
+        double least = 21;
+        for (const QColor& back : backs) least = std::min(least, Contrast(c, back));
+        return least;
+    };
+    const QColor end = worst(Qt::black) >= worst(Qt::white) ? QColor(Qt::black) : QColor(Qt::white);
+    for (int step = 0; step < 255; ++step) {
+        const auto mix = [step](int a, int b) { return (a * (255 - step) + b * step + 127) / 255; };
+        const QColor c(mix(wanted.red(), end.red()), mix(wanted.green(), end.green()),
+                       mix(wanted.blue(), end.blue()));
+        if (worst(c) >= ratio) return c;
+    }
+    return end;
+}
+
+void InputEdges::watch(QWidget* input) {
+    input->installEventFilter(this);
+    input->update();
+}
+
+bool InputEdges::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Paint) return false;
+    auto* box = static_cast<QWidget*>(watched);
+    // The box paints itself first; its edge goes over the style's.
+    static_cast<QObject*>(box)->event(event);
+    const QPalette& palette = box->palette();
+    const QColor surface = palette.color(QPalette::Window);
+    const QColor base = palette.color(QPalette::Base);
+    const QColor from = box->hasFocus() ? palette.color(QPalette::Highlight) : surface;
+    QPainter p(box);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Readable(from, {surface, base}, 3.0));
+    p.setBrush(Qt::NoBrush);
+    const QRectF edge = QRectF(box->rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (qobject_cast<QAbstractScrollArea*>(box) != nullptr) {
+        p.drawRect(edge);
+    } else {
+        p.drawRoundedRect(edge, 2, 2);
+    }
+    return true;
 }
 
 QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
@@ -76,10 +196,27 @@ ClickLabel* linkLabel(const QString& text, const char* name, QWidget* parent) {
     QFont f = l->font();
     f.setUnderline(true);
     l->setFont(f);
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, p.color(QPalette::Link));
-    l->setPalette(p);
+    l->link_ = true;
+    l->inkLink();
     return l;
+}
+
+// A link's words in the palette's link colour, as much lighter or darker as
+// they need to read well on the surface.
+void ClickLabel::inkLink() {
+    const QColor ink =
+        Readable(palette().color(QPalette::Link), {palette().color(QPalette::Window)}, 4.5);
+    if (palette().color(QPalette::WindowText) == ink) return;
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, ink);
+    setPalette(p);
+}
+
+void ClickLabel::changeEvent(QEvent* e) {
+    QLabel::changeEvent(e);
+    if (link_ &&
+        (e->type() == QEvent::PaletteChange || e->type() == QEvent::ApplicationPaletteChange))
+        inkLink();
 }
 
 void Announce(QLabel* status) {

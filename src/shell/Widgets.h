@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -10,6 +11,32 @@ namespace norvik::shell {
 
 // The icon of a resource under :/icons, by its file name without ".svg".
 QIcon NamedIcon(const char* name);
+// The same drawing in one colour: its shape filled with `colour`, drawn
+// afresh at the size and device pixel ratio it is shown at.
+QIcon TintedIcon(const char* name, const QColor& colour);
+
+// The contrast of two colours by their relative luminance (WCAG 2.1), from
+// 1 (the same) to 21 (black on white).
+double Contrast(const QColor& a, const QColor& b);
+// `wanted` as it is when it stands at least `ratio`:1 against every colour
+// of `backs`; else moved towards black or white (whichever stands out more)
+// just as far as it must.
+QColor Readable(const QColor& wanted, std::initializer_list<QColor> backs, double ratio);
+
+// Draws the edge of a text box, list or combo box (each given to
+// watch()) over the frame the style drew, in a colour that stands 3:1
+// against the surface around the box and the box's own base: the
+// palette's highlight while the box has the focus, else the surface's
+// colour, each made darker or lighter as far as it must. Styles draw these
+// edges too faint for many palettes, dark ones among them.
+class InputEdges : public QObject {
+  public:
+    using QObject::QObject;
+    void watch(QWidget* input);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
 
 // A label named `name` that shows its text as plain text, never as rich text.
 QLabel* plainLabel(const QString& text, const char* name, QWidget* parent);
@@ -33,9 +60,14 @@ class ClickLabel : public QLabel {
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
   private:
+    friend ClickLabel* linkLabel(const QString&, const char*, QWidget*);
+    void inkLink();
+
     bool pressed_ = false;
+    bool link_ = false;
 };
 
 // A ClickLabel named `name` that looks like a link (underlined, in the

@@ -303,11 +303,15 @@ double contrast(QColor a, QColor b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// The text of a label in a rendering of the window against the surface
-// behind it: the pixel farthest from the corner's colour.
-double labelContrast(const QImage& image, QWidget* window, QWidget* label) {
-    const QRect r =
-        QRect(label->mapTo(window, QPoint(0, 0)), label->size()).intersected(image.rect());
+// The contrast of the pixel of `area` (in the control's coordinates) that
+// stands farthest from the area's top-left pixel, in a rendering of the
+// window.
+double contrastIn(const QImage& image, QWidget* window, QWidget* control, QRect area) {
+    const qreal ratio = image.devicePixelRatio();
+    const QRect r = QRectF(area.translated(control->mapTo(window, QPoint(0, 0))).topLeft() * ratio,
+                           QSizeF(area.size()) * ratio)
+                        .toRect()
+                        .intersected(image.rect());
     const QColor back = image.pixelColor(r.topLeft());
     double best = 1;
     for (int y = r.top(); y <= r.bottom(); ++y)
@@ -316,22 +320,73 @@ double labelContrast(const QImage& image, QWidget* window, QWidget* label) {
     return best;
 }
 
-TEST_F(ShellTest, UnderADarkPaletteThePageColumnAndPanelsReadWell) {
+// Text stands 4.5:1 against its surface, icons and the edges of input boxes
+// 3:1, under a light palette and under a dark one that follows it at run
+// time; the ping status reads so after a success and after a failure.
+TEST_F(ShellTest, UnderLightAndDarkPalettesTextIconsAndInputEdgesStandOut) {
     qtApp().setStyle(QStyleFactory::create("Fusion"));
     // Qt works out the other roles, white text among them, from a dark
     // button and window colour.
-    QApplication::setPalette(QPalette(QColor(0x35, 0x35, 0x35), QColor(0x35, 0x35, 0x35)));
+    const std::pair<const char*, QPalette> palettes[] = {
+        {"light", QApplication::style()->standardPalette()},
+        {"dark", QPalette(QColor(0x35, 0x35, 0x35), QColor(0x35, 0x35, 0x35))}};
+    const struct {
+        void (shell::Form1::*show)();
+        const char* icon;
+        const char* input;
+    } pages[] = {{&shell::Form1::ShowPingPage, "pingicon", "Combo2"},
+                 {&shell::Form1::ShowTracePage, "tracerouteicon", "traceText3"},
+                 {&shell::Form1::ShowWhoisPage, "whoisicon", "whoiscombo2"},
+                 {&shell::Form1::ShowIpTranslationPage, "iptransicon", "ipad"},
+                 {&shell::Form1::ShowSettingsPage, "Image7", "List1"}};
     start();
-    for (auto show : kPages) {
-        (form.get()->*show)();
-        const QImage image = form->grab().toImage();
-        std::vector<const char*> texts = {"pingwords", "traceroutewords", "whoiswords",
-                                          "iptranswords", "nme"};
-        if (show == &shell::Form1::ShowSettingsPage)
-            texts.insert(texts.end(), {"settingsminititle", "settingsrem"});
-        for (const char* name : texts) {
-            const double c = labelContrast(image, form.get(), w(name));
-            EXPECT_GE(c, 4.5) << text("nme").toStdString() << ": " << name;
+    for (const auto& [look, palette] : palettes) {
+        QApplication::setPalette(palette);
+        QCoreApplication::processEvents();  // the window takes it up
+        for (const auto& page : pages) {
+            (form.get()->*page.show)();
+            const bool ping = page.show == &shell::Form1::ShowPingPage;
+            // The Ping page as shown, after a ping that succeeds and after
+            // one that fails.
+            for (int step = 0; step < (ping ? 3 : 1); ++step) {
+                if (step > 0) {
+                    fill("127.0.0.1", "1");
+                    if (step == 1) echo.replyAfter(3);
+                    pingNow();
+                }
+                std::vector<std::pair<const char*, double>> marks = {
+                    {"pingwords", 4.5},  {"traceroutewords", 4.5},
+                    {"whoiswords", 4.5}, {"iptranswords", 4.5},
+                    {"nme", 4.5},        {page.icon, 3},
+                    {page.input, 3}};
+                if (ping) marks.push_back({"Label11", 4.5});
+                if (step > 0) marks.insert(marks.end(), {{"status", 4.5}, {"Picture1", 3}});
+                if (page.show == &shell::Form1::ShowSettingsPage)
+                    marks.insert(marks.end(), {{"settingsminititle", 4.5}, {"settingsrem", 4.5}});
+                const QImage image = form->grab().toImage();
+                for (const auto& [name, least] : marks) {
+                    QWidget* c = w(name);
+                    // An icon's square; a strip across a box's left edge,
+                    // from the surface into the box.
+                    QRect area = c->rect();
+                    if (auto* b = qobject_cast<QToolButton*>(c)) {
+                        area = QRect(QPoint(), b->iconSize());
+                        area.moveCenter(c->rect().center());
+                    } else if (c == w(page.input)) {
+                        area = QRect(-3, c->height() / 3, 6, c->height() / 3);
+                    }
+                    EXPECT_GE(contrastIn(image, form.get(), c, area), least)
+                        << look << " " << text("nme").toStdString() << " " << step << ": " << name;
+                }
+                if (step == 0) continue;
+                // The status's surface is a tint of the window's, not a
+                // light slab on a dark one.
+                const qreal dpr = image.devicePixelRatio();
+                const QPoint in = w("Shape1")->mapTo(form.get(), QPoint(4, 4)) * dpr;
+                EXPECT_LT(contrast(image.pixelColor(in), image.pixelColor(in - QPoint(8, 0) * dpr)),
+                          1.5)
+                    << look;
+            }
         }
     }
     QApplication::setPalette(QPalette());
