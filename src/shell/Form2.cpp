@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/QtMessageBox.h"
+#include "platform/qt/ScreenFit.h"
 #include "shell/ResultButtons.h"
 #include "shell/RttPlot.h"
 #include "shell/Widgets.h"
@@ -38,6 +39,8 @@ Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     Text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1_->setTabChangesFocus(true);
+    // Room for a few lines is enough; the rest scrolls.
+    Text1_->setMinimumHeight(Text1_->fontMetrics().lineSpacing() * 4);
 
     auto* Label2 = plainLabel(QStringLiteral("Average Ping:"), "Label2", this);
     avpinglabel_ = plainLabel(QStringLiteral("0ms"), "avpinglabel", this);
@@ -81,7 +84,9 @@ Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     foot->addWidget(buttons, 0, Qt::AlignBottom);
     foot->addWidget(Command1_, 0, Qt::AlignBottom);
 
-    auto* v = new QVBoxLayout(this);
+    // On a small screen at a large scale the report scrolls as a whole.
+    QWidget* body = platform::ScrollingBody(this);
+    auto* v = new QVBoxLayout(body);
     v->addLayout(head);
     v->addWidget(Text1_, 1);
     v->addWidget(statsline_);
@@ -92,6 +97,7 @@ Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     setTabOrder(buttons->copyButton(), buttons->saveButton());
     setTabOrder(buttons->saveButton(), Command1_);
     resize(460, 560);
+    platform::FitToScreen(this);
 }
 
 void Form2::setReport(const QString& text1, const QString& average, const QString& timeouts) {

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Product.h"
+#include "platform/qt/ScreenFit.h"
 
 namespace norvik::shell {
 
@@ -94,6 +95,7 @@ HelpWindow::HelpWindow(platform::DesktopShell& shell, QWidget* mainWindow)
     connect(helpBrowser_, &QTextBrowser::forwardAvailable, helpForward_, &QToolButton::setEnabled);
     connect(helpBrowser_, &QTextBrowser::anchorClicked, this, &HelpWindow::follow);
     resize(640, 560);
+    platform::FitToScreen(this);
 }
 
 void HelpWindow::keyPressEvent(QKeyEvent* e) {
