@@ -834,7 +834,7 @@ void Form1::connectControls() {
         {QKeySequence(Qt::CTRL | Qt::Key_3), &Form1::whoisicon_Click},
         {QKeySequence(Qt::CTRL | Qt::Key_4), &Form1::iptransicon_Click},
         {QKeySequence(Qt::CTRL | Qt::Key_5), &Form1::Image7_Click},
-        {QKeySequence(Qt::Key_F1), &Form1::Image2_Click},
+        {QKeySequence(Qt::Key_F1), &Form1::PageHelp},
         {QKeySequence(Qt::CTRL | Qt::Key_Q), &Form1::quiticon_Click}};
     for (const auto& [sequence, handler] : keys) {
         connect(new QShortcut(sequence, this), &QShortcut::activated, this, handler);
@@ -1023,6 +1023,21 @@ void Form1::Image5_Click() {
 }
 void Form1::Image2_Click() {
     if (!ended_) help_->Show();
+}
+void Form1::PageHelp() {
+    if (ended_) return;
+    const std::pair<PageIcon*, const char*> pages[] = {{pingicon_, "help-ping.html"},
+                                                       {tracerouteicon_, "help-traceroute.html"},
+                                                       {whoisicon_, "help-whois.html"},
+                                                       {iptransicon_, "help-iptranslation.html"},
+                                                       {Image7_, "help-settings.html"}};
+    for (const auto& [icon, page] : pages) {
+        if (icon->isChecked()) {
+            help_->Show(page);
+            return;
+        }
+    }
+    help_->Show();
 }
 
 void Form1::ShowAbout() {

@@ -146,6 +146,8 @@ class Form1 : public QWidget, public ping::PingView {
     void Image7_Click();
     void Image5_Click();
     void Image2_Click();
+    // F1: the help's page for the page on show, else its contents.
+    void PageHelp();
     void quiticon_Click();
 
     // Ping page.

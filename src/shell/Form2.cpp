@@ -8,13 +8,87 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "platform/qt/QtMessageBox.h"
+#include "platform/qt/ScreenFit.h"
 #include "shell/ResultButtons.h"
 #include "shell/RttPlot.h"
 #include "shell/Widgets.h"
 
 namespace norvik::shell {
+
+// The statistics line with each of its fields ("3 sent,", "min/avg/max/mdev
+// 20.00/22.00/24.00/2.00 ms,") a label of its own: a field never breaks, and
+// the fields that do not fit on a line go whole to the next.
+class FieldLine : public QWidget {
+  public:
+    explicit FieldLine(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("statsline"));
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    void setText(const QString& text) {
+        text_ = text;
+        qDeleteAll(fields_);
+        fields_.clear();
+        const QStringList parts = text.split(QStringLiteral(", "), Qt::SkipEmptyParts);
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            QLabel* field =
+                plainLabel(i + 1 < parts.size() ? parts[i] + u',' : parts[i], "statsfield", this);
+            field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            field->show();
+            fields_.push_back(field);
+        }
+        updateGeometry();
+        place(width(), true);
+    }
+    const QString& text() const { return text_; }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return place(width, false); }
+    QSize sizeHint() const override {
+        return {place(QWIDGETSIZE_MAX, false, true), place(QWIDGETSIZE_MAX, false)};
+    }
+    QSize minimumSizeHint() const override {
+        int widest = 0;
+        for (const QLabel* f : fields_) widest = std::max(widest, f->sizeHint().width());
+        return {widest, place(widest, false)};
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QWidget::resizeEvent(e);
+        place(width(), true);
+    }
+
+  private:
+    // Lays the fields out in `width`, a space apart; the height they take,
+    // or with `wide` the width of the longest line.
+    int place(int width, bool move, bool wide = false) const {
+        const int gap = fontMetrics().horizontalAdvance(u' ');
+        int x = 0, y = 0, row = 0, longest = 0;
+        for (QLabel* f : fields_) {
+            const QSize s = f->sizeHint();
+            if (x > 0 && x + s.width() > width) {
+                x = 0;
+                y += row;
+                row = 0;
+            }
+            if (move) f->setGeometry(x, y, s.width(), s.height());
+            longest = std::max(longest, x + s.width());
+            row = std::max(row, s.height());
+            x += s.width() + gap;
+        }
+        return wide ? longest : y + row;
+    }
+
+    QString text_;
+    std::vector<QLabel*> fields_;
+};
 
 Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     : QWidget(nullptr), mainWindow_(mainWindow) {
@@ -38,6 +112,8 @@ Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     Text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1_->setTabChangesFocus(true);
+    // Room for a few lines is enough; the rest scrolls.
+    Text1_->setMinimumHeight(Text1_->fontMetrics().lineSpacing() * 4);
 
     auto* Label2 = plainLabel(QStringLiteral("Average Ping:"), "Label2", this);
     avpinglabel_ = plainLabel(QStringLiteral("0ms"), "avpinglabel", this);
@@ -53,9 +129,7 @@ Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     Command1_->setDefault(true);
     connect(Command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
 
-    statsline_ = plainLabel(QString(), "statsline", this);
-    statsline_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statsline_->setWordWrap(true);
+    statsline_ = new FieldLine(this);
     rttplot_ = new RttPlot(this);
     auto* buttons = new ResultButtons(
         QStringLiteral("report"), nullptr,
@@ -81,7 +155,9 @@ Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     foot->addWidget(buttons, 0, Qt::AlignBottom);
     foot->addWidget(Command1_, 0, Qt::AlignBottom);
 
-    auto* v = new QVBoxLayout(this);
+    // On a small screen at a large scale the report scrolls as a whole.
+    QWidget* body = platform::ScrollingBody(this);
+    auto* v = new QVBoxLayout(body);
     v->addLayout(head);
     v->addWidget(Text1_, 1);
     v->addWidget(statsline_);
@@ -92,6 +168,7 @@ Form2::Form2(QWidget* mainWindow, platform::MessageBox* boxes)
     setTabOrder(buttons->copyButton(), buttons->saveButton());
     setTabOrder(buttons->saveButton(), Command1_);
     resize(460, 560);
+    platform::FitToScreen(this);
 }
 
 void Form2::setReport(const QString& text1, const QString& average, const QString& timeouts) {

@@ -13,6 +13,7 @@ class QPushButton;
 
 namespace norvik::shell {
 
+class FieldLine;
 class RttPlot;
 
 // The ping report window: the text report, the average and the number of
@@ -57,7 +58,7 @@ class Form2 : public QWidget {
     QLabel* timeouts_;
     QPushButton* Command1_;
     // Beyond the report text: the run's statistics and plot, Copy and Save.
-    QLabel* statsline_;
+    FieldLine* statsline_;
     RttPlot* rttplot_;
     std::vector<ping::PingRecord> records_;
     std::string target_, address_;

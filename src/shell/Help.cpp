@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Product.h"
+#include "platform/qt/ScreenFit.h"
 
 namespace norvik::shell {
 
@@ -94,6 +95,7 @@ HelpWindow::HelpWindow(platform::DesktopShell& shell, QWidget* mainWindow)
     connect(helpBrowser_, &QTextBrowser::forwardAvailable, helpForward_, &QToolButton::setEnabled);
     connect(helpBrowser_, &QTextBrowser::anchorClicked, this, &HelpWindow::follow);
     resize(640, 560);
+    platform::FitToScreen(this);
 }
 
 void HelpWindow::keyPressEvent(QKeyEvent* e) {
@@ -120,7 +122,7 @@ void HelpWindow::follow(const QUrl& link) {
 Help::Help(platform::MessageBox& boxes, platform::DesktopShell& shell, QWidget* mainWindow)
     : boxes_(boxes), shell_(shell), mainWindow_(mainWindow) {}
 
-void Help::Show() {
+void Help::Show(const char* page) {
     const HelpFile help = FindHelpFile(QString::fromStdString(shell_.programFolder()));
     if (help.missing) {
         boxes_.show("Sorry, Help File: HELP.HTML is missing." + std::string(kBreak) + visitText(),
@@ -134,10 +136,12 @@ void Help::Show() {
                     platform::kAppTitle, platform::Buttons::Ok, platform::Icon::Critical);
         return;
     }
-    if (shell_.openUrl(QUrl::fromLocalFile(help.path).toString(QUrl::FullyEncoded).toStdString()))
+    QString path = QFileInfo(help.path).dir().filePath(QLatin1String(page));
+    if (!QFileInfo(path).isFile()) path = help.path;
+    if (shell_.openUrl(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toStdString()))
         return;
     if (!window_) window_ = new HelpWindow(shell_, mainWindow_);
-    window_->showPage(help.path);
+    window_->showPage(path);
     window_->show();
     window_->raise();
     window_->activateWindow();

@@ -60,7 +60,9 @@ class Help {
   public:
     Help(platform::MessageBox& boxes, platform::DesktopShell& shell, QWidget* mainWindow);
 
-    void Show();
+    // Opens the help at `page`, a page of the help beside the contents;
+    // the contents when there is no such page.
+    void Show(const char* page = kHelpFileName);
     // The help window, once it was needed.
     HelpWindow* window() const { return window_; }
     void hide();

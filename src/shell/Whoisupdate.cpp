@@ -17,6 +17,7 @@
 #include <QTextOption>
 #include <QVBoxLayout>
 
+#include "platform/qt/ScreenFit.h"
 #include "shell/Widgets.h"
 #include "whois/ServerList.h"
 
@@ -146,7 +147,8 @@ Whoisupdate::Whoisupdate(WhoisupdateServices services, QWidget* parent)
     foot->addWidget(Label1_, 1);
     foot->addWidget(Command3_);
     foot->addWidget(Command2_);
-    auto* v = new QVBoxLayout(this);
+    QWidget* body = platform::ScrollingBody(this);
+    auto* v = new QVBoxLayout(body);
     v->addLayout(top);
     v->addLayout(host);
     v->addLayout(filter);
@@ -163,6 +165,7 @@ Whoisupdate::Whoisupdate(WhoisupdateServices services, QWidget* parent)
     setTabOrder(List1_, Command3_);
     setTabOrder(Command3_, Command2_);
     resize(460, 480);
+    platform::FitToScreen(this);
 }
 
 Whoisupdate::~Whoisupdate() = default;

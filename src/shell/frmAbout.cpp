@@ -10,6 +10,7 @@
 #include <array>
 
 #include "platform/Product.h"
+#include "platform/qt/ScreenFit.h"
 #include "shell/Widgets.h"
 #include "store/Registry.h"
 
@@ -92,11 +93,14 @@ frmAbout::frmAbout(platform::KeyStore& store, platform::MessageBox& boxes,
     bottom->addLayout(links, 1);
     bottom->addLayout(buttons);
 
-    auto* whole = new QVBoxLayout(this);
+    QWidget* body = platform::ScrollingBody(this);
+    auto* whole = new QVBoxLayout(body);
     whole->addLayout(top);
     whole->addWidget(Line1_);
     whole->addLayout(bottom);
-    setMinimumWidth(460);
+    body->setMinimumWidth(460);
+    resize(sizeHint());
+    platform::FitToScreen(this);
 
     connect(cmdOK_, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(cmdSysInfo_, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);

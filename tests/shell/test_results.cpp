@@ -114,6 +114,29 @@ void Results::reportWindowShowsTheRunsFigures() {
               "3 sent, 2 received, 33.33% loss, min/avg/max/mdev "
               "20.00/22.00/24.00/2.00 ms, jitter 4.00 ms");
     EXPECT_EQ(report.findChild<shell::RttPlot*>("rttplot")->count(), 3);
+    // On show, the line breaks only between its fields, at any width.
+    report.showReport();
+    QWidget* stats = report.findChild<QWidget*>("statsline");
+    for (int width : {report.width(), 260}) {
+        report.resize(width, report.height());
+        QCoreApplication::processEvents();
+        std::map<std::pair<int, int>, QString> shown;  // by row, then column
+        for (QLabel* part : stats->findChildren<QLabel*>()) {
+            EXPECT_LE(part->geometry().right(), stats->width()) << part->text().toStdString();
+            shown[{part->y(), part->x()}] = part->text();
+        }
+        QStringList rows;
+        int row = -1;
+        for (const auto& [at, part] : shown) {
+            if (at.first != row) rows << QString();
+            row = at.first;
+            rows.back() += (rows.back().isEmpty() ? "" : " ") + part;
+        }
+        EXPECT_GT(rows.size(), 1) << width;
+        EXPECT_EQ(rows.join(' '), report.statisticsText()) << width;
+        for (qsizetype i = 0; i + 1 < rows.size(); ++i)
+            EXPECT_TRUE(rows[i].endsWith(',')) << rows[i].toStdString();
+    }
 
     click(report.findChild<QPushButton*>("reportcopy"));
     EXPECT_EQ(clipboard(), report.text1());

@@ -1,19 +1,59 @@
 #include "platform/qt/QtMessageBox.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QStyle>
 #include <memory>
+
+#include "platform/qt/ScreenFit.h"
 
 namespace norvik::platform {
 
 namespace {
 
-// A Yes/No box has no cancel answer: Escape and the close box do nothing,
-// and only a click on Yes or No (or Enter, Space, Y, N) answers it.
-class YesNoBox : public QMessageBox {
+// A box taller than its screen leaves room for shows its text in a scroll
+// area, so that its buttons stay on the screen.
+class Box : public QMessageBox {
   public:
     using QMessageBox::QMessageBox;
+
+  protected:
+    void showEvent(QShowEvent* e) override {
+        QMessageBox::showEvent(e);
+        const QSize room = RoomOnScreen(this);
+        auto* grid = qobject_cast<QGridLayout*>(layout());
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (height() > room.height() && grid != nullptr && label != nullptr &&
+            grid->indexOf(label) >= 0) {
+            int row = 0, column = 0, rows = 0, columns = 0;
+            grid->getItemPosition(grid->indexOf(label), &row, &column, &rows, &columns);
+            grid->removeWidget(label);
+            auto* scroll = new QScrollArea(this);
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidgetResizable(true);
+            scroll->setWidget(label);
+            label->show();
+            grid->addWidget(scroll, row, column, rows, columns);
+            scroll->show();
+            setMinimumSize(0, 0);
+            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            // Wider by the scroll bar, so that the lines keep their breaks.
+            scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            resize(width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent), room.height());
+        }
+        FitToScreen(this);
+    }
+};
+
+// A Yes/No box has no cancel answer: Escape and the close box do nothing,
+// and only a click on Yes or No (or Enter, Space, Y, N) answers it.
+class YesNoBox : public Box {
+  public:
+    using Box::Box;
 
   protected:
     void keyPressEvent(QKeyEvent* e) override {
@@ -52,7 +92,7 @@ QString QtMessageBox::displayText(const std::string& text) {
 Answer QtMessageBox::show(const std::string& text, const std::string& caption, Buttons buttons,
                           Icon icon) {
     const auto made = buttons == Buttons::YesNo ? std::make_unique<YesNoBox>(parent_)
-                                                : std::make_unique<QMessageBox>(parent_);
+                                                : std::make_unique<Box>(parent_);
     QMessageBox& box = *made;
     box.setTextFormat(Qt::PlainText);
     box.setWindowTitle(QString::fromStdString(caption));
