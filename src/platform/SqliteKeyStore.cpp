@@ -105,7 +105,7 @@ bool SqliteKeyStore::run(std::uint32_t root, const Path& path, bool write,
     });
 }
 
-bool SqliteKeyStore::isRoot(std::uint32_t root) const {
+bool SqliteKeyStore::isRoot(std::uint32_t root) {
     return root >= kFirstRoot && root < kFirstRoot + kRootNames.size();
 }
 

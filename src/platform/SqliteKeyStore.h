@@ -52,7 +52,6 @@ class SqliteKeyStore : public KeyStore {
     // value or a bad name.
     bool fileFailed() const { return session_.fileFailed(); }
 
-    bool isRoot(std::uint32_t root) const override;
     bool keyExists(std::uint32_t root, const Path& path) override;
     bool createKey(std::uint32_t root, const Path& path) override;
     std::optional<std::string> readValue(std::uint32_t root, const Path& path,
@@ -77,6 +76,8 @@ class SqliteKeyStore : public KeyStore {
     static std::string foldName(const std::string& name);
 
   private:
+    // True when the root handle names one of the store's roots.
+    static bool isRoot(std::uint32_t root);
     bool ensureOpen();
     // One operation: the path checked, a refusal (when not empty) reported,
     // the file opened, body run in the operation's transaction and the
