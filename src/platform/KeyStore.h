@@ -42,9 +42,6 @@ public:
 
     virtual ~KeyStore() = default;
 
-    // True when the root handle names one of the store's roots.
-    virtual bool isRoot(std::uint32_t root) const = 0;
-
     virtual bool keyExists(std::uint32_t root, const Path& path) = 0;
     // Creates the key and every missing key above it; an existing key is
     // left as it is. False when the store could not do it.

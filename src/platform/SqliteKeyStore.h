@@ -1,24 +1,22 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/KeyStore.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include "platform/KeyStoreSession.h"
 
 namespace norvik::platform {
 
-// The key store kept in one SQLite file. The seven roots (handles
-// 0x80000000 to 0x80000006) always exist. Names are compared by their
-// Unicode case-folded form; subkeys enumerate in the order of that form.
-// A key name may not be empty nor hold a backslash.
+// The key store kept in one SQLite file: the operations on the key tree,
+// over the file (KeyStoreFile), its layout (KeyStoreLayout) and the
+// connection (KeyStoreSession). The seven roots (handles 0x80000000 to
+// 0x80000006) always exist. Names are compared by their Unicode case-folded
+// form; subkeys enumerate in the order of that form. A key name may not be
+// empty nor hold a backslash.
 //
 // The file (and its folder) is made on first use, readable by its owner
 // only. Each operation is its own transaction and is committed before it
@@ -39,7 +37,7 @@ class SqliteKeyStore : public KeyStore {
     static std::string defaultPath();
     static std::unique_ptr<SqliteKeyStore> openDefault();
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return session_.path(); }
 
     // Opens the file now (operations otherwise open it when first needed)
     // and checks that it holds a store. False with lastError() when not.
@@ -52,9 +50,8 @@ class SqliteKeyStore : public KeyStore {
     // True when the last failure came from the file itself (damaged,
     // unreadable, read-only, locked) rather than from a missing key or
     // value or a bad name.
-    bool fileFailed() const { return fileFailed_; }
+    bool fileFailed() const { return session_.fileFailed(); }
 
-    bool isRoot(std::uint32_t root) const override;
     bool keyExists(std::uint32_t root, const Path& path) override;
     bool createKey(std::uint32_t root, const Path& path) override;
     std::optional<std::string> readValue(std::uint32_t root, const Path& path,
@@ -70,7 +67,7 @@ class SqliteKeyStore : public KeyStore {
     bool deleteKey(std::uint32_t root, const Path& path) override;
     bool deleteValue(std::uint32_t root, const Path& path, const std::string& name) override;
 
-    std::string lastError() const override { return lastError_; }
+    std::string lastError() const override { return session_.lastError(); }
 
     void beginBatch() override;
     void endBatch() override;
@@ -79,61 +76,38 @@ class SqliteKeyStore : public KeyStore {
     static std::string foldName(const std::string& name);
 
   private:
-    class Txn;
-    class Query;
-
+    // True when the root handle names one of the store's roots.
+    static bool isRoot(std::uint32_t root);
     bool ensureOpen();
-    bool openFile();
-    // The file as an unchanging one, read only; false with the earlier
-    // failure kept.
-    bool openUnchanging();
-    bool connect(const std::string& name, int flags);
-    bool prepareSchema(bool readOnly);
-    // Brings an older store's layout up to date; refuses a newer one.
-    bool upgradeLayout(bool readOnly);
-    bool setWalJournal();
-    bool makeFolders(const std::filesystem::path& dir);
-    // False (and the reason) for a database of another program.
-    bool acceptsFile();
-    void restrictFileMode();
-    // True when the key is its own ancestor (reported as damage) or the
-    // file failed.
-    bool keyBelowItself(std::int64_t id);
-    void close();
-    sqlite3_stmt* statement(const char* sql);
-    bool exec(const char* sql);
-
+    // One operation: the path checked, a refusal (when not empty) reported,
+    // the file opened, body run in the operation's transaction and the
+    // outcome reported. body returns false on a failure it has reported.
+    template <class F>
+    bool run(std::uint32_t root, const Path& path, bool write, const std::string& refusal,
+             F&& body);
+    bool checkPath(std::uint32_t root, const Path& path);
     // Key id of the path below root, nullopt when a key is missing (reported
     // as such) or the file failed.
     std::optional<std::int64_t> findKey(std::uint32_t root, const Path& path);
-    bool checkPath(std::uint32_t root, const Path& path);
+    // True when the key is its own ancestor (reported as damage) or the
+    // file failed.
+    bool keyBelowItself(std::int64_t id);
     // The names of the key's subkeys in order, read once and kept until the
     // store changes: a walk by rising index reads the key once. Null when the
     // key is missing or the file failed.
     const std::vector<std::string>* subKeyNames(std::uint32_t root, const Path& path);
-
-    void succeed();
-    void failFile(int rc);
-    void failFile(const std::string& what);
-    void failLookup(const std::string& what);
     std::string describe(std::uint32_t root, const Path& path) const;
 
-    std::string path_;
-    int busyTimeoutMs_;
-    sqlite3* db_ = nullptr;
-    std::map<const char*, sqlite3_stmt*> statements_;
+    KeyStoreSession session_;
     bool readOnly_ = false;
-    bool olderLayout_ = false;  // the file's store needs an upgrade
-    int batchDepth_ = 0;
-    bool batchOpen_ = false;
-    std::string lastError_;
-    bool fileFailed_ = false;
-    int lastCode_ = 0;  // SQLite's code of the last failure of the file
     struct SubKeyList {
         bool valid = false;
         std::uint32_t root = 0;
         Path path;
-        std::int64_t version = 0;  // PRAGMA data_version when read
+        // Another connection's commits change the data version, this one's
+        // writes the count of changes.
+        std::int64_t version = 0;
+        std::int64_t changes = 0;
         std::vector<std::string> names;
     };
     SubKeyList subKeys_;

@@ -76,19 +76,8 @@ bool Form1::startupStep(const std::function<void()>& step) {
 
 void Form1::StartUp() {
     if (ended_) return;
-    if (!startupStep(
-            [this] { reg_.DeleteSubKey(store::HKEY_LOCAL_MACHINE, store::kSessionIPsSubPath); })) {
-        return;
-    }
-    if (!startupStep([this] { reg_.CreateKeyPath(store::kSessionIPsKey); })) return;
-    for (int n = 1; n <= store::kSlotsRead; ++n) {
-        const bool goOn = startupStep([this, n] {
-            const std::string name = std::to_string(n);
-            const std::string text = reg_.ReadKeyValue(store::kIPsKey, name);
-            if (text != store::kError) reg_.WriteKeyValue(store::kSessionIPsKey, name, text);
-        });
-        if (!goOn) return;
-    }
+    const auto step = [this](const std::function<void()>& s) { return startupStep(s); };
+    if (!store::ResetSessionFromRemembered(reg_, step)) return;
     startupStep([this] { ShowPingPage(); });
 }
 

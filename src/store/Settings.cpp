@@ -34,15 +34,18 @@ void WriteCheckSetting(Registry& reg, const std::string& valueName, bool checked
     reg.WriteKeyValue(kNorvikKey, valueName, checked ? "1" : "0");
 }
 
-void ResetSessionFromRemembered(Registry& reg) {
-    platform::BatchScope batch(reg.keyStore());
-    reg.DeleteSubKey(HKEY_LOCAL_MACHINE, kSessionIPsSubPath);
-    reg.CreateKeyPath(kSessionIPsKey);
+bool ResetSessionFromRemembered(Registry& reg, const StoreStep& step) {
+    if (!step([&reg] { reg.DeleteSubKey(HKEY_LOCAL_MACHINE, kSessionIPsSubPath); })) return false;
+    if (!step([&reg] { reg.CreateKeyPath(kSessionIPsKey); })) return false;
     for (int n = 1; n <= kSlotsRead; ++n) {
-        const std::string name = std::to_string(n);
-        const std::string text = reg.ReadKeyValue(kIPsKey, name);
-        if (text != kError) reg.WriteKeyValue(kSessionIPsKey, name, text);
+        const bool goOn = step([&reg, n] {
+            const std::string name = std::to_string(n);
+            const std::string text = reg.ReadKeyValue(kIPsKey, name);
+            if (text != kError) reg.WriteKeyValue(kSessionIPsKey, name, text);
+        });
+        if (!goOn) return false;
     }
+    return true;
 }
 
 void SaveRemembered(Registry& reg, const std::vector<std::string>& items) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,13 @@ bool RememberOn(const std::string& stored);            // off only when it begin
 void WriteCheckSetting(Registry& reg, const std::string& valueName, bool checked);
 
 // Start-up: the session list of the last run is discarded and the
-// remembered addresses are copied into it under the same slot names.
-void ResetSessionFromRemembered(Registry& reg);
+// remembered addresses are copied into it under the same slot names. Each
+// store step (the deletion, the creation, each slot) runs through `step`,
+// which returns false to end the reset there; false then. There is no
+// batch: each step commits on its own, so the store is not held while a
+// step's failure waits for the user.
+using StoreStep = std::function<bool(const std::function<void()>&)>;
+bool ResetSessionFromRemembered(Registry& reg, const StoreStep& step);
 
 // Quit with the remember box ticked: the remembered list becomes these
 // items, renumbered from "1".

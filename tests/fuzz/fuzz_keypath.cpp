@@ -18,7 +18,7 @@ namespace {
 // without a backslash.
 class CheckingStore : public KeyStore {
   public:
-    bool isRoot(std::uint32_t root) const override {
+    bool isRoot(std::uint32_t root) const {
         return root >= store::HKEY_CLASSES_ROOT && root <= store::HKEY_DYN_DATA;
     }
     bool keyExists(std::uint32_t root, const Path& path) override { return check(root, path); }

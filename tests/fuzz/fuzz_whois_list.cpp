@@ -38,7 +38,6 @@ class MemoryStore : public KeyStore {
         for (const auto& name : path) out += '\\' + FoldCase(name);
         return out;
     }
-    bool isRoot(std::uint32_t root) const override { return root == store::HKEY_LOCAL_MACHINE; }
     bool keyExists(std::uint32_t, const Path& path) override { return keys.count(join(path)); }
     bool createKey(std::uint32_t, const Path& path) override {
         for (std::size_t n = 0; n <= path.size(); ++n)

@@ -1,6 +1,5 @@
 // The SQLite key store on a real file in a temporary folder: names, value
-// types, and store files of other layouts (the first one, text values only,
-// is brought up to date in place; a newer one is refused and left alone).
+// types, file modes, batches, and files of other kinds and layouts.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -71,31 +70,29 @@ class KeyStoreTest : public ::testing::Test {
     std::unique_ptr<SqliteKeyStore> store = tmp.open();
 };
 
-TEST_F(KeyStoreTest, NamesIgnoreCaseForAllOfUnicodeAndKeepBytesThatAreNotUtf8Apart) {
-    ASSERT_TRUE(store->createKey(kMachine, {"Software", "ÄRGER", "ΟΔΟΣ"}));
-    EXPECT_TRUE(store->keyExists(kMachine, {"SOFTWARE", "ärger", "οδος"}));  // final sigma too
-    ASSERT_TRUE(store->writeValue(kMachine, {"software", "Ärger"}, "STRAẞE", "1"));
-    ASSERT_TRUE(store->writeValue(kMachine, {"Software", "ärger"}, "straße", "2"));
-    EXPECT_EQ(store->readValue(kMachine, {"SOFTWARE", "ÄRGER"}, "Straße"), "2");
-    // One character folds to one: "ss" stays another name than "ß".
-    EXPECT_EQ(store->readValue(kMachine, {"Software", "ärger"}, "strasse"), std::nullopt);
-    EXPECT_EQ(subKeys(*store, {"Software"}), Names{"ÄRGER"});
-    ASSERT_TRUE(store->deleteValue(kMachine, {"Software", "ärger"}, "STRAßE"));
-    EXPECT_EQ(store->readValue(kMachine, {"Software", "ärger"}, "straße"), std::nullopt);
-    // Names that are not UTF-8 do not meet in one replacement character.
-    ASSERT_TRUE(store->createKey(kMachine, {"K\xfe"}));
-    ASSERT_TRUE(store->createKey(kMachine, {"K\xff"}));
-    EXPECT_EQ(subKeys(*store, {}).size(), 3u);
-    EXPECT_TRUE(store->keyExists(kMachine, {"k\xff"}));
-}
-
-TEST_F(KeyStoreTest, KeysKeepTheirSpellingEnumerateByFoldedNameAndRefuseBadNames) {
+// Names fold case for all of Unicode (final sigma too), one character to
+// one, so "ss" stays another name than "ß"; bytes that are not UTF-8 fold as
+// ASCII and do not meet in one replacement character. Keys keep their
+// spelling and enumerate by the folded form.
+TEST_F(KeyStoreTest, NamesFoldCaseKeepTheirSpellingAndRefuseBadNames) {
+    const struct {
+        const char *a, *b;
+        bool same;
+    } pairs[] = {{"ÄRGER", "ärger", true},     {"ΟΔΟΣ", "οδος", true},   {"STRAẞE", "straße", true},
+                 {"straße", "strasse", false}, {"K\xff", "k\xff", true}, {"K\xfe", "K\xff", false}};
+    for (const auto& p : pairs)
+        EXPECT_EQ(SqliteKeyStore::foldName(p.a) == SqliteKeyStore::foldName(p.b), p.same) << p.a;
     for (const char* name : {"b", "Ä", "A", "c", "B"})
         ASSERT_TRUE(store->createKey(kMachine, {name}));
     EXPECT_EQ(subKeys(*store, {}), (Names{"A", "b", "c", "Ä"}));
+    ASSERT_TRUE(store->writeValue(kMachine, {"ä"}, "STRAẞE", "1"));
+    ASSERT_TRUE(store->writeValue(kMachine, {"Ä"}, "straße", "2"));
+    EXPECT_EQ(store->readValue(kMachine, {"ä"}, "Straße"), "2");
+    ASSERT_TRUE(store->deleteValue(kMachine, {"Ä"}, "STRAßE"));
+    EXPECT_EQ(store->readValue(kMachine, {"ä"}, "straße"), std::nullopt);
+
     EXPECT_EQ(store->subKeyAt(kMachine, {}, -1), std::nullopt);
     EXPECT_EQ(store->subKeyAt(kMachine, {"missing"}, 0), std::nullopt);
-
     EXPECT_FALSE(store->createKey(kMachine, {"b", ""}));
     EXPECT_FALSE(store->createKey(kMachine, {"b", "x\\y"}));
     EXPECT_NE(store->lastError().find("backslash"), std::string::npos);
@@ -165,33 +162,6 @@ TEST_F(KeyStoreTest, WritesOfAKilledProcessAreKept) {
     EXPECT_EQ(store->readValue(kMachine, kNorvik, "batched"), std::nullopt);
 }
 
-TEST_F(KeyStoreTest, AFileThatIsNoStoreFailsEveryOperationSaysWhyAndIsLeftAlone) {
-    std::string garbage;
-    for (int i = 0; i < 4096; ++i) garbage += char(i * 7919 % 251);
-    std::ofstream(tmp.path(), std::ios::binary) << garbage;
-    EXPECT_FALSE(store->open());
-    EXPECT_EQ(store->lastError(), tmp.path() +
-                                      " is not a Norvik store: the file is not a database or is "
-                                      "damaged");
-    EXPECT_FALSE(store->createKey(kMachine, {"x"}));
-    EXPECT_FALSE(store->readValue(kMachine, {}, "x"));
-    EXPECT_FALSE(store->writeValue(kMachine, {}, "x", "y"));
-    EXPECT_FALSE(store->subKeyAt(kMachine, {}, 0));
-    EXPECT_FALSE(store->deleteValue(kMachine, {}, "x"));
-    BatchScope{*store};
-    EXPECT_TRUE(store->fileFailed());
-    EXPECT_EQ(readFile(tmp.path()), garbage);
-
-    // Another program's database is not taken over either.
-    const std::string other = tmp.dir() + "/other.db";
-    ASSERT_EQ(sql(other, "CREATE TABLE t(x)"), "");
-    const std::string otherBytes = readFile(other);
-    SqliteKeyStore foreign(other);
-    EXPECT_FALSE(foreign.createKey(kMachine, {"x"}));
-    EXPECT_EQ(foreign.lastError(), other + " is a database of another program, not a Norvik store");
-    EXPECT_EQ(readFile(other), otherBytes);  // its journal mode too
-}
-
 TEST_F(KeyStoreTest, AKeyMadeItsOwnAncestorIsReportedAsDamageAndNothingIsDeleted) {
     const KeyStore::Path session = {"Software", "Tarnwell", "Norvik", "SessionIPs"};
     ASSERT_TRUE(store->createKey(kMachine, session));
@@ -212,6 +182,10 @@ TEST_F(KeyStoreTest, AKeyMadeItsOwnAncestorIsReportedAsDamageAndNothingIsDeleted
     EXPECT_EQ(subKeys(*store, {}), Names{"Software"});
 }
 
+// The path given and the file it leads to, each made private whatever the
+// umask and wherever it came from: new folders, an empty file, a symbolic
+// link, a name that begins with "file:" (a file, not a URI, so a journal
+// lies beside it).
 TEST_F(KeyStoreTest, WithUmask000AStoreIsPrivateWhereverItsFileCameFrom) {
     const std::string dir = tmp.dir();
     for (const char* empty : {"/empty.db", "/target.db"}) {
@@ -219,12 +193,15 @@ TEST_F(KeyStoreTest, WithUmask000AStoreIsPrivateWhereverItsFileCameFrom) {
         chmod((dir + empty).c_str(), 0644);
     }
     symlink((dir + "/target.db").c_str(), (dir + "/link.db").c_str());
+    const auto savedDir = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
     const mode_t saved = umask(0);
-    // The path given, and the file it leads to; a new file gets new folders.
-    for (const auto& [path, file] : {std::pair{"/new/a/s.db", "/new/a/s.db"},
-                                     {"/empty.db", "/empty.db"},
-                                     {"/link.db", "/target.db"}}) {
-        SqliteKeyStore s(dir + path);
+    for (const auto& [path, file] : {std::pair{dir + "/new/a/s.db", "/new/a/s.db"},
+                                     {dir + "/empty.db", "/empty.db"},
+                                     {dir + "/link.db", "/target.db"},
+                                     {"file:u.db"s, "/file:u.db"},
+                                     {"file:m.db?mode=memory"s, "/file:m.db?mode=memory"}}) {
+        SqliteKeyStore s(path);
         EXPECT_TRUE(s.createKey(kMachine, {"x"})) << path << ": " << s.lastError();
         for (const std::string& made :
              {dir + file, dir + file + "-wal", dir + "/new", dir + "/new/a"}) {
@@ -234,25 +211,9 @@ TEST_F(KeyStoreTest, WithUmask000AStoreIsPrivateWhereverItsFileCameFrom) {
                 << path << ": " << made;
         }
     }
-    umask(saved);
-}
-
-TEST_F(KeyStoreTest, APathBeginningWithFileColonIsTheNameOfAFile) {
-    const auto saved = std::filesystem::current_path();
-    std::filesystem::current_path(tmp.dir());
-    const mode_t savedMask = umask(022);
-    for (const std::string name : {"file:u.db", "file:m.db?mode=memory"}) {
-        SqliteKeyStore s(name);
-        EXPECT_TRUE(s.createKey(kMachine, {"x"})) << name << ": " << s.lastError();
-        struct stat st {};
-        EXPECT_EQ(stat(name.c_str(), &st), 0) << name;
-        EXPECT_GT(st.st_size, 0) << name;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
-    }
     EXPECT_FALSE(std::filesystem::exists("u.db"));
-    EXPECT_EQ(SqliteKeyStore("file:u.db").subKeyAt(kMachine, {}, 0), "x");
-    umask(savedMask);
-    std::filesystem::current_path(saved);
+    umask(saved);
+    std::filesystem::current_path(savedDir);
 }
 
 TEST_F(KeyStoreTest, AWalkBySubkeyIndexSeesEveryWriteOfThisAndOtherConnections) {
@@ -299,24 +260,6 @@ TEST_F(KeyStoreTest, AReadOnlyStoreReadsButRefusesWritesAndAnUnreadableOneSaysWh
     EXPECT_EQ(tmp.open()->readValue(kMachine, kNorvik, "1"), "kept");
 }
 
-TEST_F(KeyStoreTest, AWriterWaitsForAnotherConnectionsBatchOrGivesUpAndSaysSo) {
-    ASSERT_TRUE(store->createKey(kMachine, {"K"}));
-    auto impatient = tmp.open(100);
-    store->beginBatch();
-    store->beginBatch();
-    ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "held", "1"));
-    EXPECT_EQ(store->readValue(kMachine, {"K"}, "held"), "1");
-    store->endBatch();  // the inner end commits nothing yet
-    EXPECT_FALSE(impatient->writeValue(kMachine, {"K"}, "other", "2"));
-    EXPECT_TRUE(impatient->fileFailed());
-    EXPECT_EQ(impatient->lastError(),
-              tmp.path() + " is kept busy by another program (gave up after 100 ms)");
-    EXPECT_EQ(impatient->readValue(kMachine, {"K"}, "held"), std::nullopt);
-    store->endBatch();
-    EXPECT_EQ(impatient->readValue(kMachine, {"K"}, "held"), "1");
-    EXPECT_TRUE(impatient->writeValue(kMachine, {"K"}, "other", "2"));
-}
-
 TEST_F(KeyStoreTest, TwoProcessesStartingOnANewFileLoseNothing) {
     int gate[2];
     ASSERT_EQ(pipe(gate), 0);
@@ -351,23 +294,33 @@ TEST_F(KeyStoreTest, TwoProcessesStartingOnANewFileLoseNothing) {
     }
 }
 
-TEST_F(KeyStoreTest, AFailedOperationInABatchKeepsTheBatchsOtherWrites) {
+TEST_F(KeyStoreTest, ABatchKeepsItsWritesThroughFailuresAndAWriterWaitsForItOrGivesUp) {
     ASSERT_TRUE(store->createKey(kMachine, {"K"}));
+    auto impatient = tmp.open(100);
     {
         BatchScope batch(*store);
+        store->beginBatch();
         ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "1", "a"));
+        EXPECT_EQ(store->readValue(kMachine, {"K"}, "1"), "a");
         EXPECT_FALSE(store->writeValue(kMachine, {"Missing"}, "1", "b"));
         EXPECT_NE(store->lastError().find("Missing"), std::string::npos);
         EXPECT_FALSE(store->deleteKey(kMachine, {"Missing"}));
         EXPECT_FALSE(store->fileFailed());
+        store->endBatch();  // the inner end commits nothing yet
+        EXPECT_FALSE(impatient->writeValue(kMachine, {"K"}, "other", "2"));
+        EXPECT_TRUE(impatient->fileFailed());
+        EXPECT_EQ(impatient->lastError(),
+                  tmp.path() + " is kept busy by another program (gave up after 100 ms)");
+        EXPECT_EQ(impatient->readValue(kMachine, {"K"}, "1"), std::nullopt);
         ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "2", "c"));
-        store->beginBatch();  // left open: kept when the store closes
-        ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "3", "d"));
     }
+    EXPECT_EQ(impatient->readValue(kMachine, {"K"}, "1"), "a");
+    EXPECT_TRUE(impatient->writeValue(kMachine, {"K"}, "other", "2"));
+    store->beginBatch();  // left open: kept when the store closes
+    ASSERT_TRUE(store->writeValue(kMachine, {"K"}, "3", "d"));
     store = tmp.open();
-    EXPECT_EQ(store->readValue(kMachine, {"K"}, "1"), "a");
-    EXPECT_EQ(store->readValue(kMachine, {"K"}, "2"), "c");
-    EXPECT_EQ(store->readValue(kMachine, {"K"}, "3"), "d");
+    for (const auto& [name, text] : {std::pair{"1", "a"}, {"2", "c"}, {"3", "d"}, {"other", "2"}})
+        EXPECT_EQ(store->readValue(kMachine, {"K"}, name), text) << name;
     EXPECT_EQ(subKeys(*store, {}), Names{"K"});  // no key made for the missing one
 }
 
@@ -400,60 +353,68 @@ TEST_F(KeyStoreTest, ValuesKeepTheirTypeAndOnlyTextReadsAsText) {
     EXPECT_EQ(again->readValue(kMachine, kNorvik, "n"), "16");
 }
 
-// The file as the first layout made it: no type column, user_version 1.
-TEST_F(KeyStoreTest, AStoreOfTheFirstLayoutIsUpgradedInPlaceAndKeepsEverything) {
-    const char* layout =
-        "PRAGMA journal_mode = WAL;"
-        "CREATE TABLE keys (id INTEGER PRIMARY KEY, parent INTEGER REFERENCES keys(id),"
-        " name BLOB NOT NULL, folded BLOB NOT NULL, UNIQUE (parent, folded));"
-        "CREATE TABLE vals (key INTEGER NOT NULL REFERENCES keys(id), name BLOB NOT NULL,"
-        " folded BLOB NOT NULL, data BLOB NOT NULL, PRIMARY KEY (key, folded)) WITHOUT ROWID;"
-        "WITH k(id, parent, name) AS (VALUES (2147483648, NULL, 'HKEY_CLASSES_ROOT'),"
-        " (2147483649, NULL, 'HKEY_CURRENT_USER'), (2147483650, NULL, 'HKEY_LOCAL_MACHINE'),"
-        " (2147483651, NULL, 'HKEY_USERS'), (2147483652, NULL, 'HKEY_PERFORMANCE_DATA'),"
-        " (2147483653, NULL, 'HKEY_CURRENT_CONFIG'), (2147483654, NULL, 'HKEY_DYN_DATA'),"
-        " (1, 2147483650, 'Software'), (2, 1, 'Tarnwell'), (3, 2, 'Norvik'), (4, 3, 'IPs'))"
-        " INSERT INTO keys SELECT id, parent, CAST(name AS BLOB), CAST(lower(name) AS BLOB) FROM k;"
-        "WITH v(key, name, data) AS (VALUES (4, '1', '192.0.2.1'), (3, 'nopings', '4'))"
-        " INSERT INTO vals SELECT key, CAST(name AS BLOB), CAST(name AS BLOB), CAST(data AS BLOB)"
-        " FROM v;"
-        "PRAGMA application_id = 1313821270; PRAGMA user_version = 1;";
-    store.reset();
-    ASSERT_EQ(sql(tmp.path(), layout), "wal");
-
-    store = tmp.open();
-    ASSERT_TRUE(store->open()) << store->lastError();
-    EXPECT_EQ(sql(tmp.path(), "PRAGMA user_version"), "2");
-    EXPECT_EQ(store->readValue(kMachine, {"Software", "Tarnwell", "Norvik", "IPs"}, "1"),
-              "192.0.2.1");
-    EXPECT_EQ(store->readTypedValue(kMachine, kNorvik, "nopings")->type, KeyStore::REG_SZ);
-    ASSERT_TRUE(store->writeTypedValue(kMachine, kNorvik, "n",
-                                       {KeyStore::REG_DWORD, KeyStore::dwordData(16)}));
-    EXPECT_EQ(tmp.open()->readTypedValue(kMachine, kNorvik, "n")->type, KeyStore::REG_DWORD);
-    EXPECT_EQ(store->subKeyAt(kMachine, kNorvik, 0), "IPs");
-}
-
-TEST_F(KeyStoreTest, AStoreOfANewerLayoutIsRefusedAndLeftByteForByte) {
-    ASSERT_TRUE(store->createKey(kMachine, kNorvik));
-    ASSERT_TRUE(store->writeValue(kMachine, kNorvik, "1", "kept"));
-    store.reset();
-    ASSERT_EQ(sql(tmp.path(), "PRAGMA user_version = 3; PRAGMA journal_mode = DELETE"), "delete");
-    const std::string before = readFile(tmp.path());
-
-    store = tmp.open();
-    EXPECT_FALSE(store->open());
-    EXPECT_EQ(store->lastError(),
-              tmp.path() +
-                  " was made by a newer version of Norvik (store layout 3; this version knows "
-                  "layouts up to 2). It is left as it is: use the newer Norvik, or move the file "
-                  "away.");
-    EXPECT_TRUE(store->fileFailed());
-    EXPECT_FALSE(store->readValue(kMachine, kNorvik, "1"));
-    EXPECT_FALSE(store->writeValue(kMachine, kNorvik, "1", "lost"));
-    EXPECT_FALSE(store->createKey(kMachine, {"x"}));
-    store.reset();
-    EXPECT_EQ(readFile(tmp.path()), before);
-    EXPECT_EQ(sql(tmp.path(), "SELECT data FROM vals"), "kept");
+// Each kind of file, opened for writing and for reading only. A store of
+// the first layout (text values only) is brought up to date in place; any
+// other file fails every operation, says why and keeps every byte, its
+// journal mode too.
+TEST_F(KeyStoreTest, AFileIsTakenUpgradedOrRefusedUntouched) {
+    const std::string p = tmp.path();
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += char(i * 7919 % 251);
+    const struct {
+        bool store;                // the file first holds a store with IPs\1 and nopings
+        std::string sql;           // then this is run on it; without both it holds bytes
+        std::string bytes, error;  // error: none when the store opens
+        bool writable = true;      // also opened for writing
+    } cases[] = {
+        {false, "", garbage,
+         p + " is not a Norvik store: the file is not a database or is damaged"},
+        {false, "CREATE TABLE t(x)", "",
+         p + " is a database of another program, not a Norvik store"},
+        {true, "PRAGMA user_version = 3; PRAGMA journal_mode = DELETE", "",
+         p + " was made by a newer version of Norvik (store layout 3; this version knows layouts "
+             "up to 2). It is left as it is: use the newer Norvik, or move the file away."},
+        {true, "PRAGMA user_version = 0", "",
+         p + " holds a store of another version of Norvik (layout 0)"},
+        {false, "", "", p + " holds no store", false},
+        {true, "ALTER TABLE vals DROP COLUMN type; PRAGMA user_version = 1", "", ""},
+    };
+    const KeyStore::Path ips = {"Software", "Tarnwell", "Norvik", "IPs"};
+    for (const auto& c : cases) {
+        for (const bool readOnly : {false, true}) {
+            if (!readOnly && !c.writable) continue;
+            SCOPED_TRACE(c.sql + (readOnly ? " (reading)" : ""));
+            for (const char* journal : {"", "-wal", "-shm"}) std::filesystem::remove(p + journal);
+            if (c.store) {
+                auto s = tmp.open();
+                s->createKey(kMachine, ips);
+                s->writeValue(kMachine, ips, "1", "192.0.2.1");
+                s->writeValue(kMachine, kNorvik, "nopings", "4");
+            }
+            if (c.sql.empty()) std::ofstream(p, std::ios::binary) << c.bytes;
+            sql(p, c.sql);
+            const std::string before = readFile(p);
+            auto s = tmp.open();
+            EXPECT_EQ(readOnly ? s->openReadOnly() : s->open(), c.error.empty());
+            EXPECT_EQ(s->lastError(), c.error);
+            if (c.error.empty()) {
+                EXPECT_EQ(sql(p, "PRAGMA user_version"), "2");
+                EXPECT_EQ(s->readValue(kMachine, ips, "1"), "192.0.2.1");
+                EXPECT_EQ(s->readTypedValue(kMachine, kNorvik, "nopings")->type, KeyStore::REG_SZ);
+                EXPECT_EQ(s->subKeyAt(kMachine, kNorvik, 0), "IPs");
+                continue;
+            }
+            EXPECT_FALSE(s->createKey(kMachine, {"x"}));
+            EXPECT_FALSE(s->readValue(kMachine, {}, "x"));
+            EXPECT_FALSE(s->writeValue(kMachine, {}, "x", "y"));
+            EXPECT_FALSE(s->subKeyAt(kMachine, {}, 0));
+            EXPECT_FALSE(s->deleteValue(kMachine, {}, "x"));
+            BatchScope{*s};
+            EXPECT_TRUE(s->fileFailed());
+            s.reset();
+            EXPECT_EQ(readFile(p), before);
+        }
+    }
 }
 
 TEST(KeyStoreDefaultPath, StoreVariableThenXdgConfigThenHome) {
