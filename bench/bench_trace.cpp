@@ -153,7 +153,11 @@ double bareEchoes(const std::string& to, int hops) {
     platform::LinuxEchoService echo;
     const auto start = Clock::now();
     for (int ttl = 1; ttl <= hops; ++ttl) {
-        const platform::EchoRequest q{platform::inetAddr(to), std::string(32, 'a'), ttl, 2400};
+        platform::EchoRequest q;
+        q.address = platform::inetAddr(to);
+        q.payload = std::string(32, 'a');
+        q.ttl = ttl;
+        q.timeoutMs = 2400;
         echo.send(q, platform::pollWaiter);
     }
     return msSince(start);
