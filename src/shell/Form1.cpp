@@ -76,27 +76,15 @@ class InputBlocker : public QObject {
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             return false;
         }
-        if (form_.tracing_ && !form_.running_ && isHeldInTrace(event->type())) {
+        // A key's shortcut query is asked again when the key comes back.
+        if (form_.tracing_ && !form_.running_ && event->isInputEvent() &&
+            event->type() != QEvent::ShortcutOverride) {
             held_.emplace_back(w, std::unique_ptr<QEvent>(event->clone()));
         }
         return true;
     }
 
   private:
-    static bool isHeldInTrace(QEvent::Type t) {
-        switch (t) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::Wheel:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-                return true;
-            default:
-                return false;
-        }
-    }
-
     static bool isUserInput(QEvent::Type t) {
         switch (t) {
             case QEvent::MouseButtonPress:
