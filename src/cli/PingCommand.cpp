@@ -88,7 +88,7 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     };
 
     ping::PingRun run(view, reg, hosts, echo, boxes);
-    if (!run.carryoutping_Click() || view.ended) return 1;
+    if (!run.run() || view.ended) return 1;
     if (view.reportText.empty()) return 1;  // stopped by an input check
     if (text) {
         out << withLf(view.reportText) << '\n';

@@ -74,7 +74,7 @@ int runServers(const Args& args, std::ostream& out, std::ostream& err) {
     whois::ListDownload download(winsock, timer, view,
                                  whois::ListSource{[&listHost] { return listHost; }, server.port});
     view.download = &download;
-    download.Command1_Click();
+    download.start();
     if (view.status == whois::kListConnecting) {
         QEventLoop loop;
         view.loop = &loop;

@@ -76,7 +76,7 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     if (text) view.onResults = [&] { printLines(view.results, printed, out, false); };
 
     trace::Tracer tracer(view, hosts, resolver, echo, boxes);
-    const trace::Ending ending = tracer.traceaway_Click();
+    const trace::Ending ending = tracer.trace();
     // Without an ICMP socket the results hold only the reason, which goes
     // to standard error below.
     if (text && ending != trace::Ending::StartFailed) {

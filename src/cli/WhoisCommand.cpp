@@ -66,7 +66,7 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
             QCoreApplication::exit(0);
         };
         view.server = QString::fromStdString(server);
-        lookup.lookupwhois_Click();
+        lookup.start();
         if (!outcome) QCoreApplication::exec();
         asked.push_back({server, port});
 

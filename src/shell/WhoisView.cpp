@@ -45,7 +45,7 @@ WhoisView::WhoisView(Form1& form, const WhoisControls& controls, platform::TcpCl
 
 void WhoisView::lookupwhois_Click() {
     if (form_.ended() || !c_.lookupwhois->isEnabled()) return;
-    lookup_.lookupwhois_Click();
+    lookup_.start();
 }
 
 // The quick buttons pick a country as if it were picked from the list, then

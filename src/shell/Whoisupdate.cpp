@@ -174,7 +174,7 @@ qreal Whoisupdate::tabStop() const {
 void Whoisupdate::Command1_Click() {
     reg_.WriteKeyValue(store::kNorvikKey, whois::kListHostValue,
                        listhost_->text().trimmed().toStdString());
-    download_->Command1_Click();
+    download_->start();
 }
 
 void Whoisupdate::Combo1_Click() {
@@ -229,7 +229,7 @@ void Whoisupdate::pickAllServers() {
 }
 
 void Whoisupdate::closeEvent(QCloseEvent* event) {
-    download_->Form_Unload();
+    download_->stop();
     QWidget::closeEvent(event);
 }
 

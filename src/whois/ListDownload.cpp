@@ -9,10 +9,10 @@ using platform::TcpClient;
 ListDownload::ListDownload(platform::TcpClient& winsock, platform::Timer& timer, ListView& view,
                            ListSource source)
     : winsock_(winsock), timer_(timer), view_(view), source_(std::move(source)) {
-    winsock_.onConnect = [this] { Winsock1_Connect(); };
-    winsock_.onDataArrival = [this](std::size_t) { Winsock1_DataArrival(); };
-    winsock_.onClose = [this] { Winsock1_Close(); };
-    timer_.onTick = [this] { Timer1_Timer(); };
+    winsock_.onConnect = [this] { onConnected(); };
+    winsock_.onDataArrival = [this](std::size_t) { onData(); };
+    winsock_.onClose = [this] { onPeerClosed(); };
+    timer_.onTick = [this] { onTick(); };
     timer_.setInterval(kListTimerMs);
     timer_.setEnabled(true);
 }
@@ -24,24 +24,24 @@ ListDownload::~ListDownload() {
     timer_.onTick = nullptr;
 }
 
-void ListDownload::Command1_Click() {
+void ListDownload::start() {
     if (winsock_.State() == TcpClient::kConnected) winsock_.Close();
     const std::string host = source_.host ? source_.host() : std::string();
     if (host.empty()) {
-        ReadBuiltInList();
+        readBuiltInList();
         return;
     }
-    if (StartListDownload(host)) {
+    if (connect(host)) {
         view_.setStatusText(kListConnecting);
         timer_.setEnabled(true);
     }
 }
 
-void ListDownload::Form_Unload() {
+void ListDownload::stop() {
     if (winsock_.State() == TcpClient::kConnected) winsock_.Close();
 }
 
-bool ListDownload::StartListDownload(const std::string& host) {
+bool ListDownload::connect(const std::string& host) {
     view_.emptyList();
     listBuffer_.clear();
     listRequest_ = kListRequest;
@@ -56,7 +56,7 @@ bool ListDownload::StartListDownload(const std::string& host) {
 
 // No host to ask: the list that comes with the program goes through the
 // same parse and filter as a downloaded one.
-void ListDownload::ReadBuiltInList() {
+void ListDownload::readBuiltInList() {
     view_.emptyList();
     winsock_.Close();
     cutting_ = false;
@@ -66,14 +66,14 @@ void ListDownload::ReadBuiltInList() {
         cutting_ = true;
     }
     view_.setStatusText(kListRetrieving);
-    EndDownload(true);
+    endDownload(true);
 }
 
-void ListDownload::Winsock1_Connect() {
+void ListDownload::onConnected() {
     if (winsock_.State() == TcpClient::kConnected) winsock_.SendData(listRequest_);
 }
 
-void ListDownload::Winsock1_DataArrival() {
+void ListDownload::onData() {
     listChunk_ = winsock_.GetData();
     received_ += listChunk_.size();
     const std::size_t room = kListCap - listBuffer_.size();
@@ -84,16 +84,16 @@ void ListDownload::Winsock1_DataArrival() {
         listChunk_.clear();
         cutting_ = true;
         view_.setStatusText(kListRetrieving);
-        EndDownload(true);
+        endDownload(true);
         return;
     }
     listBuffer_ += listChunk_;
     view_.setStatusText(kListRetrieving);
 }
 
-void ListDownload::Winsock1_Close() { EndDownload(winsock_.State() == TcpClient::kPeerClosed); }
+void ListDownload::onPeerClosed() { endDownload(winsock_.State() == TcpClient::kPeerClosed); }
 
-void ListDownload::Timer1_Timer() {
+void ListDownload::onTick() {
     const std::string status = view_.statusText();
     const bool late = ++ticks_ >= kAnswerTicks;
     if (status == kListConnecting) {
@@ -103,12 +103,12 @@ void ListDownload::Timer1_Timer() {
     } else if (status == kListRetrieving && (received_ == receivedAtTick_ || late)) {
         // Nothing new for a whole period: the host sent its list and keeps
         // the connection open. Or the deadline: the list as far as it came.
-        EndDownload(true);
+        endDownload(true);
     }
     receivedAtTick_ = received_;
 }
 
-void ListDownload::EndDownload(bool parse) {
+void ListDownload::endDownload(bool parse) {
     if (parse) {
         winsock_.Close();
         view_.emptyList();

@@ -61,9 +61,9 @@ class ListDownload {
     ListDownload& operator=(const ListDownload&) = delete;
 
     // "Download Now".
-    void Command1_Click();
+    void start();
     // The window closes.
-    void Form_Unload();
+    void stop();
 
     // The last completed download.
     const ServerList& serverEntries() const { return list_; }
@@ -71,15 +71,15 @@ class ListDownload {
     bool cut() const { return cut_; }
 
   private:
-    bool StartListDownload(const std::string& host);
-    void ReadBuiltInList();
-    void Winsock1_Connect();
-    void Winsock1_DataArrival();
-    void Winsock1_Close();
-    void Timer1_Timer();
+    bool connect(const std::string& host);
+    void readBuiltInList();
+    void onConnected();
+    void onData();
+    void onPeerClosed();
+    void onTick();
     // The end of a download: parse what arrived (unless only the close of
     // a connection that was not open), pick " All servers", "Done".
-    void EndDownload(bool parse);
+    void endDownload(bool parse);
 
     platform::TcpClient& winsock_;
     platform::Timer& timer_;

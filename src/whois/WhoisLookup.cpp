@@ -5,10 +5,10 @@ namespace norvik::whois {
 WhoisLookup::WhoisLookup(LookupView& view, platform::TcpClient& client, platform::Timer& timer,
                          std::uint16_t port)
     : view_(view), client_(client), timer_(timer), port_(port) {
-    client_.onConnect = [this] { Winsock1_Connect(); };
-    client_.onDataArrival = [this](std::size_t) { Winsock1_DataArrival(); };
-    client_.onClose = [this] { Winsock1_Close(); };
-    timer_.onTick = [this] { Timer1_Timer(); };
+    client_.onConnect = [this] { onConnected(); };
+    client_.onDataArrival = [this](std::size_t) { onData(); };
+    client_.onClose = [this] { onPeerClosed(); };
+    timer_.onTick = [this] { onTick(); };
 }
 
 WhoisLookup::~WhoisLookup() {
@@ -18,18 +18,18 @@ WhoisLookup::~WhoisLookup() {
     timer_.onTick = nullptr;
 }
 
-void WhoisLookup::lookupwhois_Click() {
+void WhoisLookup::start() {
     view_.setLookupEnabled(false);
     timer_.setEnabled(true);
     view_.setResultText(QString());
     view_.offerReferral(std::nullopt);
-    if (WhoisConnect()) view_.setStatusText(QLatin1String(kConnecting));
+    if (connect()) view_.setStatusText(QLatin1String(kConnecting));
 
     const QString domain = view_.domainText();
     if (!view_.domainItems().contains(domain, Qt::CaseSensitive)) view_.appendDomainItem(domain);
 }
 
-bool WhoisLookup::WhoisConnect() {
+bool WhoisLookup::connect() {
     whoisChunk_.clear();
     whoisReply_.clear();
     cut_ = false;
@@ -47,12 +47,12 @@ bool WhoisLookup::WhoisConnect() {
     return started;
 }
 
-void WhoisLookup::Winsock1_Connect() {
+void WhoisLookup::onConnected() {
     if (client_.State() != platform::TcpClient::kConnected) return;
     client_.SendData(QueryBytes(whoisDomain_));
 }
 
-void WhoisLookup::Winsock1_DataArrival() {
+void WhoisLookup::onData() {
     whoisChunk_ = client_.GetData();
     ++arrivals_;
     const std::size_t room = kAnswerCap - std::min(kAnswerCap, whoisReply_.size());
@@ -67,7 +67,7 @@ void WhoisLookup::Winsock1_DataArrival() {
     if (cut_) endLookup();
 }
 
-void WhoisLookup::Winsock1_Close() {
+void WhoisLookup::onPeerClosed() {
     if (client_.State() != platform::TcpClient::kPeerClosed) return;
     endLookup();
 }
@@ -91,7 +91,7 @@ void WhoisLookup::endLookup() {
     if (onEnded) onEnded(Outcome::Done);
 }
 
-void WhoisLookup::Timer1_Timer() {
+void WhoisLookup::onTick() {
     // The status line is shared with the TraceRoute page, which may have
     // written over "Connecting..." or "Connected...Retrieving Info": the
     // lookup's own state decides, or such a lookup would never end.

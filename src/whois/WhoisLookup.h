@@ -54,12 +54,12 @@ class WhoisLookup {
     WhoisLookup& operator=(const WhoisLookup&) = delete;
 
     // Handlers.
-    void lookupwhois_Click();
-    bool WhoisConnect();
-    void Winsock1_Connect();
-    void Winsock1_DataArrival();
-    void Winsock1_Close();
-    void Timer1_Timer();
+    void start();
+    bool connect();
+    void onConnected();
+    void onData();
+    void onPeerClosed();
+    void onTick();
 
     // The lookup's fields.
     const QString& whoisDomain() const { return whoisDomain_; }

@@ -62,7 +62,7 @@ TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
     serve(ServerScript::inPieces({"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"}));
     EXPECT_TRUE(timer.enabled());
     EXPECT_EQ(timer.interval(), 10000);
-    download->Command1_Click();
+    download->start();
     EXPECT_EQ(view.statuses, Strings{"Connecting..."});
     ASSERT_TRUE(reaches("Done"));
     ASSERT_GE(view.statuses.size(), 3u);
@@ -81,12 +81,12 @@ TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
 
 TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter) {
     make(LoopbackTcpServer::closedPort());
-    download->Command1_Click();  // no host yet: the built-in list
+    download->start();  // no host yet: the built-in list
     const Strings filter = view.filter;
     for (const char* bad : {"127.0.0.1", "no host!", "127.0.0.1:", "\x01\x02"}) {
         host = bad;
         view.statuses.clear();
-        download->Command1_Click();
+        download->start();
         EXPECT_TRUE(timer.enabled());
         spinFor(100);
         EXPECT_EQ(view.statuses, Strings{"Connecting..."}) << bad;
@@ -102,10 +102,10 @@ TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter)
 
 TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
     serve(ServerScript::answer("a.x C=A\r\n", End::KeepOpen));
-    download->Command1_Click();
+    download->start();
     ASSERT_TRUE(reaches("Retrieving..."));
     // A second "Download Now" drops what arrived and starts again.
-    download->Command1_Click();
+    download->start();
     EXPECT_EQ(view.statusText(), "Connecting...");
     ASSERT_TRUE(reaches("Retrieving..."));
     timer.fire();  // data came since the last tick
@@ -121,7 +121,7 @@ TEST_F(ListDownloadTest, AListThatDripsEndsSixTicksAfterTheConnectAsFarAsItCame)
     ServerScript s = ServerScript::inPieces(Strings(500, "a.x C=A\r\n"), End::KeepOpen);
     s.pauseMs = 10;
     serve(s);
-    download->Command1_Click();
+    download->start();
     for (int tick = 0; tick < whois::kAnswerTicks; ++tick) {
         const std::size_t had = view.statuses.size();
         ASSERT_TRUE(spinUntil([&] { return view.statuses.size() > had; })) << tick;
@@ -135,7 +135,7 @@ TEST_F(ListDownloadTest, AListThatDripsEndsSixTicksAfterTheConnectAsFarAsItCame)
 
 TEST_F(ListDownloadTest, AResetAfterDataEndsWithTheListThatArrived) {
     serve(ServerScript::answer("a.x C=A\r\n", End::Reset));
-    download->Command1_Click();
+    download->start();
     // The reset ends the connection as a close, or as a failure that the
     // idle ticks end.
     ASSERT_TRUE(spinUntil([&] {
@@ -153,7 +153,7 @@ TEST_F(ListDownloadTest, EndlessDataIsCutAtFourMebibytes) {
     ServerScript script;
     script.endlessBlock = "w.x C=E\r\n";
     serve(script);
-    download->Command1_Click();
+    download->start();
     ASSERT_TRUE(reaches("Done", 20000));
     EXPECT_TRUE(download->cut());
     // Every whole line of the first 4 MiB, the cut one left out.

@@ -44,7 +44,7 @@ class Lookup : public ::testing::Test {
         lookup->onEnded = [this](WhoisLookup::Outcome o) { outcomes.push_back(o); };
         view.domain = domain;
         view.server = server;
-        lookup->lookupwhois_Click();
+        lookup->start();
     }
     bool ended() {
         return spinUntil([&] { return view.lookupEnabled; });
