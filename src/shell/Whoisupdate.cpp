@@ -206,8 +206,6 @@ void Whoisupdate::Command2_Click() {
     close();
 }
 
-std::string Whoisupdate::statusText() { return Label1_->text().toStdString(); }
-
 void Whoisupdate::setStatusText(const std::string& text) { Label1_->setText(q(text)); }
 
 void Whoisupdate::emptyList() { List1_->clear(); }

@@ -9,6 +9,7 @@
 
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
+#include "whois/Exchange.h"
 #include "whois/WhoisText.h"
 
 namespace norvik::whois {
@@ -40,31 +41,25 @@ class LookupView {
 };
 
 // One whois lookup at a time over a TCP client and a time-out timer
-// (Winsock1 and Timer1 of the main window). Event-driven: the click starts
-// the connection and returns; the client's events and the timer's ticks
-// carry the lookup on.
+// (Winsock1 and Timer1 of the main window). Event-driven: start() opens the
+// exchange and returns; the client's events and the timer's ticks carry the
+// lookup on.
 class WhoisLookup {
   public:
     enum class Outcome { Done, Failed };
 
     WhoisLookup(LookupView& view, platform::TcpClient& client, platform::Timer& timer,
                 std::uint16_t port = 43);
-    ~WhoisLookup();
     WhoisLookup(const WhoisLookup&) = delete;
     WhoisLookup& operator=(const WhoisLookup&) = delete;
 
-    // Handlers.
+    // "Lookup": asks the server in the view about the domain in the view.
     void start();
-    bool connect();
-    void onConnected();
-    void onData();
-    void onPeerClosed();
-    void onTick();
 
-    // The lookup's fields.
+    // The domain of the lookup in flight or the last one.
     const QString& whoisDomain() const { return whoisDomain_; }
-    const std::string& whoisChunk() const { return whoisChunk_; }
-    const std::string& whoisReply() const { return whoisReply_; }
+    // All that arrived in this lookup, at most kAnswerCap.
+    const std::string& whoisReply() const { return exchange_.answer(); }
     // The server asked by the lookup in flight or the last one.
     const std::string& server() const { return server_; }
     // The last answer was cut at kAnswerCap.
@@ -77,25 +72,17 @@ class WhoisLookup {
     std::function<void(Outcome)> onEnded;
 
   private:
-    void endLookup();
+    bool connect();
+    void ended(Exchange::End how);
 
     LookupView& view_;
-    platform::TcpClient& client_;
     platform::Timer& timer_;
+    Exchange exchange_;
     std::uint16_t port_;
 
     QString whoisDomain_;
-    std::string whoisChunk_;
-    std::string whoisReply_;
     std::string server_;
     bool cut_ = false;
-    // Arrivals of this lookup, and their number at the previous tick: a
-    // tick that finds no new arrival ends a lookup that receives.
-    std::uint64_t arrivals_ = 0;
-    std::uint64_t arrivalsAtTick_ = 0;
-    bool receiving_ = false;
-    // Ticks since the connect; at kAnswerTicks the answer is cut.
-    int ticks_ = 0;
     bool late_ = false;
 };
 
