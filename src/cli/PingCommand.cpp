@@ -10,23 +10,11 @@
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/SystemResolver.h"
+#include "platform/Text.h"
 #include "store/Registry.h"
 #include "store/Settings.h"
 
 namespace norvik::cli {
-
-namespace {
-
-std::string withLf(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
-    }
-    return out;
-}
-
-}  // namespace
 
 int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] =
@@ -91,7 +79,7 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     if (!run.run() || view.ended) return 1;
     if (view.reportText.empty()) return 1;  // stopped by an input check
     if (text) {
-        out << withLf(view.reportText) << '\n';
+        out << platform::CrLfToLf(view.reportText) << '\n';
         out << "Time Outs:" << view.reportTimeouts << '\n';
     } else {
         out << exports::Render(format, exports::PingDocument{view.address, view.resolved,

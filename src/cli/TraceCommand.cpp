@@ -10,6 +10,7 @@
 #include "platform/LinuxEchoService.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/SystemResolver.h"
+#include "platform/Text.h"
 #include "trace/MemoryTraceView.h"
 #include "trace/Tracer.h"
 
@@ -32,10 +33,7 @@ void printLines(const std::string& text, std::size_t& printed, std::ostream& out
         if (lf == std::string::npos || lf < printed) return;
         end = lf + 1;
     }
-    for (std::size_t i = printed; i < end; ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out << text[i];
-    }
+    out << platform::CrLfToLf(std::string_view(text).substr(printed, end - printed));
     out.flush();
     printed = end;
 }

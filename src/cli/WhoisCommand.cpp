@@ -5,6 +5,7 @@
 
 #include "cli/ServerOptions.h"
 #include "cli/TerminalText.h"
+#include "platform/Text.h"
 #include "platform/qt/QtTcpClient.h"
 #include "platform/qt/QtTimer.h"
 #include "whois/MemoryLookupView.h"
@@ -73,12 +74,7 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
         if (follow) out << "# " << server << "\n";
         if (outcome != whois::WhoisLookup::Outcome::Done) {
             out.flush();
-            std::string text = whois::TimeoutText(view.server).toStdString();
-            for (std::size_t at = text.find("\r\n"); at != std::string::npos;
-                 at = text.find("\r\n", at)) {
-                text.erase(at, 1);
-            }
-            err << text << "\n";
+            err << platform::CrLfToLf(whois::TimeoutText(view.server).toStdString()) << "\n";
             return 1;
         }
         const std::string& reply = lookup.whoisReply();

@@ -1,5 +1,7 @@
 #include "whois/WhoisLookup.h"
 
+#include "platform/Text.h"
+
 namespace norvik::whois {
 
 WhoisLookup::WhoisLookup(LookupView& view, platform::TcpClient& client, platform::Timer& timer,
@@ -50,7 +52,7 @@ void WhoisLookup::ended(Exchange::End how) {
     cut_ = how == Exchange::End::Cut;
     late_ = how == Exchange::End::Late;
     view_.setResultText(QString());
-    view_.setResultText(DecodeAnswer(LfToCrLf(shownReply())));
+    view_.setResultText(DecodeAnswer(platform::LfToCrLf(shownReply())));
     view_.setStatusText(QLatin1String(kDone));
     view_.setLookupEnabled(true);
     view_.offerReferral(FindReferral(whoisReply(), server_));

@@ -7,6 +7,7 @@
 #include "../support/LoopbackTcpServer.h"
 #include "../support/ManualTimer.h"
 #include "../support/SpinUntil.h"
+#include "platform/Text.h"
 #include "platform/qt/QtTcpClient.h"
 #include "whois/MemoryLookupView.h"
 #include "whois/WhoisLookup.h"
@@ -245,7 +246,7 @@ TEST(WhoisText, AnswersDecodeAsUtf8ElseLatin1) {
 }
 
 TEST(WhoisText, LineEndsCutMarksAndDisplayLines) {
-    EXPECT_EQ(LfToCrLf("a\nb\r\nc\r"), "a\r\nb\r\r\nc\r");
+    EXPECT_EQ(platform::LfToCrLf("a\nb\r\nc\r"), "a\r\nb\r\r\nc\r");
     const std::pair<std::string, std::string> cuts[] = {
         {"abc", "abc\n"},
         {"abc\n", "abc\n"},
