@@ -1,7 +1,7 @@
 #include <iostream>
 #include <memory>
 
-#include "cli/Commands.h"
+#include "cli/ArgParser.h"
 #include "export/Export.h"
 #include "net/HostToIP.h"
 #include "ping/MemoryPingView.h"
@@ -21,23 +21,15 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
         "usage: norvik-cli ping [-n COUNT] [-s SIZE] [--format text|csv|json] ADDRESS\n";
     std::optional<std::string> count, size, address;
     exports::Format format = exports::Format::Text;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format" && i + 1 < args.size() && exports::ParseFormat(args[i + 1])) {
-            format = *exports::ParseFormat(args[++i]);
-        } else if ((args[i] == "-n" || args[i] == "-s") && i + 1 < args.size()) {
-            (args[i] == "-n" ? count : size) = args[i + 1];
-            ++i;
-        } else if (!address && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
-            address = args[i];
-        } else {
-            err << usage;
-            return 2;
-        }
-    }
-    if (!address) {
-        err << usage;
-        return 2;
-    }
+    if (const int bad =
+            ArgParser(usage)
+                .option("--format", FormatOption(format))
+                .option("-n", count)
+                .option("-s", size)
+                .word(address,
+                      [](const std::string& w) { return ArgParser::NotAnOption(w) || w == "-"; })
+                .parse(args, err))
+        return bad;
 
     auto store = platform::SqliteKeyStore::openDefault();
     platform::StderrMessageBox boxes(err);

@@ -1,10 +1,11 @@
 // norvik-cli trace [-s SIZE] [--names] ADDRESS: the TraceRoute page without
 // a window. The results box is printed as it grows, a line at a time, with
 // LF line ends; the status line's last text goes to standard error.
+#include <optional>
 #include <ostream>
 #include <string>
 
-#include "cli/Commands.h"
+#include "cli/ArgParser.h"
 #include "export/Export.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
@@ -42,27 +43,17 @@ void printLines(const std::string& text, std::size_t& printed, std::ostream& out
 
 int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     trace::MemoryTraceView view;
-    bool haveAddress = false;
     exports::Format format = exports::Format::Text;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format" && i + 1 < args.size() && exports::ParseFormat(args[i + 1])) {
-            format = *exports::ParseFormat(args[++i]);
-        } else if (args[i] == "-s" && i + 1 < args.size()) {
-            view.packetSize = args[++i];
-        } else if (args[i] == "--names") {
-            view.names = true;
-        } else if (!haveAddress && (args[i].empty() || args[i][0] != '-')) {
-            view.destination = args[i];
-            haveAddress = true;
-        } else {
-            err << kUsage;
-            return 2;
-        }
-    }
-    if (!haveAddress) {
-        err << kUsage;
-        return 2;
-    }
+    std::optional<std::string> size, destination;
+    if (const int bad = ArgParser(kUsage)
+                            .option("--format", FormatOption(format))
+                            .option("-s", size)
+                            .flag("--names", view.names)
+                            .word(destination)
+                            .parse(args, err))
+        return bad;
+    if (size) view.packetSize = *size;
+    view.destination = *destination;
 
     platform::StderrMessageBox boxes(err);
     platform::SystemResolver resolver;
