@@ -117,54 +117,5 @@ TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
     EXPECT_EQ(winsock.State(), TcpClient::kClosed);
 }
 
-TEST_F(ListDownloadTest, AListThatDripsEndsSixTicksAfterTheConnectAsFarAsItCame) {
-    ServerScript s = ServerScript::inPieces(Strings(500, "a.x C=A\r\n"), End::KeepOpen);
-    s.pauseMs = 10;
-    serve(s);
-    download->start();
-    for (int tick = 0; tick < whois::kAnswerTicks; ++tick) {
-        const std::size_t had = view.statuses.size();
-        ASSERT_TRUE(spinUntil([&] { return view.statuses.size() > had; })) << tick;
-        EXPECT_EQ(view.statusText(), "Retrieving...");
-        timer.fire();  // something new at every tick
-    }
-    EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.lines.at(0), "A\ta.x ");
-    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
-}
-
-TEST_F(ListDownloadTest, AResetAfterDataEndsWithTheListThatArrived) {
-    serve(ServerScript::answer("a.x C=A\r\n", End::Reset));
-    download->start();
-    // The reset ends the connection as a close, or as a failure that the
-    // idle ticks end.
-    ASSERT_TRUE(spinUntil([&] {
-        return winsock.State() != TcpClient::kConnected &&
-               winsock.State() != TcpClient::kResolvingHost;
-    }));
-    spinFor(50);
-    timer.fire();
-    timer.fire();
-    EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.lines, Strings{"A\ta.x "});
-}
-
-TEST_F(ListDownloadTest, EndlessDataIsCutAtFourMebibytes) {
-    ServerScript script;
-    script.endlessBlock = "w.x C=E\r\n";
-    serve(script);
-    download->start();
-    ASSERT_TRUE(reaches("Done", 20000));
-    EXPECT_TRUE(download->cut());
-    // Every whole line of the first 4 MiB, the cut one left out.
-    EXPECT_EQ(download->serverEntries().serverEntries.size(), whois::kListCap / 9);
-    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
-    spinFor(100);
-    const std::size_t sent = server->bytesSent();
-    spinFor(100);
-    EXPECT_EQ(server->bytesSent(), sent);
-    EXPECT_LT(sent, script.cap);
-}
-
 }  // namespace
 }  // namespace norvik::test
