@@ -103,8 +103,6 @@ exports::WhoisDocument WhoisView::document() const {
                                   ShownText(c_.whoisresult->toPlainText()).toStdString()};
 }
 
-QString WhoisView::statusText() { return c_.traceLabel4->text(); }
-
 void WhoisView::setStatusText(const QString& text) {
     c_.traceLabel4->setText(text);
     Announce(c_.traceLabel4);

@@ -34,17 +34,6 @@ void WriteCheckSetting(Registry& reg, const std::string& valueName, bool checked
     reg.WriteKeyValue(kNorvikKey, valueName, checked ? "1" : "0");
 }
 
-void ResetSessionFromRemembered(Registry& reg) {
-    platform::BatchScope batch(reg.keyStore());
-    reg.DeleteSubKey(HKEY_LOCAL_MACHINE, kSessionIPsSubPath);
-    reg.CreateKeyPath(kSessionIPsKey);
-    for (int n = 1; n <= kSlotsRead; ++n) {
-        const std::string name = std::to_string(n);
-        const std::string text = reg.ReadKeyValue(kIPsKey, name);
-        if (text != kError) reg.WriteKeyValue(kSessionIPsKey, name, text);
-    }
-}
-
 void SaveRemembered(Registry& reg, const std::vector<std::string>& items) {
     platform::BatchScope batch(reg.keyStore());
     reg.DeleteSubKey(HKEY_LOCAL_MACHINE, kIPsSubPath);

@@ -44,10 +44,6 @@ bool RememberOn(const std::string& stored);            // off only when it begin
 // checked, else "0".
 void WriteCheckSetting(Registry& reg, const std::string& valueName, bool checked);
 
-// Start-up: the session list of the last run is discarded and the
-// remembered addresses are copied into it under the same slot names.
-void ResetSessionFromRemembered(Registry& reg);
-
 // Quit with the remember box ticked: the remembered list becomes these
 // items, renumbered from "1".
 void SaveRemembered(Registry& reg, const std::vector<std::string>& items);

@@ -42,7 +42,6 @@ class Exchange {
 
     // All that arrived in this exchange, in arrival order, at most the cap.
     const std::string& answer() const { return answer_; }
-    bool running() const { return running_; }
 
     std::function<void()> onData;  // after each arrival, the answer grown
     std::function<void(End)> onEnd;

@@ -34,7 +34,6 @@ class LookupView {
     // whoisresult, with CR LF line ends (CR CR LF where the answer had CR LF).
     virtual void setResultText(const QString& text) = 0;
     // traceLabel4, shared with the TraceRoute page.
-    virtual QString statusText() = 0;
     virtual void setStatusText(const QString& text) = 0;
     // The server that the last answer refers to; nullopt hides the offer.
     virtual void offerReferral(const std::optional<Referral>& referral) = 0;
