@@ -1,6 +1,6 @@
 // The list download over real loopback TCP with a timer ticked by hand:
-// states and status texts, the built-in list, the time-out, and the ends
-// of hosts that never stop sending or never close.
+// states and status texts, the built-in list and the time-out. The ends it
+// shares with the lookup are tested in test_port43.cpp.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -19,7 +19,6 @@ namespace {
 
 using platform::TcpClient;
 using Strings = std::vector<std::string>;
-using End = ServerScript::End;
 
 // The window's controls as plain fields, with every status written down.
 struct RecordingView : whois::MemoryListView {
@@ -98,23 +97,6 @@ TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter)
         EXPECT_EQ(view.filter, filter);
         EXPECT_FALSE(download->serverEntries().serverEntries.empty());
     }
-}
-
-TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
-    serve(ServerScript::answer("a.x C=A\r\n", End::KeepOpen));
-    download->start();
-    ASSERT_TRUE(reaches("Retrieving..."));
-    // A second "Download Now" drops what arrived and starts again.
-    download->start();
-    EXPECT_EQ(view.statusText(), "Connecting...");
-    ASSERT_TRUE(reaches("Retrieving..."));
-    timer.fire();  // data came since the last tick
-    EXPECT_EQ(view.statusText(), "Retrieving...");
-    timer.fire();  // nothing new for a whole period
-    EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.lines, Strings{"A\ta.x "});  // once, not twice
-    EXPECT_EQ(server->connections(), 2);
-    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ struct LookupClient : Client {
         cutMark = "[answer cut at 4 MiB]\r\n";
     }
     void start(std::uint16_t port) override {
-        lookup = std::make_unique<whois::WhoisLookup>(view, tcp, timer, port);
+        if (!lookup) lookup = std::make_unique<whois::WhoisLookup>(view, tcp, timer, port);
         view.server = "127.0.0.1";
         lookup->start();
     }
@@ -58,8 +58,9 @@ struct ListClient : Client {
     std::unique_ptr<whois::ListDownload> download;
     ListClient() { retrieving = "Retrieving..."; }
     void start(std::uint16_t port) override {
-        download = std::make_unique<whois::ListDownload>(
-            tcp, timer, view, whois::ListSource{[] { return std::string("127.0.0.1"); }, port});
+        if (!download)
+            download = std::make_unique<whois::ListDownload>(
+                tcp, timer, view, whois::ListSource{[] { return std::string("127.0.0.1"); }, port});
         view.download = download.get();
         download->start();
     }
@@ -100,12 +101,19 @@ class Port43 : public ::testing::TestWithParam<Kind> {
 TEST_P(Port43, AServerThatStaysOpenIsEndedByTheFirstQuietTick) {
     serve(ServerScript::inPieces({"a.x C=A\r\n", "b.x C=A\r\n"}, End::KeepOpen));
     ASSERT_TRUE(spinUntil([&] { return server->bytesSent() == 18; }));
+    // A second start drops what arrived and starts again.
+    c->start(server->port());
+    EXPECT_EQ(c->status(), "Connecting...");
+    ASSERT_TRUE(spinUntil([&] { return server->bytesSent() == 36; }));
     spinFor(50);
     c->timer.fire();  // data came since the start: it goes on
     EXPECT_EQ(c->status(), c->retrieving);
     c->timer.fire();  // nothing new for a whole period
     EXPECT_EQ(c->status(), "Done");
-    EXPECT_NE(c->shown().find("b.x"), std::string::npos);
+    const std::string shown = c->shown();
+    EXPECT_NE(shown.find("b.x"), std::string::npos);
+    EXPECT_EQ(shown.find("b.x"), shown.rfind("b.x"));  // once, not twice
+    EXPECT_EQ(server->connections(), 2);
     EXPECT_EQ(c->tcp.State(), TcpClient::kClosed);
 }
 
