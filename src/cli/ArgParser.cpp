@@ -1,5 +1,6 @@
 #include "cli/ArgParser.h"
 
+#include <QCoreApplication>
 #include <charconv>
 #include <cstdint>
 #include <utility>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +10,8 @@
 
 #include "cli/Commands.h"
 #include "export/Export.h"
+
+class QCoreApplication;
 
 namespace norvik::cli {
 
