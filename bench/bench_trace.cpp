@@ -143,7 +143,7 @@ std::pair<double, std::string> engineTrace(const std::string& to) {
     trace::MemoryTraceView view;
     view.destination = to;
     const auto start = Clock::now();
-    trace::Tracer(view, hosts, resolver, echo, boxes).traceaway_Click();
+    trace::Tracer(view, hosts, resolver, echo, boxes).trace();
     return {msSince(start), view.results};
 }
 

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/Commands.h"
+#include "cli/ArgParser.h"
 #include "net/PingModule.h"
 #include "platform/LinuxEchoService.h"
 #include "platform/Resolver.h"
@@ -44,32 +44,25 @@ int runEcho(const Args& args, std::ostream& out, std::ostream& err) {
     int size = 32;
     int ttl = -1;
     std::optional<std::string> address;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-s" || a == "-t") {
-            const auto value = i + 1 < args.size()
-                                   ? number(args[i + 1], a == "-s" ? 0 : 1, a == "-s" ? 65535 : 255)
-                                   : std::nullopt;
-            if (!value) {
-                err << "norvik-cli echo: " << a << " needs "
-                    << (a == "-s" ? "a size from 0 to 65535" : "a time to live from 1 to 255")
-                    << "\n"
-                    << kUsage;
-                return 2;
-            }
-            (a == "-s" ? size : ttl) = *value;
-            ++i;
-        } else if (!address && (a.empty() || a[0] != '-')) {
-            address = a;
-        } else {
-            err << kUsage;
-            return 2;
-        }
-    }
-    if (!address) {
-        err << kUsage;
-        return 2;
-    }
+    // A whole decimal number within [low, high] into `into`.
+    const auto numberOption = [](int& into, int low, int high, const char* refusal) {
+        return [&into, low, high, refusal](const std::string* text) -> ArgParser::Verdict {
+            const auto value = text != nullptr ? number(*text, low, high) : std::nullopt;
+            if (!value) return std::string(refusal);
+            into = *value;
+            return std::nullopt;
+        };
+    };
+    if (const int bad =
+            ArgParser(kUsage)
+                .option("-s", numberOption(size, 0, 65535,
+                                           "norvik-cli echo: -s needs a size from 0 to 65535"))
+                .option("-t",
+                        numberOption(ttl, 1, 255,
+                                     "norvik-cli echo: -t needs a time to live from 1 to 255"))
+                .word(address)
+                .parse(args, err))
+        return bad;
 
     const std::uint32_t parsed = platform::inetAddr(*address);
     if (parsed == platform::kInaddrNone) {

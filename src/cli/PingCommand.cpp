@@ -1,7 +1,7 @@
 #include <iostream>
 #include <memory>
 
-#include "cli/Commands.h"
+#include "cli/ArgParser.h"
 #include "export/Export.h"
 #include "net/HostToIP.h"
 #include "ping/MemoryPingView.h"
@@ -10,46 +10,26 @@
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/SystemResolver.h"
+#include "platform/Text.h"
 #include "store/Registry.h"
 #include "store/Settings.h"
 
 namespace norvik::cli {
-
-namespace {
-
-std::string withLf(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
-    }
-    return out;
-}
-
-}  // namespace
 
 int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] =
         "usage: norvik-cli ping [-n COUNT] [-s SIZE] [--format text|csv|json] ADDRESS\n";
     std::optional<std::string> count, size, address;
     exports::Format format = exports::Format::Text;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format" && i + 1 < args.size() && exports::ParseFormat(args[i + 1])) {
-            format = *exports::ParseFormat(args[++i]);
-        } else if ((args[i] == "-n" || args[i] == "-s") && i + 1 < args.size()) {
-            (args[i] == "-n" ? count : size) = args[i + 1];
-            ++i;
-        } else if (!address && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
-            address = args[i];
-        } else {
-            err << usage;
-            return 2;
-        }
-    }
-    if (!address) {
-        err << usage;
-        return 2;
-    }
+    if (const int bad =
+            ArgParser(usage)
+                .option("--format", FormatOption(format))
+                .option("-n", count)
+                .option("-s", size)
+                .word(address,
+                      [](const std::string& w) { return ArgParser::NotAnOption(w) || w == "-"; })
+                .parse(args, err))
+        return bad;
 
     auto store = platform::SqliteKeyStore::openDefault();
     platform::StderrMessageBox boxes(err);
@@ -88,10 +68,10 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     };
 
     ping::PingRun run(view, reg, hosts, echo, boxes);
-    if (!run.carryoutping_Click() || view.ended) return 1;
+    if (!run.run() || view.ended) return 1;
     if (view.reportText.empty()) return 1;  // stopped by an input check
     if (text) {
-        out << withLf(view.reportText) << '\n';
+        out << platform::CrLfToLf(view.reportText) << '\n';
         out << "Time Outs:" << view.reportTimeouts << '\n';
     } else {
         out << exports::Render(format, exports::PingDocument{view.address, view.resolved,

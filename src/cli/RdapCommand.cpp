@@ -5,7 +5,7 @@
 #include <optional>
 #include <ostream>
 
-#include "cli/Commands.h"
+#include "cli/ArgParser.h"
 #include "platform/qt/QtTimer.h"
 #include "rdap/HttpClient.h"
 #include "rdap/RdapLookup.h"
@@ -61,41 +61,33 @@ int runRdap(const Args& args, std::ostream& out, std::ostream& err) {
     bool json = false;
     bool follow = false;
     QString base;
-    std::optional<QString> typed;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            json = true;
-        } else if (args[i] == "--follow") {
-            follow = true;
-        } else if (args[i] == "--base" && i + 1 < args.size()) {
-            base = QString::fromStdString(args[++i]);
-            const QUrl url(base, QUrl::StrictMode);
-            if (!url.isValid() || url.host().isEmpty() ||
-                (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http"))) {
-                err << "norvik-cli: not an http or https URL: " << args[i] << "\n" << usage;
-                return 2;
-            }
-        } else if (!typed && !args[i].empty() && args[i][0] != '-') {
-            typed = QString::fromStdString(args[i]);
-        } else {
-            err << usage;
-            return 2;
-        }
-    }
-    const auto query = typed ? rdap::ParseQuery(*typed) : std::nullopt;
+    std::optional<std::string> typed;
+    const auto baseOption = [&base](const std::string* text) -> ArgParser::Verdict {
+        if (text == nullptr) return std::string();
+        base = QString::fromStdString(*text);
+        const QUrl url(base, QUrl::StrictMode);
+        if (!url.isValid() || url.host().isEmpty() ||
+            (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+            return "norvik-cli: not an http or https URL: " + *text;
+        return std::nullopt;
+    };
+    if (const int bad =
+            ArgParser(usage)
+                .flag("--json", json)
+                .flag("--follow", follow)
+                .option("--base", baseOption)
+                .word(typed, [](const std::string& w) { return !w.empty() && w[0] != '-'; })
+                .parse(args, err))
+        return bad;
+    const auto query = rdap::ParseQuery(QString::fromStdString(*typed));
     if (!query) {
-        if (typed)
-            err << "norvik-cli: not a domain, address, prefix or AS number: "
-                << typed->toStdString() << "\n";
-        err << usage;
+        err << "norvik-cli: not a domain, address, prefix or AS number: "
+            << QString::fromStdString(*typed).toStdString() << "\n"
+            << usage;
         return 2;
     }
 
-    static int argc = 1;
-    static char arg0[] = "norvik-cli";
-    static char* argv[] = {arg0, nullptr};
-    std::optional<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) app.emplace(argc, argv);
+    const auto app = commandLineApp();
 
     platform::QtTimer timer;
     rdap::HttpClient http(timer);

@@ -2,7 +2,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/Commands.h"
+#include "cli/ArgParser.h"
 #include "net/HostToIP.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/SystemResolver.h"
@@ -14,10 +14,10 @@ namespace {
 // One lookup of one word: its answer on stdout, or exit 1 with nothing there.
 int lookUp(const Args& args, std::ostream& out, std::ostream& err, const char* usage,
            const std::function<std::string(net::HostToIP&, const std::string&)>& lookup) {
-    if (args.size() != 1) {
-        err << usage;
-        return 2;
-    }
+    std::optional<std::string> word;
+    if (const int bad =
+            ArgParser(usage).word(word, [](const std::string&) { return true; }).parse(args, err))
+        return bad;
     platform::SystemResolver resolver;
     platform::StderrMessageBox boxes(err);
     net::HostToIP net(resolver, boxes);

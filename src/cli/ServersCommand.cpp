@@ -6,7 +6,7 @@
 #include <optional>
 #include <ostream>
 
-#include "cli/ServerOptions.h"
+#include "cli/ArgParser.h"
 #include "cli/TerminalText.h"
 #include "platform/SqliteKeyStore.h"
 #include "platform/StderrMessageBox.h"
@@ -38,21 +38,15 @@ class PrintedList : public whois::MemoryListView {
 }  // namespace
 
 int runServers(const Args& args, std::ostream& out, std::ostream& err) {
-    ServerOptions server{std::nullopt, whois::kListPort};
+    std::optional<std::string> host;
+    std::uint16_t port = whois::kListPort;
     bool storeIt = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const Taken taken = takeServerOption(args, i, "--host", server);
-        if (taken == Taken::BadPort) {
-            err << "norvik-cli servers: bad port '" << args[i] << "'\n" << kServersUsage;
-            return 2;
-        }
-        if (taken == Taken::Yes) continue;
-        if (args[i] != "--store") {
-            err << kServersUsage;
-            return 2;
-        }
-        storeIt = true;
-    }
+    if (const int bad = ArgParser(kServersUsage)
+                            .option("--host", host)
+                            .option("-p", PortOption(port, "norvik-cli servers: bad port '%'"))
+                            .flag("--store", storeIt)
+                            .parse(args, err))
+        return bad;
     const auto app = commandLineApp();
 
     // Without --store the store is only read: none is made where there is
@@ -66,15 +60,15 @@ int runServers(const Args& args, std::ostream& out, std::ostream& err) {
     }
     platform::StderrMessageBox boxes(err);
     store::Registry registry(*keyStore, boxes);
-    const std::string listHost = server.host ? *server.host : whois::StoredListHost(registry);
+    const std::string listHost = host ? *host : whois::StoredListHost(registry);
 
     platform::QtTcpClient winsock;
     platform::QtTimer timer;
     PrintedList view;
     whois::ListDownload download(winsock, timer, view,
-                                 whois::ListSource{[&listHost] { return listHost; }, server.port});
+                                 whois::ListSource{[&listHost] { return listHost; }, port});
     view.download = &download;
-    download.Command1_Click();
+    download.start();
     if (view.status == whois::kListConnecting) {
         QEventLoop loop;
         view.loop = &loop;

@@ -1,15 +1,17 @@
 // norvik-cli trace [-s SIZE] [--names] ADDRESS: the TraceRoute page without
 // a window. The results box is printed as it grows, a line at a time, with
 // LF line ends; the status line's last text goes to standard error.
+#include <optional>
 #include <ostream>
 #include <string>
 
-#include "cli/Commands.h"
+#include "cli/ArgParser.h"
 #include "export/Export.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/SystemResolver.h"
+#include "platform/Text.h"
 #include "trace/MemoryTraceView.h"
 #include "trace/Tracer.h"
 
@@ -32,10 +34,7 @@ void printLines(const std::string& text, std::size_t& printed, std::ostream& out
         if (lf == std::string::npos || lf < printed) return;
         end = lf + 1;
     }
-    for (std::size_t i = printed; i < end; ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out << text[i];
-    }
+    out << platform::CrLfToLf(std::string_view(text).substr(printed, end - printed));
     out.flush();
     printed = end;
 }
@@ -44,27 +43,17 @@ void printLines(const std::string& text, std::size_t& printed, std::ostream& out
 
 int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     trace::MemoryTraceView view;
-    bool haveAddress = false;
     exports::Format format = exports::Format::Text;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format" && i + 1 < args.size() && exports::ParseFormat(args[i + 1])) {
-            format = *exports::ParseFormat(args[++i]);
-        } else if (args[i] == "-s" && i + 1 < args.size()) {
-            view.packetSize = args[++i];
-        } else if (args[i] == "--names") {
-            view.names = true;
-        } else if (!haveAddress && (args[i].empty() || args[i][0] != '-')) {
-            view.destination = args[i];
-            haveAddress = true;
-        } else {
-            err << kUsage;
-            return 2;
-        }
-    }
-    if (!haveAddress) {
-        err << kUsage;
-        return 2;
-    }
+    std::optional<std::string> size, destination;
+    if (const int bad = ArgParser(kUsage)
+                            .option("--format", FormatOption(format))
+                            .option("-s", size)
+                            .flag("--names", view.names)
+                            .word(destination)
+                            .parse(args, err))
+        return bad;
+    if (size) view.packetSize = *size;
+    view.destination = *destination;
 
     platform::StderrMessageBox boxes(err);
     platform::SystemResolver resolver;
@@ -76,7 +65,7 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     if (text) view.onResults = [&] { printLines(view.results, printed, out, false); };
 
     trace::Tracer tracer(view, hosts, resolver, echo, boxes);
-    const trace::Ending ending = tracer.traceaway_Click();
+    const trace::Ending ending = tracer.trace();
     // Without an ICMP socket the results hold only the reason, which goes
     // to standard error below.
     if (text && ending != trace::Ending::StartFailed) {

@@ -3,8 +3,9 @@
 #include <ostream>
 #include <vector>
 
-#include "cli/ServerOptions.h"
+#include "cli/ArgParser.h"
 #include "cli/TerminalText.h"
+#include "platform/Text.h"
 #include "platform/qt/QtTcpClient.h"
 #include "platform/qt/QtTimer.h"
 #include "whois/MemoryLookupView.h"
@@ -24,32 +25,18 @@ constexpr int kMaxFollowSteps = 3;
 // made visible on a terminal).
 int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] = "usage: norvik-cli whois [-h SERVER] [-p PORT] [--follow] DOMAIN\n";
-    ServerOptions options{whois::kDefaultUsServer, 43};
+    std::optional<std::string> host = whois::kDefaultUsServer, domain;
+    std::uint16_t port = 43;
     bool follow = false;
-    std::optional<std::string> domain;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const Taken taken = takeServerOption(args, i, "-h", options);
-        if (taken == Taken::BadPort) {
-            err << "norvik-cli: not a port number: " << args[i] << "\n" << usage;
-            return 2;
-        }
-        if (taken == Taken::Yes) continue;
-        if (args[i] == "--follow") {
-            follow = true;
-        } else if (!domain && (args[i].empty() || args[i][0] != '-')) {
-            domain = args[i];
-        } else {
-            err << usage;
-            return 2;
-        }
-    }
-    if (!domain) {
-        err << usage;
-        return 2;
-    }
+    if (const int bad = ArgParser(usage)
+                            .option("-h", host)
+                            .option("-p", PortOption(port, "norvik-cli: not a port number: %"))
+                            .flag("--follow", follow)
+                            .word(domain)
+                            .parse(args, err))
+        return bad;
     const auto app = commandLineApp();
-    std::string server = *options.host;
-    std::uint16_t port = options.port;
+    std::string server = *host;
 
     platform::QtTcpClient client;
     platform::QtTimer timer;
@@ -66,19 +53,14 @@ int runWhois(const Args& args, std::ostream& out, std::ostream& err) {
             QCoreApplication::exit(0);
         };
         view.server = QString::fromStdString(server);
-        lookup.lookupwhois_Click();
+        lookup.start();
         if (!outcome) QCoreApplication::exec();
         asked.push_back({server, port});
 
         if (follow) out << "# " << server << "\n";
         if (outcome != whois::WhoisLookup::Outcome::Done) {
             out.flush();
-            std::string text = whois::TimeoutText(view.server).toStdString();
-            for (std::size_t at = text.find("\r\n"); at != std::string::npos;
-                 at = text.find("\r\n", at)) {
-                text.erase(at, 1);
-            }
-            err << text << "\n";
+            err << platform::CrLfToLf(whois::TimeoutText(view.server).toStdString()) << "\n";
             return 1;
         }
         const std::string& reply = lookup.whoisReply();

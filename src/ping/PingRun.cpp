@@ -48,7 +48,7 @@ bool PingRun::errorDialog(const Failure& f) {
     return false;
 }
 
-bool PingRun::carryoutping_Click() {
+bool PingRun::run() {
     view_.ShowProgressHeading();
     view_.ShowProgressCounters();
 

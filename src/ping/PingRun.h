@@ -103,9 +103,9 @@ class PingRun {
     PingRun(PingView& view, store::Registry& registry, net::HostToIP& hosts,
             platform::EchoService& echo, platform::MessageBox& boxes);
 
-    // carryoutping_Click. Returns false when the user ended the program
+    // One run of "Ping Now". Returns false when the user ended the program
     // from the error dialog, or the program ended while the run worked.
-    bool carryoutping_Click();
+    bool run();
 
     const PingFigures& figures() const { return figures_; }
     const net::EchoReply& reply() const { return reply_; }

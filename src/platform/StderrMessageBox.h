@@ -17,7 +17,6 @@ class StderrMessageBox : public MessageBox {
     Answer show(const std::string& text, const std::string& caption, Buttons buttons,
                 Icon icon) override;
 
-    void setYesNoAnswer(Answer answer) { yesNoAnswer_ = answer; }
     // How many boxes were shown so far.
     int shownCount() const { return shown_; }
 

@@ -6,17 +6,12 @@
 #include <QJsonObject>
 #include <QUrl>
 #include <algorithm>
-#include <cctype>
+
+#include "platform/Text.h"
 
 namespace norvik::rdap {
 
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // The first URL of the list that is https and well formed, ending in "/".
 std::optional<std::string> firstHttps(const QJsonArray& urls) {
@@ -99,7 +94,7 @@ std::optional<Bootstrap> ParseBootstrap(Registry which, const QByteArray& json) 
                 case Registry::Dns: {
                     const QByteArray ace = QUrl::toAce(entry);
                     if (ace.isEmpty()) break;
-                    b.domains.try_emplace(lower(ace.toStdString()), *url);
+                    b.domains.try_emplace(platform::AsciiLower(ace.toStdString()), *url);
                     break;
                 }
                 case Registry::Ipv4:
@@ -138,8 +133,7 @@ std::optional<std::string> MatchDomain(const Bootstrap& b, std::string_view doma
     char buf[256];
     if (domain.empty() || domain.size() >= sizeof buf) return std::nullopt;
     if (domain.back() == '.') domain.remove_suffix(1);
-    for (std::size_t i = 0; i < domain.size(); ++i)
-        buf[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(domain[i])));
+    for (std::size_t i = 0; i < domain.size(); ++i) buf[i] = platform::AsciiLower(domain[i]);
     std::string_view name(buf, domain.size());
     for (;;) {
         if (const auto it = b.domains.find(name); it != b.domains.end()) return it->second;

@@ -19,8 +19,8 @@
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
 #include "shell/TracePageView.h"
-#include "shell/Whoisupdate.h"
 #include "shell/WhoisView.h"
+#include "shell/Whoisupdate.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
 #include "trace/Tracer.h"
@@ -253,7 +253,7 @@ void Form1::traceaway_Click() {
     tracestop_->setEnabled(true);
     tracestop_->setVisible(traceaway_->isVisible() && !traceCombo1_->currentText().isEmpty());
     TracePageView view(*this);
-    trace::Tracer(view, hosts_, resolver_, echo_, boxes_).traceaway_Click();
+    trace::Tracer(view, hosts_, resolver_, echo_, boxes_).trace();
     tracing_ = false;
     traceStop_ = false;
     if (!ended_) tracestop_->setVisible(false);

@@ -74,7 +74,7 @@ void Form1::carryoutping_Click() {
     ProgressBar1_->setValue(0);
     pingstop_->setEnabled(true);
     pingstop_->setVisible(carryoutping_->isVisible());
-    pingRun_.carryoutping_Click();
+    pingRun_.run();
     running_ = false;
     pingStop_ = false;
     if (ended_) return;

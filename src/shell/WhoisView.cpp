@@ -45,7 +45,7 @@ WhoisView::WhoisView(Form1& form, const WhoisControls& controls, platform::TcpCl
 
 void WhoisView::lookupwhois_Click() {
     if (form_.ended() || !c_.lookupwhois->isEnabled()) return;
-    lookup_.lookupwhois_Click();
+    lookup_.start();
 }
 
 // The quick buttons pick a country as if it were picked from the list, then
@@ -103,8 +103,6 @@ exports::WhoisDocument WhoisView::document() const {
     return exports::WhoisDocument{lookup_.server(), lookup_.whoisDomain().toStdString(), at,
                                   ShownText(c_.whoisresult->toPlainText()).toStdString()};
 }
-
-QString WhoisView::statusText() { return c_.traceLabel4->text(); }
 
 void WhoisView::setStatusText(const QString& text) {
     c_.traceLabel4->setText(text);

@@ -52,7 +52,6 @@ class WhoisView : public whois::LookupView {
     QString serverText() override;
     void setLookupEnabled(bool enabled) override;
     void setResultText(const QString& text) override;
-    QString statusText() override;
     void setStatusText(const QString& text) override;
     void offerReferral(const std::optional<whois::Referral>& referral) override;
 

@@ -177,7 +177,7 @@ qreal Whoisupdate::tabStop() const {
 void Whoisupdate::Command1_Click() {
     reg_.WriteKeyValue(store::kNorvikKey, whois::kListHostValue,
                        listhost_->text().trimmed().toStdString());
-    download_->Command1_Click();
+    download_->start();
 }
 
 void Whoisupdate::Combo1_Click() {
@@ -209,8 +209,6 @@ void Whoisupdate::Command2_Click() {
     close();
 }
 
-std::string Whoisupdate::statusText() { return Label1_->text().toStdString(); }
-
 void Whoisupdate::setStatusText(const std::string& text) { Label1_->setText(q(text)); }
 
 void Whoisupdate::emptyList() { List1_->clear(); }
@@ -232,7 +230,7 @@ void Whoisupdate::pickAllServers() {
 }
 
 void Whoisupdate::closeEvent(QCloseEvent* event) {
-    download_->Form_Unload();
+    download_->stop();
     QWidget::closeEvent(event);
 }
 

@@ -72,7 +72,6 @@ class Whoisupdate : public QWidget, public whois::ListView {
     qreal tabStop() const;
 
     // ListView.
-    std::string statusText() override;
     void setStatusText(const std::string& text) override;
     void emptyList() override;
     void fillFilter(const std::vector<std::string>& entries) override;

@@ -38,7 +38,7 @@ Tracer::Tracer(TraceView& view, net::HostToIP& hosts, platform::Resolver& resolv
                platform::EchoService& echo, platform::MessageBox& boxes)
     : view_(view), hosts_(hosts), resolver_(resolver), echo_(echo), boxes_(boxes) {}
 
-Ending Tracer::traceaway_Click() {
+Ending Tracer::trace() {
     if (view_.destinationText().empty()) {
         boxes_.show("Where exactly did you want to trace to?!", platform::kAppTitle, Buttons::Ok,
                     Icon::Critical);

@@ -62,14 +62,14 @@ class Tracer {
 
     // The button: checks the destination, runs the trace, re-enables itself
     // and keeps the destination in the list.
-    Ending traceaway_Click();
-    // One whole trace over the view's controls.
-    Ending TraceRT();
+    Ending trace();
 
     // The hop lines of the latest trace as records.
     const std::vector<HopRecord>& hops() const { return hops_; }
 
   private:
+    // One whole trace over the view's controls.
+    Ending TraceRT();
     enum class Hop { Answered, Loop, NoReply, Ended, Stopped };
     Hop TraceHop(std::uint32_t destination, int packetSize, int ttl);
     void AddHopLine(int ttl, std::uint32_t roundTripMs, const std::string& address,

@@ -4,118 +4,55 @@
 
 namespace norvik::whois {
 
-using platform::TcpClient;
-
 ListDownload::ListDownload(platform::TcpClient& winsock, platform::Timer& timer, ListView& view,
                            ListSource source)
-    : winsock_(winsock), timer_(timer), view_(view), source_(std::move(source)) {
-    winsock_.onConnect = [this] { Winsock1_Connect(); };
-    winsock_.onDataArrival = [this](std::size_t) { Winsock1_DataArrival(); };
-    winsock_.onClose = [this] { Winsock1_Close(); };
-    timer_.onTick = [this] { Timer1_Timer(); };
+    : timer_(timer), view_(view), source_(std::move(source)), exchange_(winsock, timer, kListCap) {
+    exchange_.onData = [this] { view_.setStatusText(kListRetrieving); };
+    exchange_.onEnd = [this](Exchange::End how) { ended(how); };
     timer_.setInterval(kListTimerMs);
     timer_.setEnabled(true);
 }
 
-ListDownload::~ListDownload() {
-    winsock_.onConnect = nullptr;
-    winsock_.onDataArrival = nullptr;
-    winsock_.onClose = nullptr;
-    timer_.onTick = nullptr;
-}
-
-void ListDownload::Command1_Click() {
-    if (winsock_.State() == TcpClient::kConnected) winsock_.Close();
+void ListDownload::start() {
     const std::string host = source_.host ? source_.host() : std::string();
     if (host.empty()) {
-        ReadBuiltInList();
+        readBuiltInList();
         return;
     }
-    if (StartListDownload(host)) {
+    view_.emptyList();
+    if (exchange_.open(host, source_.port, kListRequest)) {
         view_.setStatusText(kListConnecting);
         timer_.setEnabled(true);
     }
 }
 
-void ListDownload::Form_Unload() {
-    if (winsock_.State() == TcpClient::kConnected) winsock_.Close();
-}
-
-bool ListDownload::StartListDownload(const std::string& host) {
-    view_.emptyList();
-    listBuffer_.clear();
-    listRequest_ = kListRequest;
-    received_ = receivedAtTick_ = 0;
-    ticks_ = 0;
-    cutting_ = false;
-    winsock_.setLocalPort(0);
-    winsock_.Close();
-    winsock_.Connect(host, source_.port);
-    return winsock_.State() == TcpClient::kResolvingHost;
-}
+void ListDownload::stop() { exchange_.dropConnected(); }
 
 // No host to ask: the list that comes with the program goes through the
 // same parse and filter as a downloaded one.
-void ListDownload::ReadBuiltInList() {
+void ListDownload::readBuiltInList() {
     view_.emptyList();
-    winsock_.Close();
-    cutting_ = false;
-    listBuffer_ = source_.builtIn ? source_.builtIn() : std::string();
-    if (listBuffer_.size() > kListCap) {
-        listBuffer_.resize(kListCap);
-        cutting_ = true;
-    }
+    exchange_.close();
+    std::string text = source_.builtIn ? source_.builtIn() : std::string();
+    const bool cut = text.size() > kListCap;
+    if (cut) text.resize(kListCap);
     view_.setStatusText(kListRetrieving);
-    EndDownload(true);
+    finish(text, cut);
 }
 
-void ListDownload::Winsock1_Connect() {
-    if (winsock_.State() == TcpClient::kConnected) winsock_.SendData(listRequest_);
-}
-
-void ListDownload::Winsock1_DataArrival() {
-    listChunk_ = winsock_.GetData();
-    received_ += listChunk_.size();
-    const std::size_t room = kListCap - listBuffer_.size();
-    if (listChunk_.size() > room) {
-        // A host that never stops sending: keep the first 4 MiB and end
-        // here.
-        listBuffer_.append(listChunk_, 0, room);
-        listChunk_.clear();
-        cutting_ = true;
-        view_.setStatusText(kListRetrieving);
-        EndDownload(true);
-        return;
-    }
-    listBuffer_ += listChunk_;
-    view_.setStatusText(kListRetrieving);
-}
-
-void ListDownload::Winsock1_Close() { EndDownload(winsock_.State() == TcpClient::kPeerClosed); }
-
-void ListDownload::Timer1_Timer() {
-    const std::string status = view_.statusText();
-    const bool late = ++ticks_ >= kAnswerTicks;
-    if (status == kListConnecting) {
-        winsock_.Close();
+void ListDownload::ended(Exchange::End how) {
+    if (how == Exchange::End::TimedOut) {
         view_.setStatusText(kListTimedOut);
-        timer_.setEnabled(false);
-    } else if (status == kListRetrieving && (received_ == receivedAtTick_ || late)) {
-        // Nothing new for a whole period: the host sent its list and keeps
-        // the connection open. Or the deadline: the list as far as it came.
-        EndDownload(true);
+    } else {
+        finish(exchange_.answer(), how == Exchange::End::Cut);
     }
-    receivedAtTick_ = received_;
 }
 
-void ListDownload::EndDownload(bool parse) {
-    if (parse) {
-        winsock_.Close();
-        view_.emptyList();
-        list_ = ParseServerList(listBuffer_);
-        cut_ = cutting_;
-        view_.fillFilter(FilterEntries(list_));
-    }
+void ListDownload::finish(const std::string& text, bool cut) {
+    view_.emptyList();
+    list_ = ParseServerList(text);
+    cut_ = cut;
+    view_.fillFilter(FilterEntries(list_));
     view_.pickAllServers();
     view_.setStatusText(kListDone);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -8,6 +7,7 @@
 
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
+#include "whois/Exchange.h"
 #include "whois/ServerList.h"
 
 namespace norvik::whois {
@@ -26,7 +26,6 @@ class ListView {
   public:
     virtual ~ListView() = default;
 
-    virtual std::string statusText() = 0;  // Label1
     virtual void setStatusText(const std::string& text) = 0;
     virtual void emptyList() = 0;  // List1
     // Empties the filter (Combo1) and fills it with these entries, in order.
@@ -48,22 +47,20 @@ struct ListSource {
 // The list download of the update window: "Download Now", the events of its
 // TCP client and the ticks of its timer. It runs on the UI thread and never
 // waits: each handler does its step and returns. The timer runs from the
-// start with a 10-second period; a tick while "Connecting..." is the
-// time-out, and a tick that finds nothing new while "Retrieving..." ends the
-// download as if the host had closed, as does the kAnswerTicks-th tick
-// since the connect (a host that drips its list).
+// start with a 10-second period; the exchange ends the download (see
+// Exchange), a time-out with "Timed Out...", every other end as if the host
+// had closed.
 class ListDownload {
   public:
     ListDownload(platform::TcpClient& winsock, platform::Timer& timer, ListView& view,
                  ListSource source);
-    ~ListDownload();
     ListDownload(const ListDownload&) = delete;
     ListDownload& operator=(const ListDownload&) = delete;
 
     // "Download Now".
-    void Command1_Click();
+    void start();
     // The window closes.
-    void Form_Unload();
+    void stop();
 
     // The last completed download.
     const ServerList& serverEntries() const { return list_; }
@@ -71,31 +68,17 @@ class ListDownload {
     bool cut() const { return cut_; }
 
   private:
-    bool StartListDownload(const std::string& host);
-    void ReadBuiltInList();
-    void Winsock1_Connect();
-    void Winsock1_DataArrival();
-    void Winsock1_Close();
-    void Timer1_Timer();
-    // The end of a download: parse what arrived (unless only the close of
-    // a connection that was not open), pick " All servers", "Done".
-    void EndDownload(bool parse);
+    void readBuiltInList();
+    void ended(Exchange::End how);
+    // The end of a download: parse what arrived, pick " All servers", "Done".
+    void finish(const std::string& text, bool cut);
 
-    platform::TcpClient& winsock_;
     platform::Timer& timer_;
     ListView& view_;
     ListSource source_;
-
-    std::string listRequest_;
-    std::string listChunk_;
-    std::string listBuffer_;
+    Exchange exchange_;
     ServerList list_;
     bool cut_ = false;
-    bool cutting_ = false;
-    // Bytes of this download, and as many as there were at the last tick.
-    std::size_t received_ = 0;
-    std::size_t receivedAtTick_ = 0;
-    int ticks_ = 0;  // since the connect
 };
 
 }  // namespace norvik::whois

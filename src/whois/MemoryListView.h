@@ -16,7 +16,7 @@ class MemoryListView : public ListView {
     std::vector<std::string> filter, lines;
     const ListDownload* download = nullptr;  // whose entries " All servers" lists
 
-    std::string statusText() override { return status; }
+    std::string statusText() const { return status; }
     void setStatusText(const std::string& text) override { status = text; }
     void emptyList() override { lines.clear(); }
     void fillFilter(const std::vector<std::string>& entries) override { filter = entries; }

@@ -19,7 +19,6 @@ class MemoryLookupView : public LookupView {
     QString serverText() override { return server; }
     void setLookupEnabled(bool e) override { lookupEnabled = e; }
     void setResultText(const QString& t) override { result = t; }
-    QString statusText() override { return status; }
     void setStatusText(const QString& t) override { status = t; }
     void offerReferral(const std::optional<Referral>& r) override { referral = r; }
 };

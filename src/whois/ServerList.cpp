@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/KeyStore.h"
+#include "platform/Text.h"
 #include "store/Registry.h"
 #include "whois/WhoisText.h"
 
@@ -33,13 +34,7 @@ std::string answerText(std::string_view bytes) {
 }  // namespace
 
 std::string FoldCase(std::string_view text) {
-    std::string folded(text);
-    if (isAscii(text)) {
-        for (char& c : folded) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        return folded;
-    }
+    if (isAscii(text)) return platform::AsciiLower(text);
     const QByteArray out =
         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toCaseFolded().toUtf8();
     return std::string(out.constData(), static_cast<std::size_t>(out.size()));

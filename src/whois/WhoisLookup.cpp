@@ -1,119 +1,62 @@
 #include "whois/WhoisLookup.h"
 
+#include "platform/Text.h"
+
 namespace norvik::whois {
 
 WhoisLookup::WhoisLookup(LookupView& view, platform::TcpClient& client, platform::Timer& timer,
                          std::uint16_t port)
-    : view_(view), client_(client), timer_(timer), port_(port) {
-    client_.onConnect = [this] { Winsock1_Connect(); };
-    client_.onDataArrival = [this](std::size_t) { Winsock1_DataArrival(); };
-    client_.onClose = [this] { Winsock1_Close(); };
-    timer_.onTick = [this] { Timer1_Timer(); };
+    : view_(view), timer_(timer), exchange_(client, timer, kAnswerCap), port_(port) {
+    exchange_.onData = [this] { view_.setStatusText(QLatin1String(kRetrieving)); };
+    exchange_.onEnd = [this](Exchange::End how) { ended(how); };
 }
 
-WhoisLookup::~WhoisLookup() {
-    client_.onConnect = nullptr;
-    client_.onDataArrival = nullptr;
-    client_.onClose = nullptr;
-    timer_.onTick = nullptr;
-}
-
-void WhoisLookup::lookupwhois_Click() {
+void WhoisLookup::start() {
     view_.setLookupEnabled(false);
     timer_.setEnabled(true);
     view_.setResultText(QString());
     view_.offerReferral(std::nullopt);
-    if (WhoisConnect()) view_.setStatusText(QLatin1String(kConnecting));
+    if (connect()) view_.setStatusText(QLatin1String(kConnecting));
 
     const QString domain = view_.domainText();
     if (!view_.domainItems().contains(domain, Qt::CaseSensitive)) view_.appendDomainItem(domain);
 }
 
-bool WhoisLookup::WhoisConnect() {
-    whoisChunk_.clear();
-    whoisReply_.clear();
+bool WhoisLookup::connect() {
     cut_ = false;
-    arrivals_ = arrivalsAtTick_ = 0;
-    receiving_ = false;
-    ticks_ = 0;
     late_ = false;
     server_ = view_.serverText().toStdString();
     whoisDomain_ = view_.domainText();
-    client_.Close();
-    client_.setLocalPort(0);
-    client_.Connect(server_, port_);
-    const bool started = client_.State() == platform::TcpClient::kResolvingHost;
-    receiving_ = started;
-    return started;
-}
-
-void WhoisLookup::Winsock1_Connect() {
-    if (client_.State() != platform::TcpClient::kConnected) return;
-    client_.SendData(QueryBytes(whoisDomain_));
-}
-
-void WhoisLookup::Winsock1_DataArrival() {
-    whoisChunk_ = client_.GetData();
-    ++arrivals_;
-    const std::size_t room = kAnswerCap - std::min(kAnswerCap, whoisReply_.size());
-    if (whoisChunk_.size() > room) {
-        whoisReply_.append(whoisChunk_, 0, room);
-        cut_ = true;
-    } else {
-        whoisReply_ += whoisChunk_;
-    }
-    view_.setStatusText(QLatin1String(kRetrieving));
-    // Past the cap the server is not heard any further.
-    if (cut_) endLookup();
-}
-
-void WhoisLookup::Winsock1_Close() {
-    if (client_.State() != platform::TcpClient::kPeerClosed) return;
-    endLookup();
+    return exchange_.open(server_, port_, QueryBytes(whoisDomain_));
 }
 
 std::string WhoisLookup::shownReply() const {
-    if (cut_) return MarkCut(whoisReply_);
-    if (late_) return MarkCut(whoisReply_, kLateLine);
-    return whoisReply_;
+    if (cut_) return MarkCut(whoisReply());
+    if (late_) return MarkCut(whoisReply(), kLateLine);
+    return whoisReply();
 }
 
-// The answer is complete: shown, "Done", and Lookup usable again. Timer1
-// goes on ticking.
-void WhoisLookup::endLookup() {
-    client_.Close();
-    receiving_ = false;
-    view_.setResultText(QString());
-    view_.setResultText(DecodeAnswer(LfToCrLf(shownReply())));
-    view_.setStatusText(QLatin1String(kDone));
-    view_.setLookupEnabled(true);
-    view_.offerReferral(FindReferral(whoisReply_, server_));
-    if (onEnded) onEnded(Outcome::Done);
-}
-
-void WhoisLookup::Timer1_Timer() {
-    // The status line is shared with the TraceRoute page, which may have
-    // written over "Connecting..." or "Connected...Retrieving Info": the
-    // lookup's own state decides, or such a lookup would never end.
-    if (receiving_ && arrivals_ == 0) {
+// The status line is shared with the TraceRoute page, which may have written
+// over "Connecting..." or "Connected...Retrieving Info": the exchange's own
+// state decides the ends, or such a lookup would never end. An answer that
+// ends is shown with "Done" and Lookup usable again; the timer goes on
+// ticking.
+void WhoisLookup::ended(Exchange::End how) {
+    if (how == Exchange::End::TimedOut) {
         view_.setStatusText(QLatin1String(kFailed));
-        client_.Close();
-        timer_.setEnabled(false);
         view_.setLookupEnabled(true);
-        receiving_ = false;
         view_.setResultText(TimeoutText(view_.serverText()));
         if (onEnded) onEnded(Outcome::Failed);
         return;
     }
-    // A server that answered and then went quiet without closing, or one
-    // that drips its answer past the deadline.
-    const bool idle = arrivals_ == arrivalsAtTick_;
-    arrivalsAtTick_ = arrivals_;
-    const bool late = receiving_ && ++ticks_ >= kAnswerTicks;
-    if (receiving_ && (idle || late) && arrivals_ > 0) {
-        late_ = !idle;
-        endLookup();
-    }
+    cut_ = how == Exchange::End::Cut;
+    late_ = how == Exchange::End::Late;
+    view_.setResultText(QString());
+    view_.setResultText(DecodeAnswer(platform::LfToCrLf(shownReply())));
+    view_.setStatusText(QLatin1String(kDone));
+    view_.setLookupEnabled(true);
+    view_.offerReferral(FindReferral(whoisReply(), server_));
+    if (onEnded) onEnded(Outcome::Done);
 }
 
 }  // namespace norvik::whois

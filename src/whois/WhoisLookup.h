@@ -9,6 +9,7 @@
 
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
+#include "whois/Exchange.h"
 #include "whois/WhoisText.h"
 
 namespace norvik::whois {
@@ -33,38 +34,31 @@ class LookupView {
     // whoisresult, with CR LF line ends (CR CR LF where the answer had CR LF).
     virtual void setResultText(const QString& text) = 0;
     // traceLabel4, shared with the TraceRoute page.
-    virtual QString statusText() = 0;
     virtual void setStatusText(const QString& text) = 0;
     // The server that the last answer refers to; nullopt hides the offer.
     virtual void offerReferral(const std::optional<Referral>& referral) = 0;
 };
 
 // One whois lookup at a time over a TCP client and a time-out timer
-// (Winsock1 and Timer1 of the main window). Event-driven: the click starts
-// the connection and returns; the client's events and the timer's ticks
-// carry the lookup on.
+// (Winsock1 and Timer1 of the main window). Event-driven: start() opens the
+// exchange and returns; the client's events and the timer's ticks carry the
+// lookup on.
 class WhoisLookup {
   public:
     enum class Outcome { Done, Failed };
 
     WhoisLookup(LookupView& view, platform::TcpClient& client, platform::Timer& timer,
                 std::uint16_t port = 43);
-    ~WhoisLookup();
     WhoisLookup(const WhoisLookup&) = delete;
     WhoisLookup& operator=(const WhoisLookup&) = delete;
 
-    // Handlers.
-    void lookupwhois_Click();
-    bool WhoisConnect();
-    void Winsock1_Connect();
-    void Winsock1_DataArrival();
-    void Winsock1_Close();
-    void Timer1_Timer();
+    // "Lookup": asks the server in the view about the domain in the view.
+    void start();
 
-    // The lookup's fields.
+    // The domain of the lookup in flight or the last one.
     const QString& whoisDomain() const { return whoisDomain_; }
-    const std::string& whoisChunk() const { return whoisChunk_; }
-    const std::string& whoisReply() const { return whoisReply_; }
+    // All that arrived in this lookup, at most kAnswerCap.
+    const std::string& whoisReply() const { return exchange_.answer(); }
     // The server asked by the lookup in flight or the last one.
     const std::string& server() const { return server_; }
     // The last answer was cut at kAnswerCap.
@@ -77,25 +71,17 @@ class WhoisLookup {
     std::function<void(Outcome)> onEnded;
 
   private:
-    void endLookup();
+    bool connect();
+    void ended(Exchange::End how);
 
     LookupView& view_;
-    platform::TcpClient& client_;
     platform::Timer& timer_;
+    Exchange exchange_;
     std::uint16_t port_;
 
     QString whoisDomain_;
-    std::string whoisChunk_;
-    std::string whoisReply_;
     std::string server_;
     bool cut_ = false;
-    // Arrivals of this lookup, and their number at the previous tick: a
-    // tick that finds no new arrival ends a lookup that receives.
-    std::uint64_t arrivals_ = 0;
-    std::uint64_t arrivalsAtTick_ = 0;
-    bool receiving_ = false;
-    // Ticks since the connect; at kAnswerTicks the answer is cut.
-    int ticks_ = 0;
     bool late_ = false;
 };
 

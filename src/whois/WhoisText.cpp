@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace norvik::whois {
 
 namespace {
@@ -12,8 +14,6 @@ namespace {
 bool isAscii(const QString& s) {
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -27,7 +27,7 @@ std::string_view trimmed(std::string_view s) {
 bool startsWithKey(std::string_view line, std::string_view key) {
     if (line.size() < key.size()) return false;
     for (std::size_t i = 0; i < key.size(); ++i) {
-        if (lower(line[i]) != lower(key[i])) return false;
+        if (platform::AsciiLower(line[i]) != platform::AsciiLower(key[i])) return false;
     }
     return true;
 }
@@ -89,17 +89,6 @@ QString DecodeAnswer(const std::string& bytes) {
     return QString::fromLatin1(view);
 }
 
-std::string LfToCrLf(const std::string& bytes) {
-    const auto lfs = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-    std::string out(bytes.size() + lfs, '\0');
-    char* to = out.data();
-    for (char c : bytes) {
-        if (c == '\n') *to++ = '\r';
-        *to++ = c;
-    }
-    return out;
-}
-
 std::string MarkCut(std::string bytes, const char* line) {
     // Step back over continuation bytes to the lead byte of the last
     // sequence, and drop the sequence when it is incomplete.
@@ -153,8 +142,9 @@ bool SameServer(const std::string& a, const std::string& b) {
     std::string_view x(a), y(b);
     while (!x.empty() && x.back() == '.') x.remove_suffix(1);
     while (!y.empty() && y.back() == '.') y.remove_suffix(1);
-    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(),
-                                              [](char p, char q) { return lower(p) == lower(q); });
+    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
+               return platform::AsciiLower(p) == platform::AsciiLower(q);
+           });
 }
 
 std::optional<Referral> FindReferral(const std::string& answer, const std::string& asked,

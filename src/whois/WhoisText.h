@@ -34,10 +34,6 @@ std::string QueryBytes(const QString& domain);
 // character per byte (Latin-1).
 QString DecodeAnswer(const std::string& bytes);
 
-// Every LF becomes CR LF, in one pass and nothing else, so a CR LF pair of
-// the answer becomes CR CR LF.
-std::string LfToCrLf(const std::string& bytes);
-
 // An answer cut short: drops a UTF-8 sequence that the cut split, then
 // adds the line saying why (kCutLine or kLateLine).
 std::string MarkCut(std::string bytes, const char* line = kCutLine);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
+#include "platform/Text.h"
 #include "whois/WhoisText.h"
 
 using namespace norvik::whois;
@@ -82,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Every LF gets a CR before it, and nothing else changes.
-    const std::string crlf = LfToCrLf(bytes);
+    const std::string crlf = norvik::platform::LfToCrLf(bytes);
     std::string back;
     for (std::size_t i = 0; i < crlf.size(); ++i) {
         if (crlf[i] == '\n') FUZZ_CHECK(i > 0 && crlf[i - 1] == '\r' && back.back() == '\r');

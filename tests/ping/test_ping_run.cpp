@@ -26,7 +26,7 @@ class PingRunTest : public ::testing::Test {
 
     bool run() {
         PingRun r(view, reg, hosts, echo, boxes);
-        const bool went = r.carryoutping_Click();
+        const bool went = r.run();
         figures = r.figures();
         return went;
     }

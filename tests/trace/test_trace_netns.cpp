@@ -48,7 +48,7 @@ std::function<std::string()> tracing(const std::string& to, const std::string& s
         MemoryTraceView view;
         view.destination = to;
         view.packetSize = size;
-        Tracer(view, hosts, resolver, echo, boxes).traceaway_Click();
+        Tracer(view, hosts, resolver, echo, boxes).trace();
         return view.status + "\n\n" + view.results;
     };
 }

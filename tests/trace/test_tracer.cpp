@@ -43,7 +43,7 @@ class TracerTest : public ::testing::Test {
     Ending run(const std::string& destination) {
         view.destination = destination;
         Tracer tracer(view, hosts, resolver, *echoInUse, boxes);
-        return tracer.traceaway_Click();
+        return tracer.trace();
     }
 
     test::ScriptedMessageBox boxes;

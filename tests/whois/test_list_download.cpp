@@ -1,6 +1,6 @@
 // The list download over real loopback TCP with a timer ticked by hand:
-// states and status texts, the built-in list, the time-out, and the ends
-// of hosts that never stop sending or never close.
+// states and status texts, the built-in list and the time-out. The ends it
+// shares with the lookup are tested in test_port43.cpp.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -19,7 +19,6 @@ namespace {
 
 using platform::TcpClient;
 using Strings = std::vector<std::string>;
-using End = ServerScript::End;
 
 // The window's controls as plain fields, with every status written down.
 struct RecordingView : whois::MemoryListView {
@@ -62,7 +61,7 @@ TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
     serve(ServerScript::inPieces({"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"}));
     EXPECT_TRUE(timer.enabled());
     EXPECT_EQ(timer.interval(), 10000);
-    download->Command1_Click();
+    download->start();
     EXPECT_EQ(view.statuses, Strings{"Connecting..."});
     ASSERT_TRUE(reaches("Done"));
     ASSERT_GE(view.statuses.size(), 3u);
@@ -81,12 +80,12 @@ TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
 
 TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter) {
     make(LoopbackTcpServer::closedPort());
-    download->Command1_Click();  // no host yet: the built-in list
+    download->start();  // no host yet: the built-in list
     const Strings filter = view.filter;
     for (const char* bad : {"127.0.0.1", "no host!", "127.0.0.1:", "\x01\x02"}) {
         host = bad;
         view.statuses.clear();
-        download->Command1_Click();
+        download->start();
         EXPECT_TRUE(timer.enabled());
         spinFor(100);
         EXPECT_EQ(view.statuses, Strings{"Connecting..."}) << bad;
@@ -98,72 +97,6 @@ TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter)
         EXPECT_EQ(view.filter, filter);
         EXPECT_FALSE(download->serverEntries().serverEntries.empty());
     }
-}
-
-TEST_F(ListDownloadTest, AHostThatKeepsTheConnectionOpenEndsAtAnIdleTick) {
-    serve(ServerScript::answer("a.x C=A\r\n", End::KeepOpen));
-    download->Command1_Click();
-    ASSERT_TRUE(reaches("Retrieving..."));
-    // A second "Download Now" drops what arrived and starts again.
-    download->Command1_Click();
-    EXPECT_EQ(view.statusText(), "Connecting...");
-    ASSERT_TRUE(reaches("Retrieving..."));
-    timer.fire();  // data came since the last tick
-    EXPECT_EQ(view.statusText(), "Retrieving...");
-    timer.fire();  // nothing new for a whole period
-    EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.lines, Strings{"A\ta.x "});  // once, not twice
-    EXPECT_EQ(server->connections(), 2);
-    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
-}
-
-TEST_F(ListDownloadTest, AListThatDripsEndsSixTicksAfterTheConnectAsFarAsItCame) {
-    ServerScript s = ServerScript::inPieces(Strings(500, "a.x C=A\r\n"), End::KeepOpen);
-    s.pauseMs = 10;
-    serve(s);
-    download->Command1_Click();
-    for (int tick = 0; tick < whois::kAnswerTicks; ++tick) {
-        const std::size_t had = view.statuses.size();
-        ASSERT_TRUE(spinUntil([&] { return view.statuses.size() > had; })) << tick;
-        EXPECT_EQ(view.statusText(), "Retrieving...");
-        timer.fire();  // something new at every tick
-    }
-    EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.lines.at(0), "A\ta.x ");
-    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
-}
-
-TEST_F(ListDownloadTest, AResetAfterDataEndsWithTheListThatArrived) {
-    serve(ServerScript::answer("a.x C=A\r\n", End::Reset));
-    download->Command1_Click();
-    // The reset ends the connection as a close, or as a failure that the
-    // idle ticks end.
-    ASSERT_TRUE(spinUntil([&] {
-        return winsock.State() != TcpClient::kConnected &&
-               winsock.State() != TcpClient::kResolvingHost;
-    }));
-    spinFor(50);
-    timer.fire();
-    timer.fire();
-    EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_EQ(view.lines, Strings{"A\ta.x "});
-}
-
-TEST_F(ListDownloadTest, EndlessDataIsCutAtFourMebibytes) {
-    ServerScript script;
-    script.endlessBlock = "w.x C=E\r\n";
-    serve(script);
-    download->Command1_Click();
-    ASSERT_TRUE(reaches("Done", 20000));
-    EXPECT_TRUE(download->cut());
-    // Every whole line of the first 4 MiB, the cut one left out.
-    EXPECT_EQ(download->serverEntries().serverEntries.size(), whois::kListCap / 9);
-    EXPECT_EQ(winsock.State(), TcpClient::kClosed);
-    spinFor(100);
-    const std::size_t sent = server->bytesSent();
-    spinFor(100);
-    EXPECT_EQ(server->bytesSent(), sent);
-    EXPECT_LT(sent, script.cap);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "../support/LoopbackTcpServer.h"
 #include "../support/ManualTimer.h"
 #include "../support/SpinUntil.h"
+#include "platform/Text.h"
 #include "platform/qt/QtTcpClient.h"
 #include "whois/MemoryLookupView.h"
 #include "whois/WhoisLookup.h"
@@ -44,7 +45,7 @@ class Lookup : public ::testing::Test {
         lookup->onEnded = [this](WhoisLookup::Outcome o) { outcomes.push_back(o); };
         view.domain = domain;
         view.server = server;
-        lookup->lookupwhois_Click();
+        lookup->start();
     }
     bool ended() {
         return spinUntil([&] { return view.lookupEnabled; });
@@ -146,65 +147,6 @@ TEST_F(Lookup, ATickWhileConnectingFailsWithTheTimeoutText) {
     EXPECT_EQ(silent.requests().at(0), "example.test\r\n");
 }
 
-TEST_F(Lookup, AServerThatStaysOpenIsEndedByTheFirstQuietTick) {
-    ServerScript s = ServerScript::inPieces({"first\n", "second\n"}, End::KeepOpen);
-    LoopbackTcpServer server(s);
-    start(server.port());
-    ASSERT_TRUE(spinUntil([&] { return view.statuses.size() == 3; }));
-    // Data came since the click: the lookup goes on.
-    timer.fire();
-    EXPECT_EQ(view.status, "Connected...Retrieving Info");
-    EXPECT_FALSE(view.lookupEnabled);
-    timer.fire();
-    EXPECT_EQ(view.status, "Done");
-    EXPECT_EQ(view.result, "first\r\nsecond\r\n");
-    EXPECT_TRUE(view.lookupEnabled);
-    EXPECT_EQ(client.State(), platform::TcpClient::kClosed);
-}
-
-TEST_F(Lookup, ADrippingAnswerIsCutSixTicksAfterTheConnect) {
-    ServerScript s = ServerScript::inPieces(std::vector<std::string>(500, "x"), End::KeepOpen);
-    s.pauseMs = 10;
-    LoopbackTcpServer server(s);
-    start(server.port());
-    for (int tick = 0; tick < kAnswerTicks; ++tick) {
-        const std::size_t had = lookup->whoisReply().size();
-        ASSERT_TRUE(spinUntil([&] { return lookup->whoisReply().size() > had; })) << tick;
-        EXPECT_EQ(view.status, "Connected...Retrieving Info");
-        timer.fire();  // something new at every tick
-    }
-    EXPECT_EQ(view.status, "Done");
-    EXPECT_TRUE(view.result.endsWith("x\r\n[answer cut after 60 s]\r\n"));
-    EXPECT_EQ(client.State(), platform::TcpClient::kClosed);
-}
-
-TEST_F(Lookup, AResetEndsTheLookupWithWhatArrived) {
-    LoopbackTcpServer server(ServerScript::answer("partial\n", End::Reset));
-    start(server.port());
-    spinUntil([&] { return view.lookupEnabled || client.State() == platform::TcpClient::kError; });
-    timer.fire();
-    timer.fire();
-    EXPECT_EQ(view.status, "Done");
-    EXPECT_EQ(view.result, "partial\r\n");
-    EXPECT_TRUE(view.lookupEnabled);
-}
-
-TEST_F(Lookup, EndlessDataIsCutAt4MiB) {
-    ServerScript s;
-    s.endlessBlock = std::string(1000, 'e') + "\xC3\xA9\n";
-    LoopbackTcpServer server(s);
-    start(server.port());
-    ASSERT_TRUE(ended());
-    EXPECT_EQ(view.status, "Done");
-    EXPECT_TRUE(lookup->cut());
-    EXPECT_EQ(lookup->whoisReply().size(), kAnswerCap);
-    EXPECT_TRUE(view.result.endsWith("\r\n[answer cut at 4 MiB]\r\n"));
-    // The cut split no character: the answer still reads as UTF-8.
-    EXPECT_TRUE(view.result.contains(QString::fromUtf8("e\xC3\xA9\r\n")));
-    EXPECT_EQ(client.State(), platform::TcpClient::kClosed);
-    EXPECT_LT(server.bytesSent(), std::size_t{32} << 20);
-}
-
 TEST_F(Lookup, DomainHistoryAddsEachExactTextOnce) {
     const std::pair<QString, QStringList> steps[] = {
         {"example.test", {"example.test"}},
@@ -245,7 +187,7 @@ TEST(WhoisText, AnswersDecodeAsUtf8ElseLatin1) {
 }
 
 TEST(WhoisText, LineEndsCutMarksAndDisplayLines) {
-    EXPECT_EQ(LfToCrLf("a\nb\r\nc\r"), "a\r\nb\r\r\nc\r");
+    EXPECT_EQ(platform::LfToCrLf("a\nb\r\nc\r"), "a\r\nb\r\r\nc\r");
     const std::pair<std::string, std::string> cuts[] = {
         {"abc", "abc\n"},
         {"abc\n", "abc\n"},
