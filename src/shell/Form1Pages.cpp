@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "ping/Numbers.h"
+#include "platform/Text.h"
 #include "shell/Form1.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
@@ -287,11 +288,7 @@ void Form1::ShowWhoisPage() {
     for (int i = 1; i <= store::kSlotsRead; ++i) {
         std::string a = reg_.ReadKeyValue(store::kSessionIPsKey, std::to_string(i));
         if (a == store::kError) continue;
-        std::string head = a.substr(0, 4);
-        for (char& c : head) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (head == "www.") a.erase(0, 4);
+        if (platform::AsciiLower(std::string_view(a).substr(0, 4)) == "www.") a.erase(0, 4);
         whoisCombo1_->addItem(q(a));
     }
     if (whoisCombo1_->count() > 0) whoisCombo1_->setCurrentIndex(0);
