@@ -34,19 +34,9 @@ class WhoisUpdate : public ShellTest {
     }
     template <class T = QWidget>
     T* u(const char* name) {
-        T* found = form->whoisupdate()->findChild<T*>(QLatin1String(name));
-        if (found == nullptr) ADD_FAILURE() << "no control " << name;
-        return found;
+        return w<T>(name, form->whoisupdate());
     }
-    QStringList entries(const char* name) {
-        QStringList out;
-        if (auto* c = form->whoisupdate()->findChild<QComboBox*>(QLatin1String(name))) {
-            for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
-        } else if (auto* l = form->whoisupdate()->findChild<QListWidget*>(QLatin1String(name))) {
-            for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
-        }
-        return out;
-    }
+    QStringList entries(const char* name) { return items(name, form->whoisupdate()); }
     QString status() { return u<QLabel>("Label1")->text(); }
     bool downloaded() {
         click(u("Command1"));
