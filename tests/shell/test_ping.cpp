@@ -35,52 +35,7 @@ TEST_F(PingPage, PayloadFollowsTheSizeBoxTypedOrPicked) {
     EXPECT_EQ(form->payload(), "NorvikNorvikNorv");
 }
 
-TEST_F(PingPage, ThreePingsWithATimeOutGiveTheWorkedReport) {
-    resolver.names["router.test"] = {127, 0, 0, 2};
-    echo.replyAfter(20);
-    echo.replyAfter(31);
-    echo.failWith(platform::status::kTimedOut);
-    prepare("router.test", "3");
-    pingNow();
-    ASSERT_EQ(echo.requests.size(), 3u);
-    EXPECT_EQ(echo.requests[0].payload, "NorvikNorvikNorvikNorvikNorvikNo");
-    // The engine's own test works the report out; the window shows it with
-    // plain line ends.
-    const QString worked =
-        "Ping Report for router.test [127.0.0.2]\r\n\r\n20 ms\r\n31 ms\r\nRequest Timed "
-        "Out\r\n\r\n\r\nMinimum Ping:  20ms\r\nMaximum Ping:  31ms\r\nAverage Ping:  25ms";
-    EXPECT_EQ(report().findChild<QPlainTextEdit*>("Text1")->toPlainText(),
-              QString(worked).replace("\r\n", "\n"));
-    EXPECT_EQ(report().averageText(), " 25ms");
-    EXPECT_EQ(report().timeoutsText(), " 1");
-    EXPECT_TRUE(report().isVisible());
-
-    // The last pass failed: red (as dark as the surface needs), "Failed",
-    // the cross.
-    const QColor red = statusColour();
-    EXPECT_TRUE(red.red() >= 0xC0 && red.green() == 0 && red.blue() == 0)
-        << red.name().toStdString();
-    EXPECT_EQ(picture(), "cross");
-    expectTexts({{"status", "Failed"},
-                 {"Text4_0", "11010   [ ip req timed out ]"},
-                 {"Text5", "127.0.0.2"},
-                 {"return1", "Returned Data"}});
-    expectShown({"Text4_0", "Text4_2", "Text4_3"}, true);
-    expectShown({"Text4_1", "Text4_5", "ProgressBar1", "todo"}, false);
-    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "router.test"}}));
-    EXPECT_EQ(items("Combo1"), (QStringList{"router.test"}));
-
-    // Close hides the report and brings the main window back; View Report
-    // shows the same report again.
-    form->hide();
-    click(report().findChild<QPushButton*>("Command1"));
-    EXPECT_FALSE(report().isVisible());
-    EXPECT_TRUE(form->isVisible());
-    click(w("Label11"));
-    EXPECT_TRUE(report().isVisible());
-    EXPECT_EQ(report().text1(), worked);
-}
-
+// (A run with a time-out and its report: Results.ReportWindowShowsTheRunsFiguresAndKeepsThem.)
 TEST_F(PingPage, TheCountDecidesThePassesTheProgressAndWhetherTheReportShows) {
     struct Case {
         const char* count;
