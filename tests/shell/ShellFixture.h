@@ -164,9 +164,10 @@ class ShellTest : public ::testing::Test {
         }
     }
 
+    // A control of the main window, or of the window `in`.
     template <class T = QWidget>
-    T* w(const char* name) {
-        T* found = form->findChild<T*>(QLatin1String(name));
+    T* w(const char* name, QWidget* in = nullptr) {
+        T* found = (in != nullptr ? in : form.get())->findChild<T*>(QLatin1String(name));
         if (found == nullptr) ADD_FAILURE() << "no control " << name;
         return found;
     }
@@ -201,11 +202,12 @@ class ShellTest : public ::testing::Test {
             out += w<QCheckBox>(name)->isChecked() ? '1' : '0';
         return out;
     }
-    QStringList items(const char* name) {
+    QStringList items(const char* name, QWidget* in = nullptr) {
         QStringList out;
-        if (auto* c = form->findChild<QComboBox*>(QLatin1String(name))) {
+        QWidget* root = in != nullptr ? in : form.get();
+        if (auto* c = root->findChild<QComboBox*>(QLatin1String(name))) {
             for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
-        } else if (auto* l = form->findChild<QListWidget*>(QLatin1String(name))) {
+        } else if (auto* l = root->findChild<QListWidget*>(QLatin1String(name))) {
             for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
         } else {
             ADD_FAILURE() << "no list " << name;

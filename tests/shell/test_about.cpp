@@ -3,16 +3,15 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QThread>
 #include <QToolButton>
 #include <QUrl>
 #include <fstream>
 
+#include "../support/SpinUntil.h"
 #include "ShellFixture.h"
 #include "shell/Help.h"
 #include "shell/Widgets.h"
@@ -283,9 +282,7 @@ TEST_F(AboutTest, SystemInfoStartsAViewerFromTheStoreOrPathOrSaysItIsUnavailable
             continue;
         }
         EXPECT_TRUE(boxes.shown.empty()) << c.name;
-        QElapsedTimer waited;
-        waited.start();
-        while (!QFileInfo(marker).size() && waited.elapsed() < 10000) QThread::msleep(10);
+        EXPECT_TRUE(spinUntil([&] { return QFileInfo(marker).size() > 0; }, 10000)) << c.name;
         std::ifstream in(marker.toStdString());
         std::string line;
         std::getline(in, line);

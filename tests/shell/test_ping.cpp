@@ -1,7 +1,7 @@
 // The Ping page: the size box, input checks, runs through an echo double
 // with their reports, the address history, a real run on loopback and the
 // report window. (The event loop serving during waits is checked by the
-// trace page's silent hop, which waits through the same waiter.)
+// closes that come from a timer while an echo waits.)
 
 #include <QProgressBar>
 #include <QTimer>
@@ -35,52 +35,7 @@ TEST_F(PingPage, PayloadFollowsTheSizeBoxTypedOrPicked) {
     EXPECT_EQ(form->payload(), "NorvikNorvikNorv");
 }
 
-TEST_F(PingPage, ThreePingsWithATimeOutGiveTheWorkedReport) {
-    resolver.names["router.test"] = {127, 0, 0, 2};
-    echo.replyAfter(20);
-    echo.replyAfter(31);
-    echo.failWith(platform::status::kTimedOut);
-    prepare("router.test", "3");
-    pingNow();
-    ASSERT_EQ(echo.requests.size(), 3u);
-    EXPECT_EQ(echo.requests[0].payload, "NorvikNorvikNorvikNorvikNorvikNo");
-    // The engine's own test works the report out; the window shows it with
-    // plain line ends.
-    const QString worked =
-        "Ping Report for router.test [127.0.0.2]\r\n\r\n20 ms\r\n31 ms\r\nRequest Timed "
-        "Out\r\n\r\n\r\nMinimum Ping:  20ms\r\nMaximum Ping:  31ms\r\nAverage Ping:  25ms";
-    EXPECT_EQ(report().findChild<QPlainTextEdit*>("Text1")->toPlainText(),
-              QString(worked).replace("\r\n", "\n"));
-    EXPECT_EQ(report().averageText(), " 25ms");
-    EXPECT_EQ(report().timeoutsText(), " 1");
-    EXPECT_TRUE(report().isVisible());
-
-    // The last pass failed: red (as dark as the surface needs), "Failed",
-    // the cross.
-    const QColor red = statusColour();
-    EXPECT_TRUE(red.red() >= 0xC0 && red.green() == 0 && red.blue() == 0)
-        << red.name().toStdString();
-    EXPECT_EQ(picture(), "cross");
-    expectTexts({{"status", "Failed"},
-                 {"Text4_0", "11010   [ ip req timed out ]"},
-                 {"Text5", "127.0.0.2"},
-                 {"return1", "Returned Data"}});
-    expectShown({"Text4_0", "Text4_2", "Text4_3"}, true);
-    expectShown({"Text4_1", "Text4_5", "ProgressBar1", "todo"}, false);
-    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "router.test"}}));
-    EXPECT_EQ(items("Combo1"), (QStringList{"router.test"}));
-
-    // Close hides the report and brings the main window back; View Report
-    // shows the same report again.
-    form->hide();
-    click(report().findChild<QPushButton*>("Command1"));
-    EXPECT_FALSE(report().isVisible());
-    EXPECT_TRUE(form->isVisible());
-    click(w("Label11"));
-    EXPECT_TRUE(report().isVisible());
-    EXPECT_EQ(report().text1(), worked);
-}
-
+// (A run with a time-out and its report: Results.ReportWindowShowsTheRunsFiguresAndKeepsThem.)
 TEST_F(PingPage, TheCountDecidesThePassesTheProgressAndWhetherTheReportShows) {
     struct Case {
         const char* count;
@@ -129,55 +84,51 @@ TEST_F(PingPage, TheCountDecidesThePassesTheProgressAndWhetherTheReportShows) {
     EXPECT_TRUE(report().isVisible());
 }
 
-// No ends the program with nothing saved; Yes goes on without a pass and
-// keeps the address.
-TEST_F(PingPage, CountThatIsNoNumberAsksWhetherToGoOn) {
+// A missing address or size stops before any echo with its message; a
+// count that is no number asks whether to go on: No ends the program with
+// nothing saved, Yes goes on without a pass and keeps the address.
+TEST_F(PingPage, InputChecksStopBeforeAnyEcho) {
     put("IPs", "1", "kept.test");
-    for (const Answer answer : {Answer::No, Answer::Yes}) {
-        const bool yes = answer == Answer::Yes;
-        SCOPED_TRACE(yes ? "Yes" : "No");
+    const std::string mismatch =
+        "An Error Occurred (Error 13)\r\n\r\nDescription:\r\nType mismatch\r\n\r\n"
+        "Do you wish to continue?\r\n";
+    const struct {
+        const char *address, *count, *size;
+        Answer answer;  // Ok: no question is asked
+        std::string message;
+    } cases[] = {{"", "3", "32", Answer::Ok, "Where exactly did you want to ping?!"},
+                 {"127.0.0.1", "4", "0", Answer::Ok,
+                  "Enter some data to send first! Just the number 1 will do."},
+                 {"alpha.test", "abc", "32", Answer::No, mismatch},
+                 {"alpha.test", "abc", "32", Answer::Yes, mismatch}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message + " " + (c.answer == Answer::No ? "No" : ""));
         boxes.shown.clear();
         endCalls = 0;
-        prepare("alpha.test", "abc");
-        answerAndClick(answer, "carryoutping");
-        expectErrorBox(0,
-                       "An Error Occurred (Error 13)\r\n\r\nDescription:\r\nType mismatch\r\n\r\n"
-                       "Do you wish to continue?\r\n");
-        EXPECT_EQ(boxes.shown.size(), yes ? 1u : 2u);
-        if (!yes) expectClosingBox(1);
-        expectEnded(!yes);
-        EXPECT_TRUE(echo.requests.empty());
-        EXPECT_EQ(setting("nopings"), "abc");
-        EXPECT_EQ(storedSlots("IPs"), (Slots{{"1", "kept.test"}}));
+        prepare(c.address, c.count, c.size);
+        answerAndClick(c.answer, "carryoutping");
         Slots session{{"1", "kept.test"}};
-        if (yes) session["2"] = "alpha.test";
+        if (c.answer == Answer::Ok) {
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            expectBox(0, c.message, "Norvik", platform::Buttons::Ok, platform::Icon::Critical);
+            // The panel still switches to the reply fields; the status area
+            // stays as it was.
+            EXPECT_EQ(text("return1"), "Returned Data");
+            EXPECT_FALSE(shown("status"));
+            EXPECT_TRUE(w("carryoutping")->isEnabled());
+        } else {
+            expectErrorBox(0, c.message);
+            EXPECT_EQ(boxes.shown.size(), c.answer == Answer::Yes ? 1u : 2u);
+            if (c.answer == Answer::No) expectClosingBox(1);
+            if (c.answer == Answer::Yes) session["2"] = "alpha.test";
+        }
+        expectEnded(c.answer == Answer::No);
+        EXPECT_TRUE(echo.requests.empty());
+        EXPECT_EQ(setting("nopings"), c.count);
+        EXPECT_EQ(storedSlots("IPs"), (Slots{{"1", "kept.test"}}));
         EXPECT_EQ(storedSlots("SessionIPs"), session);
     }
     EXPECT_EQ(text("status"), "Failed");
-    EXPECT_TRUE(w<QPushButton>("carryoutping")->isEnabled());
-}
-
-TEST_F(PingPage, InputChecksStopBeforeAnyEcho) {
-    using platform::Buttons;
-    using platform::Icon;
-    prepare("", "3");
-    pingNow();
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    expectBox(0, "Where exactly did you want to ping?!", "Norvik", Buttons::Ok, Icon::Critical);
-    EXPECT_EQ(setting("nopings"), "3");
-
-    fill("127.0.0.1", "4", "0");
-    pingNow();
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    expectBox(1, "Enter some data to send first! Just the number 1 will do.", "Norvik", Buttons::Ok,
-              Icon::Critical);
-    EXPECT_TRUE(echo.requests.empty());
-    EXPECT_EQ(setting("nopings"), "4");
-    EXPECT_TRUE(storedSlots("SessionIPs").empty());
-    // The panel still switches to the reply fields; the status area stays as
-    // it was.
-    EXPECT_EQ(text("return1"), "Returned Data");
-    EXPECT_FALSE(shown("status"));
     EXPECT_TRUE(w<QPushButton>("carryoutping")->isEnabled());
 }
 
@@ -263,26 +214,6 @@ TEST_F(PingPage, ClosingDuringARunEndsItWhenTheEchoInFlightEnds) {
     // The run wrote nothing after the close.
     EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "kept.test"}}));
     EXPECT_FALSE(form->hasForm2() && form->form2().isVisible());
-}
-
-TEST_F(PingPage, TimersKeepTickingWhileSilentEchoesWait) {
-    constexpr int kTickMs = 10;
-    waiter = platform::eventLoopWaiter;
-    prepare("127.0.0.1", "2");
-    SilentSocket silent;  // echoes that are never answered
-    int waited = 0;
-    echo.onSend = [&](const platform::EchoRequest& r, const platform::Waiter& wait) {
-        EXPECT_FALSE(wait(silent.fd[0], r.timeoutMs));
-        waited += r.timeoutMs;
-    };
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(kTickMs);
-    pingNow();
-    // Ticks came all through the waits: at least half of what they hold.
-    EXPECT_EQ(waited, 2 * 500);
-    EXPECT_GE(ticks, waited / kTickMs / 2) << "ticks " << ticks;
 }
 
 TEST_F(PingPage, RealPingToLoopback) {

@@ -1,4 +1,4 @@
-// What a user keeps of a run: the report window's statistics and plot,
+// What a user keeps of a run: the report window's texts, statistics and plot,
 // and Copy and Save under the report, the trace results and the whois
 // answer.
 
@@ -17,6 +17,7 @@
 #include "ShellFixture.h"
 #include "shell/ResultButtons.h"
 #include "shell/RttPlot.h"
+#include "shell/Widgets.h"
 
 namespace norvik::test {
 namespace {
@@ -104,15 +105,44 @@ TEST_F(Results, ReportWindowUnderADecimalComma) {
 }
 
 void Results::reportWindowShowsTheRunsFigures() {
+    resolver.names["router.test"] = {127, 0, 0, 2};
     echo.replyAfter(20);
+    echo.replyAfter(31);
     echo.failWith(platform::status::kTimedOut);
-    echo.replyAfter(24);
-    prepare("127.0.0.1", "3");
+    prepare("router.test", "3");
     pingNow();
+    ASSERT_EQ(echo.requests.size(), 3u);
+    EXPECT_EQ(echo.requests[0].payload, "NorvikNorvikNorvikNorvikNorvikNo");
+    // The engine's own test works the report out; the window shows it with
+    // plain line ends.
     shell::Form2& report = form->form2();
+    const QString worked =
+        "Ping Report for router.test [127.0.0.2]\r\n\r\n20 ms\r\n31 ms\r\nRequest Timed "
+        "Out\r\n\r\n\r\nMinimum Ping:  20ms\r\nMaximum Ping:  31ms\r\nAverage Ping:  25ms";
+    EXPECT_EQ(report.findChild<QPlainTextEdit*>("Text1")->toPlainText(),
+              QString(worked).replace("\r\n", "\n"));
+    EXPECT_EQ(report.averageText(), " 25ms");
+    EXPECT_EQ(report.timeoutsText(), " 1");
+    EXPECT_TRUE(report.isVisible());
+
+    // The last pass failed: red (as dark as the surface needs), "Failed",
+    // the cross.
+    const QColor red = w<QLabel>("status")->palette().color(QPalette::WindowText);
+    EXPECT_TRUE(red.red() >= 0xC0 && red.green() == 0 && red.blue() == 0)
+        << red.name().toStdString();
+    EXPECT_EQ(w<shell::IconView>("Picture1")->iconName(), "cross");
+    expectTexts({{"status", "Failed"},
+                 {"Text4_0", "11010   [ ip req timed out ]"},
+                 {"Text5", "127.0.0.2"},
+                 {"return1", "Returned Data"}});
+    expectShown({"Text4_0", "Text4_2", "Text4_3"}, true);
+    expectShown({"Text4_1", "Text4_5", "ProgressBar1", "todo"}, false);
+    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "router.test"}}));
+    EXPECT_EQ(items("Combo1"), (QStringList{"router.test"}));
+
     EXPECT_EQ(report.statisticsText(),
               "3 sent, 2 received, 33.33% loss, min/avg/max/mdev "
-              "20.00/22.00/24.00/2.00 ms, jitter 4.00 ms");
+              "20.00/25.50/31.00/5.50 ms, jitter 11.00 ms");
     EXPECT_EQ(report.findChild<shell::RttPlot*>("rttplot")->count(), 3);
     // On show, the line breaks only between its fields, at any width.
     report.showReport();
@@ -139,8 +169,7 @@ void Results::reportWindowShowsTheRunsFigures() {
     }
 
     click(report.findChild<QPushButton*>("reportcopy"));
-    EXPECT_EQ(clipboard(), report.text1());
-    EXPECT_TRUE(clipboard().contains("\r\n20 ms\r\nRequest Timed Out\r\n"));
+    EXPECT_EQ(clipboard(), worked);
 
     // The rows of each format are the export test's; here the run's records
     // reach the file.
@@ -148,7 +177,7 @@ void Results::reportWindowShowsTheRunsFigures() {
     const QJsonArray pings = QJsonDocument::fromJson(save(&report, "report", exports::kJsonFilter))
                                  .object()["pings"]
                                  .toArray();
-    EXPECT_EQ(pings[2]["round_trip_ms"].toDouble(), 24.0);
+    EXPECT_EQ(pings[1]["round_trip_ms"].toDouble(), 31.0);
 
     // Cancelled: nothing written; unwritable: a message says so.
     auto* buttons = report.findChild<shell::ResultButtons*>("reportbuttons");
@@ -159,6 +188,16 @@ void Results::reportWindowShowsTheRunsFigures() {
     ASSERT_EQ(boxes.texts().size(), 1u);
     EXPECT_EQ(boxes.texts()[0].rfind("The file could not be saved:\r\n/proc/norvik/none.txt", 0),
               0u);
+
+    // Close hides the report and brings the main window back; View Report
+    // shows the same report again.
+    form->hide();
+    click(report.findChild<QPushButton*>("Command1"));
+    EXPECT_FALSE(report.isVisible());
+    EXPECT_TRUE(form->isVisible());
+    click(w("Label11"));
+    EXPECT_TRUE(report.isVisible());
+    EXPECT_EQ(report.text1(), worked);
 }
 
 // (Which page shows which buttons: the page tests.) Copy and Save work only

@@ -1,6 +1,6 @@
-// The server list update window: its controls and texts, the sorted filter
-// and list with their tab column, "Add All", "Cancel" and the frame, the
-// time-out, and bad answers that must leave the stored directory alone.
+// The server list update window: its controls, texts, time-out and keys,
+// the sorted filter and list with their tab column, "Add All", "Cancel" and
+// the frame, and bad answers that must leave the stored directory alone.
 #include <QImage>
 #include <QPixmap>
 
@@ -34,19 +34,9 @@ class WhoisUpdate : public ShellTest {
     }
     template <class T = QWidget>
     T* u(const char* name) {
-        T* found = form->whoisupdate()->findChild<T*>(QLatin1String(name));
-        if (found == nullptr) ADD_FAILURE() << "no control " << name;
-        return found;
+        return w<T>(name, form->whoisupdate());
     }
-    QStringList entries(const char* name) {
-        QStringList out;
-        if (auto* c = form->whoisupdate()->findChild<QComboBox*>(QLatin1String(name))) {
-            for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
-        } else if (auto* l = form->whoisupdate()->findChild<QListWidget*>(QLatin1String(name))) {
-            for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
-        }
-        return out;
-    }
+    QStringList entries(const char* name) { return items(name, form->whoisupdate()); }
     QString status() { return u<QLabel>("Label1")->text(); }
     bool downloaded() {
         click(u("Command1"));
@@ -62,8 +52,8 @@ class WhoisUpdate : public ShellTest {
     std::unique_ptr<LoopbackTcpServer> server;
 };
 
-TEST_F(WhoisUpdate, OpensOneNonModalWindowWithItsControls) {
-    put("", whois::kListHostValue, "127.0.0.1");
+TEST_F(WhoisUpdate, OpensOneNonModalWindowWithItsControlsTimeOutAndKeys) {
+    serve(ServerScript::silent());
     shell::Whoisupdate* upd = open();
     ASSERT_NE(upd, nullptr);
     EXPECT_EQ(upd->windowTitle(), "Norvik - Whois Server Update");
@@ -95,6 +85,21 @@ TEST_F(WhoisUpdate, OpensOneNonModalWindowWithItsControls) {
     EXPECT_EQ(form->whoisupdate(), upd);
     EXPECT_EQ(form->findChildren<shell::Whoisupdate*>().size(), 1);
     EXPECT_TRUE(w("lookupwhois")->isEnabled());
+
+    // A host that never answers: the time-out text. Enter downloads again,
+    // Escape cancels.
+    u<QLineEdit>("listhost")->setText("127.0.0.1");
+    click(u("Command1"));
+    EXPECT_EQ(status(), "Connecting...");
+    listTimer().fire();
+    EXPECT_EQ(status(), "Timed Out. The server is currently unavailable");
+    EXPECT_FALSE(listTimer().enabled());
+    u("List1")->setFocus();
+    key(upd, Qt::Key_Return);
+    EXPECT_EQ(status(), "Connecting...");
+    key(upd, Qt::Key_Escape);
+    EXPECT_TRUE(gone());
+    EXPECT_EQ(text("nme"), "Whois Lookup");
 }
 
 TEST_F(WhoisUpdate, ADownloadShowsSortedListsAndAddAllStoresThePickedCountry) {
@@ -145,23 +150,6 @@ TEST_F(WhoisUpdate, ADownloadShowsSortedListsAndAddAllStoresThePickedCountry) {
     EXPECT_EQ(items("whoiscombo2"), QStringList{"b.x"});
     open();
     EXPECT_EQ(text("listhost", form->whoisupdate()), "127.0.0.1");
-}
-
-TEST_F(WhoisUpdate, TheTimeOutTextAndTheKeyboard) {
-    serve(ServerScript::silent());
-    shell::Whoisupdate* upd = open();
-    click(u("Command1"));
-    EXPECT_EQ(status(), "Connecting...");
-    listTimer().fire();
-    EXPECT_EQ(status(), "Timed Out. The server is currently unavailable");
-    EXPECT_FALSE(listTimer().enabled());
-    // Enter downloads again, Escape cancels.
-    u("List1")->setFocus();
-    key(upd, Qt::Key_Return);
-    EXPECT_EQ(status(), "Connecting...");
-    key(upd, Qt::Key_Escape);
-    EXPECT_TRUE(gone());
-    EXPECT_EQ(text("nme"), "Whois Lookup");
 }
 
 TEST_F(WhoisUpdate, BadAnswersLeaveTheStoredDirectoryAlone) {
