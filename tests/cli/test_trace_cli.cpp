@@ -1,12 +1,12 @@
-// norvik-cli trace, run as its own process: on loopback, with bad arguments,
-// and without ICMP sockets. The namespace traces are in tests/trace.
+// norvik-cli trace, run as its own process: on loopback and with bad
+// arguments. Without ICMP sockets: test_echo_cli.cpp; namespace traces:
+// tests/trace.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "../support/Netns.h"
 #include "../support/RunCli.h"
 #include "platform/LinuxEchoService.h"
 
@@ -56,24 +56,6 @@ TEST(TraceCli, UsageErrorsAndAnEmptyDestination) {
     const auto empty = test::runCli({"trace", ""}, kNoStore);
     EXPECT_EQ(empty.exitCode, 2);
     EXPECT_EQ(empty.err, "Norvik: Where exactly did you want to trace to?!\n");
-}
-
-TEST(TraceCli, WithoutSocketsSaysHowToAllowThem) {
-    const std::string why = test::NetnsLab::unavailableReason();
-    if (!why.empty()) GTEST_SKIP() << "needs a network namespace: " << why;
-    test::NetnsLab lab;
-    ASSERT_TRUE(lab.add("closed") && lab.sysctl("closed", "net/ipv4/ping_group_range", "1 0"))
-        << lab.error();
-    const std::string text = test::runInside(lab.name("closed"), [] {
-        if (!test::NetnsChild::becomeNobody()) return std::string("cannot become nobody");
-        std::string out;
-        const int code = test::runProgram({std::getenv("NORVIK_CLI"), "trace", "127.0.0.1"}, &out);
-        return std::to_string(code) + "\n" + out;
-    });
-    ASSERT_EQ(text.rfind("1\nNorvik - Tracer Error: Unable to Open an Icmp File Handle\n", 0), 0u)
-        << text;
-    EXPECT_NE(text.find("net.ipv4.ping_group_range"), std::string::npos) << text;
-    EXPECT_NE(text.find("setcap cap_net_raw+ep"), std::string::npos) << text;
 }
 
 }  // namespace
