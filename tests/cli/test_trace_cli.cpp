@@ -1,6 +1,6 @@
-// norvik-cli trace, run as its own process: on loopback and with bad
-// arguments. Without ICMP sockets: test_echo_cli.cpp; namespace traces:
-// tests/trace.
+// norvik-cli trace, run as its own process, on loopback. Usage errors:
+// test_resolve_cli.cpp; without ICMP sockets: test_echo_cli.cpp; namespace
+// traces: tests/trace.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -41,21 +41,6 @@ TEST(TraceCli, TracesLoopbackWithAndWithoutNames) {
                                          hop + "\nTrace Route Complete\n");
         EXPECT_EQ(r.err, "Trace Route Complete\n");
     }
-}
-
-TEST(TraceCli, UsageErrorsAndAnEmptyDestination) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"trace"},
-                                                 {"trace", "127.0.0.1", "-s"},
-                                                 {"trace", "-x", "127.0.0.1"},
-                                                 {"trace", "127.0.0.1", "127.0.0.2"}}) {
-        const auto r = test::runCli(args, kNoStore);
-        EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
-        EXPECT_NE(r.err.find("usage: norvik-cli trace"), std::string::npos) << r.err;
-        EXPECT_EQ(r.out, "");
-    }
-    const auto empty = test::runCli({"trace", ""}, kNoStore);
-    EXPECT_EQ(empty.exitCode, 2);
-    EXPECT_EQ(empty.err, "Norvik: Where exactly did you want to trace to?!\n");
 }
 
 }  // namespace
