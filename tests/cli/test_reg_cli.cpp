@@ -122,14 +122,4 @@ TEST_F(RegCli, NumbersAreWrittenWithDwordAndReadInDecimal) {
     EXPECT_NE(r.err.find("is not text (type 3)"), std::string::npos) << r.err;
 }
 
-TEST_F(RegCli, UsageErrorsExitWithTwoAndTouchNoFile) {
-    for (const Words& words : {Words{}, Words{"read", kNorvik}, Words{"create"}, Words{"enum"},
-                               Words{"frobnicate", "x"}, Words{"read", kNorvik, "1", "extra"}}) {
-        const auto r = reg(words);
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_NE(r.err.find("usage: norvik-cli reg"), std::string::npos) << r.err;
-    }
-    EXPECT_FALSE(std::ifstream(tmp.path()).good());
-}
-
 }  // namespace

@@ -1,4 +1,8 @@
+// norvik-cli resolve and reverse, and the usage errors of every command:
+// exit status 2, the command's usage line, nothing printed and no store made.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "../support/RunCli.h"
 #include "../support/TempStore.h"
@@ -22,9 +26,6 @@ TEST(ResolveCli, ForwardAndBackOnLoopbackAndTheFailures) {
         {{"reverse", "not an address"}, 1, "", "No Such IP Address Exists."},
         {{"resolve", std::string(64, 'a') + ".test"}, 1, "", "too long for the resolver"},
         {{"resolve", label + "." + label + "." + label + "." + label}, 1, "", "too long for the"},
-        {{"resolve"}, 2, "", "usage: norvik-cli resolve NAME"},
-        {{"reverse", "a", "b"}, 2, "", "usage: norvik-cli reverse ADDRESS"},
-        {{"frobnicate"}, 2, "", "unknown command"},
     };
     for (const auto& c : cases) {
         const auto r = test::runCli(c.args, temp.path());
@@ -33,6 +34,52 @@ TEST(ResolveCli, ForwardAndBackOnLoopbackAndTheFailures) {
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
     EXPECT_EQ(test::runCli({"--help"}, temp.path()).exitCode, 0);
+}
+
+TEST(CliUsage, EveryCommandRefusesBadArgumentsWithItsUsage) {
+    test::TempStore temp;
+    using Args = std::vector<std::string>;
+    std::vector<std::pair<Args, std::string>> cases = {
+        {{"resolve"}, "usage: norvik-cli resolve NAME"},
+        {{"reverse", "a", "b"}, "usage: norvik-cli reverse ADDRESS"},
+        {{"frobnicate"}, "unknown command"},
+        {{"trace", ""}, "Norvik: Where exactly did you want to trace to?!\n"},
+        {{"ping", "-n"}, "usage: norvik-cli ping"},
+        {{"whois", "-p", "x", "d.test"}, "usage: norvik-cli whois"},
+        {{"whois", "-p", "0", "d.test"}, "usage: norvik-cli whois"},
+        {{"whois", "-q", "d.test"}, "usage: norvik-cli whois"},
+        {{"servers", "-p", "0"}, "usage: norvik-cli servers"},
+        {{"servers", "--host"}, "usage: norvik-cli servers"},
+        {{"reg", "read", "HKEY_LOCAL_MACHINE\\Software"}, "usage: norvik-cli reg"},
+        {{"reg", "create"}, "usage: norvik-cli reg"},
+        {{"reg", "enum"}, "usage: norvik-cli reg"},
+        {{"reg", "frobnicate", "x"}, "usage: norvik-cli reg"},
+        {{"reg", "read", "HKEY_LOCAL_MACHINE\\Software", "1", "extra"}, "usage: norvik-cli reg"},
+    };
+    // Each command: none, a missing value, an unknown option, one word too many.
+    for (const std::string command : {"echo", "trace", "ping", "whois", "reg"}) {
+        for (const Args& args : {Args{}, Args{"127.0.0.1", "-s"}, Args{"-x", "127.0.0.1"},
+                                 Args{"127.0.0.1", "127.0.0.2"}}) {
+            Args words{command};
+            words.insert(words.end(), args.begin(), args.end());
+            cases.push_back({words, "usage: norvik-cli " + command});
+        }
+    }
+    for (const char* size : {"abc", "-1", "65536", "12x"})
+        cases.push_back({{"echo", "-s", size, "127.0.0.1"}, "usage: norvik-cli echo"});
+    for (const char* ttl : {"0", "256"})
+        cases.push_back({{"echo", "-t", ttl, "127.0.0.1"}, "usage: norvik-cli echo"});
+    for (const char* command : {"ping", "trace"})
+        cases.push_back({{command, "--format", "xml", "127.0.0.1"}, "--format text|csv|json"});
+    for (const auto& [args, err] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const auto r = test::runCli(args, temp.path());
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
+        EXPECT_TRUE(err.back() != '\n' || r.err == err) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(temp.path()));
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <climits>
 #include <set>
 
-#include "../support/Isolated.h"
+#include "../support/Netns.h"
 #include "../support/ScriptedMessageBox.h"
 #include "net/HostToIP.h"
 #include "net/PingModule.h"
@@ -12,6 +13,7 @@
 namespace norvik {
 namespace {
 
+using namespace std::string_literals;
 using net::EchoStatusText;
 
 TEST(EchoStatusText, DisplayFormOfTableCodesAndUnknownOnes) {
@@ -41,19 +43,19 @@ TEST(EchoStatusText, EveryTableCodeHasItsOwnText) {
 }
 
 TEST(AddressText, ParsedLikeTheSocketLibraryAndWrittenInPlainDecimal) {
-    EXPECT_EQ(platform::inetAddr("255.255.255.255"), platform::kInaddrNone);
-    EXPECT_EQ(platform::inetAddr(""), platform::kInaddrNone);
-    EXPECT_EQ(platform::inetAddr("localhost"), platform::kInaddrNone);
-    EXPECT_EQ(platform::inetAddr(std::string("127.0.0.1\0junk", 14)), platform::kInaddrNone);
+    for (const std::string& bad : {"255.255.255.255"s, ""s, "localhost"s, "127.0.0.1\0junk"s})
+        EXPECT_EQ(platform::inetAddr(bad), platform::kInaddrNone) << bad;
     EXPECT_EQ(platform::inetAddr("0.0.0.0"), 0u);
     const std::uint32_t a = platform::inetAddr("192.168.1.1");
     const auto* b = reinterpret_cast<const std::uint8_t*>(&a);
-    EXPECT_EQ(b[0], 192);
-    EXPECT_EQ(b[3], 1);
+    EXPECT_EQ(std::make_pair(b[0], b[3]), std::make_pair(std::uint8_t{192}, std::uint8_t{1}));
     EXPECT_EQ(platform::inetNtoa(a), "192.168.1.1");
-    EXPECT_EQ(net::HostToIP::AddressBytesToText({10, 0, 0, 200}), "10.0.0.200");
-    EXPECT_EQ(net::HostToIP::AddressBytesToText({0, 0, 0, 0}), "0.0.0.0");
-    EXPECT_EQ(net::HostToIP::AddressBytesToText({255, 255, 255, 255}), "255.255.255.255");
+    const std::pair<std::array<std::uint8_t, 4>, const char*> texts[] = {
+        {{10, 0, 0, 200}, "10.0.0.200"},
+        {{0, 0, 0, 0}, "0.0.0.0"},
+        {{255, 255, 255, 255}, "255.255.255.255"}};
+    for (const auto& [bytes, text] : texts)
+        EXPECT_EQ(net::HostToIP::AddressBytesToText(bytes), text);
 }
 
 class Resolution : public ::testing::Test {
@@ -90,20 +92,19 @@ TEST_F(Resolution, AllOnesAndBadTextAreNoSuchAddress) {
 }
 
 TEST_F(Resolution, UnknownNamesAndAddressesWithoutTheNetwork) {
-    // Lookups that would ask a DNS server run where there is none to ask.
-    std::string why;
-    auto got = test::runWithoutNetwork(
-        [&] {
-            std::string r = net.HostNameToIP("no-such-host.invalid") + "|";
-            r += net.HostNameToIP(std::string(10000, 'a')) + "|";
-            r += net.IPToHostName("192.0.2.77") + "|";
-            r += std::to_string(boxes.shown.size());
-            if (!boxes.shown.empty()) r += "|" + boxes.shown.back().text;
-            return r;
-        },
-        why);
-    if (!got) GTEST_SKIP() << "needs a network namespace: " << why;
-    EXPECT_EQ(*got, "|||1|No Such IP Address Exists.");
+    // Lookups that would ask a DNS server run in a new, empty network
+    // namespace, where there is none to ask.
+    const std::string got = test::runInside("", [&] {
+        if (::unshare(CLONE_NEWNET) != 0) return std::string("no namespace");
+        std::string r = net.HostNameToIP("no-such-host.invalid") + "|";
+        r += net.HostNameToIP(std::string(10000, 'a')) + "|";
+        r += net.IPToHostName("192.0.2.77") + "|";
+        r += std::to_string(boxes.shown.size());
+        if (!boxes.shown.empty()) r += "|" + boxes.shown.back().text;
+        return r;
+    });
+    if (got == "no namespace") GTEST_SKIP() << "needs a network namespace";
+    EXPECT_EQ(got, "|||1|No Such IP Address Exists.");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Real ICMP echoes through LinuxEchoService: to 127.0.0.1, and across
-// network namespaces built for the test (sender, router, destination, and a
-// host that answers with hand-made ICMP messages). Nothing leaves the
+// network namespaces built for the test (routers, a destination, and a host
+// that answers with hand-made ICMP messages). Nothing leaves the
 // machine: every address outside 127.0.0.0/8 lives in a namespace.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -259,125 +259,24 @@ TEST(ReceiveStamp, MicrosecondsBetweenTwoTimes) {
 INSTANTIATE_TEST_SUITE_P(Kinds, LoopbackEcho, ::testing::Values(Mode::DatagramOnly, Mode::RawOnly),
                          [](const auto& info) { return modeName(info.param); });
 
-// ---------------------------------------------------------------------------
-// Across namespaces:
-//
-//   sender 192.0.2.2 -- 192.0.2.1 router 198.51.100.1 -- 198.51.100.2 dest
-//                                        203.0.113.1  -- 203.0.113.2  crafter
-//
-// The router forwards and knows no default route; it has an unreachable,
-// a prohibit and a blackhole route. Its ICMP errors skip the per-host rate
-// limit (icmp_ratemask 0), so one test can meet several in a row; errors
-// for missing or refused routes still have a budget of five in a burst.
-// The crafter's kernel does not answer echoes: a child there answers them
-// with the ICMP messages a test asks for. An island beside them all has no
-// links and no routes. Only the router lets no group open datagram sockets.
+// Across the routed lab of tests/support/Netns.h. The routers' ICMP errors
+// skip the per-host rate limit, so one test can meet several in a row;
+// errors for missing or refused routes still have a budget of five in a
+// burst.
 
-constexpr char kRouter[] = "192.0.2.1";
-constexpr char kDest[] = "198.51.100.2";
-constexpr char kCrafter[] = "203.0.113.2";
+constexpr char kR1[] = "192.0.2.1";
+constexpr char kR2[] = "198.51.100.2";
+constexpr char kDest[] = "203.0.113.2";
+constexpr char kCrafter[] = "203.0.113.34";
 constexpr char kNobody[] = "0.0.0.0";  // no reply address: nothing answered
-
-// How the crafter answers the one echo request it waits for.
-struct Answer {
-    int type = 0, code = 0;  // of the error it sends
-    // StrayError: the error quotes our request as if it had gone to
-    // 192.0.2.200. Burst: 3000 replies to another identifier, then ours.
-    enum Kind { Error, AlteredPayload, ShortPayload, NoiseThenReply, StrayError, Burst };
-    Kind kind = Error;
-};
-
-std::string icmpMessage(int type, int code, std::uint32_t rest, const std::string& body) {
-    std::string m(8, '\0');
-    m[0] = static_cast<char>(type);
-    m[1] = static_cast<char>(code);
-    const std::uint32_t r = htonl(rest);
-    std::memcpy(m.data() + 4, &r, 4);
-    m += body;
-    const std::uint16_t sum = test::icmpChecksum(m);
-    m[2] = static_cast<char>(sum >> 8);
-    m[3] = static_cast<char>(sum & 0xFF);
-    return m;
-}
-
-// Runs in the crafter: waits for one echo request and answers it. The child
-// ends right after, and its socket with it.
-std::string craftAnswer(const Answer& answer) {
-    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) return std::string("socket: ") + std::strerror(errno);
-    std::uint32_t onlyEchoRequests = ~(1u << 8);
-    ::setsockopt(fd, SOL_RAW, 1 /* ICMP_FILTER */, &onlyEchoRequests, sizeof onlyEchoRequests);
-    test::NetnsChild::signalReady();
-    pollfd p{fd, POLLIN, 0};
-    std::string packet(70000, '\0');
-    sockaddr_in from{};
-    socklen_t fromSize = sizeof from;
-    if (::poll(&p, 1, 10000) != 1) return "no request came";
-    const ssize_t n = ::recvfrom(fd, packet.data(), packet.size(), 0,
-                                 reinterpret_cast<sockaddr*>(&from), &fromSize);
-    if (n < 36) return "short request";  // IP and ICMP headers, and 8 bytes of payload
-    packet.resize(static_cast<std::size_t>(n));
-    const std::size_t ipLength = (packet[0] & 0x0F) * 4u;
-    std::uint32_t idSeq = 0;
-    for (std::size_t i = 4; i < 8; ++i) idSeq = (idSeq << 8) | std::uint8_t(packet[ipLength + i]);
-    const std::string payload = packet.substr(ipLength + 8);
-    std::string quote = packet.substr(0, ipLength + 8);  // the request, as errors quote it
-    std::string reply = payload;                         // what an echo reply from here carries
-    if (answer.kind == Answer::AlteredPayload) reply[reply.size() / 2] ^= 0x20;
-    if (answer.kind == Answer::ShortPayload) reply.pop_back();
-    std::vector<std::string> messages;
-    if (answer.kind == Answer::Burst)
-        messages.assign(3000, icmpMessage(0, 0, idSeq + 0x10000, std::string(1000, 'x')));
-    if (answer.kind == Answer::NoiseThenReply) {
-        std::string otherQuote = quote;  // another request, one sequence number on
-        ++otherQuote[ipLength + 7];
-        messages = {
-            icmpMessage(0, 0, idSeq + 1, payload),          // other sequence
-            icmpMessage(3, 1, 0, otherQuote),               // error for it
-            icmpMessage(5, 1, 0xC6336401u, quote),          // a redirect
-            icmpMessage(14, 0, idSeq, std::string(12, 0)),  // timestamp reply
-        };
-    }
-    if (answer.kind == Answer::StrayError) {
-        const std::uint32_t elsewhere = ::inet_addr("192.0.2.200");
-        std::memcpy(quote.data() + 16, &elsewhere, 4);
-    }
-    messages.push_back(answer.kind == Answer::Error || answer.kind == Answer::StrayError
-                           ? icmpMessage(answer.type, answer.code, 0, quote)
-                           : icmpMessage(0, 0, idSeq, reply));
-    int sent = 0;
-    for (const auto& m : messages) {
-        if (&m == &messages.back() && answer.kind == Answer::Burst) ::poll(nullptr, 0, 50);
-        sent += ::sendto(fd, m.data(), m.size(), 0, reinterpret_cast<sockaddr*>(&from),
-                         sizeof from) == static_cast<ssize_t>(m.size());
-    }
-    return "sent " + std::to_string(sent);
-}
+using Answer = test::EchoAnswer;
 
 class EchoTopology : public ::testing::TestWithParam<Mode> {
   protected:
     void SetUp() override {
         const std::string why = test::NetnsLab::unavailableReason();
         if (!why.empty()) GTEST_SKIP() << "needs network namespaces: " << why;
-        test::NetnsLab& l = lab_;
-        ASSERT_TRUE(l.add("sender") && l.add("router") && l.add("dest") && l.add("crafter") &&
-                    l.link("sender", "192.0.2.2/24", "router", "192.0.2.1/24") &&
-                    l.link("router", "198.51.100.1/24", "dest", "198.51.100.2/24") &&
-                    l.link("router", "203.0.113.1/25", "crafter", "203.0.113.2/25") &&
-                    l.sysctl("router", "net/ipv4/ip_forward", "1") &&
-                    l.sysctl("router", "net/ipv4/icmp_ratemask", "0") &&
-                    l.sysctl("sender", "net/ipv4/ping_group_range", "0 2147483647") &&
-                    l.sysctl("router", "net/ipv4/ping_group_range", "1 0") && l.add("island") &&
-                    l.sysctl("island", "net/ipv4/ping_group_range", "0 2147483647") &&
-                    l.sysctl("crafter", "net/ipv4/icmp_echo_ignore_all", "1") &&
-                    l.ip("sender", {"route", "add", "default", "via", "192.0.2.1"}) &&
-                    l.ip("sender", {"route", "add", "unreachable", "203.0.113.240/28"}) &&
-                    l.ip("dest", {"route", "add", "default", "via", "198.51.100.1"}) &&
-                    l.ip("crafter", {"route", "add", "default", "via", "203.0.113.1"}) &&
-                    l.ip("router", {"route", "add", "unreachable", "203.0.113.128/28"}) &&
-                    l.ip("router", {"route", "add", "prohibit", "203.0.113.144/28"}) &&
-                    l.ip("router", {"route", "add", "blackhole", "203.0.113.160/28"}))
-            << l.error();
+        ASSERT_TRUE(test::buildRoutedLab(lab_)) << lab_.error();
     }
     test::NetnsLab lab_;
 };
@@ -392,13 +291,13 @@ TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
         const char* from = "sender";
     };
     const Case cases[] = {
-        {"ttl 1 expires at the router", kDest, 1, kTtlExpiredTransit, kRouter},
-        {"ttl 2 reaches the destination", kDest, 2, kSuccess, kDest},
+        {"ttl 1 expires at r1", kDest, 1, kTtlExpiredTransit, kR1},
+        {"ttl 3 reaches the destination", kDest, 3, kSuccess, kDest},
         {"4000 bytes over 1500-byte links, in fragments", kDest, -1, kSuccess, kDest, 4000},
-        {"no route at the router", "203.0.113.200", -1, kDestNetUnreachable, kRouter},
-        {"unreachable route at the router", "203.0.113.130", -1, kDestHostUnreachable, kRouter},
-        {"prohibit route at the router", "203.0.113.150", -1, kDestHostUnreachable, kRouter},
-        {"blackhole route at the router", "203.0.113.170", -1, kTimedOut, kNobody},
+        {"no route at r1", "203.0.113.200", -1, kDestNetUnreachable, kR1},
+        {"unreachable route at r2", "203.0.113.70", -1, kDestHostUnreachable, kR2},
+        {"prohibit route at r2", "203.0.113.85", -1, kDestHostUnreachable, kR2},
+        {"blackhole route at r2", "203.0.113.100", -1, kTimedOut, kNobody},
         {"unreachable route at the sender", "203.0.113.250", -1, kDestHostUnreachable, kNobody},
         {"no routes at all", kDest, -1, kDestNetUnreachable, kNobody, 32, "island"},
     };
@@ -410,8 +309,8 @@ TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
         EXPECT_EQ(o.status, c.status) << c.name;
         EXPECT_EQ(dotted(o.address), c.answeredBy) << c.name;
         EXPECT_EQ(o.data, c.status == kSuccess ? payload : "") << c.name;
-        // A reply leaves the destination with 64, less the router's hop.
-        EXPECT_TRUE(c.status != kSuccess || o.ttl == 63) << c.name << ": ttl " << o.ttl;
+        // A reply leaves the destination with 64, less the routers' hops.
+        EXPECT_TRUE(c.status != kSuccess || o.ttl == 62) << c.name << ": ttl " << o.ttl;
     }
 }
 
@@ -424,7 +323,7 @@ TEST_P(EchoTopology, AutomaticPrefersDatagramThenRawAndAddressZeroIsThisHost) {
         IcmpSocketKind kind;
     } cases[] = {
         {"group allowed: datagram", "sender", Mode::Automatic, "127.0.0.1", Datagram},
-        {"group refused: raw for root", "router", Mode::Automatic, "127.0.0.1", Raw},
+        {"group refused: raw for root", "r1", Mode::Automatic, "127.0.0.1", Raw},
         // Linux takes 0.0.0.0 as this host; inside the namespace, its loopback.
         {"0.0.0.0", "sender", GetParam(), "0.0.0.0", GetParam() == Mode::RawOnly ? Raw : Datagram},
     };
@@ -437,7 +336,7 @@ TEST_P(EchoTopology, AutomaticPrefersDatagramThenRawAndAddressZeroIsThisHost) {
     }
     // Where datagram sockets are refused, the refusal is met once: later
     // echoes open a raw socket straight away.
-    EXPECT_EQ(test::runInside(lab_.name("router"),
+    EXPECT_EQ(test::runInside(lab_.name("r1"),
                               [] {
                                   LinuxEchoService service(Mode::Automatic);
                                   for (int i = 0; i < 3; ++i)
@@ -459,7 +358,7 @@ TEST_P(EchoTopology, HandMadeAnswersMapToTheirStatusOrAreIgnored) {
         int status;
     };
     std::vector<Case> cases = {
-        // The router's own errors (3/0, 3/1, 3/13, 11/0) come above.
+        // The routers' own errors (3/0, 3/1, 3/13, 11/0) come above.
         {"3/5", {3, 5}, kBadRoute},
         {"12/0", {12, 0}, kParamProblem},
         {"4/0", {4, 0}, kSourceQuench},
@@ -484,7 +383,8 @@ TEST_P(EchoTopology, HandMadeAnswersMapToTheirStatusOrAreIgnored) {
     const std::string payload = payloadOf(64);
     for (const Case& c : cases) {
         const Answer answer = c.answer;
-        test::NetnsChild crafter(lab_.name("crafter"), [answer] { return craftAnswer(answer); });
+        test::NetnsChild crafter(lab_.name("crafter"),
+                                 [answer] { return test::answerEchoes(answer); });
         ASSERT_TRUE(crafter.waitReady(10000)) << c.name << ": " << crafter.why();
         const bool burst = c.answer.kind == Answer::Burst;
         const int timeoutMs = c.status == kTimedOut ? 300 : burst ? 2000 : 1000;

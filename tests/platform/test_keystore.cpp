@@ -54,14 +54,14 @@ Names subKeys(KeyStore& store, const KeyStore::Path& path) {
     return names;
 }
 
-// body's text from a forked child that stays in this namespace; "child
-// failed: ..." when it gave none.
-std::string inChild(std::function<std::string()> body) {
-    return norvik::test::runInside("", std::move(body));
+// Gives up root in a forked child, so that file modes hold for it as for
+// anyone; that child's text, or "child failed: ..." when it gave none.
+std::string asNobody(std::function<std::string()> body) {
+    return norvik::test::runInside("", [&] {
+        return geteuid() != 0 || norvik::test::NetnsChild::becomeNobody() ? body()
+                                                                          : "cannot become nobody"s;
+    });
 }
-
-// Gives up root in a child, so that file modes hold for it as for anyone.
-bool becomeNobody() { return geteuid() != 0 || norvik::test::NetnsChild::becomeNobody(); }
 
 class KeyStoreTest : public ::testing::Test {
   protected:
@@ -148,15 +148,16 @@ TEST_F(KeyStoreTest, DeletingAKeyTakesItsWholeSubtreeAndNothingElse) {
 }
 
 TEST_F(KeyStoreTest, WritesOfAKilledProcessAreKept) {
-    EXPECT_EQ(inChild([&] {
-                  auto s = tmp.open();
-                  s->createKey(kMachine, kNorvik);
-                  s->writeValue(kMachine, kNorvik, "single", "1");
-                  BatchScope batch(*s);  // ended, never committed
-                  s->writeValue(kMachine, kNorvik, "batched", "2");
-                  kill(getpid(), SIGKILL);
-                  return s->lastError();
-              }),
+    EXPECT_EQ(norvik::test::runInside("",
+                                      [&] {
+                                          auto s = tmp.open();
+                                          s->createKey(kMachine, kNorvik);
+                                          s->writeValue(kMachine, kNorvik, "single", "1");
+                                          BatchScope batch(*s);  // ended, never committed
+                                          s->writeValue(kMachine, kNorvik, "batched", "2");
+                                          kill(getpid(), SIGKILL);
+                                          return s->lastError();
+                                      }),
               "child failed: the child died without an answer");
     EXPECT_EQ(store->readValue(kMachine, kNorvik, "single"), "1");
     EXPECT_EQ(store->readValue(kMachine, kNorvik, "batched"), std::nullopt);
@@ -237,8 +238,7 @@ TEST_F(KeyStoreTest, AReadOnlyStoreReadsButRefusesWritesAndAnUnreadableOneSaysWh
     store.reset();
     chmod(tmp.path().c_str(), 0444);
     chmod(tmp.dir().c_str(), 0555);  // no journal can be made beside it either
-    EXPECT_EQ(inChild([&] {
-                  if (!becomeNobody()) return "cannot become nobody"s;
+    EXPECT_EQ(asNobody([&] {
                   auto s = tmp.open();
                   std::string out = s->readValue(kMachine, kNorvik, "1").value_or("none");
                   out += s->writeValue(kMachine, kNorvik, "1", "new") ? " written" : " refused";
@@ -249,8 +249,7 @@ TEST_F(KeyStoreTest, AReadOnlyStoreReadsButRefusesWritesAndAnUnreadableOneSaysWh
                   "database)");
     chmod(tmp.dir().c_str(), 0755);
     chmod(tmp.path().c_str(), 0000);
-    EXPECT_EQ(inChild([&] {
-                  if (!becomeNobody()) return "cannot become nobody"s;
+    EXPECT_EQ(asNobody([&] {
                   auto s = tmp.open();
                   const bool found = s->keyExists(kMachine, {});
                   return (found ? "read: " : "failed: ") + s->lastError();

@@ -1,11 +1,14 @@
 #include "Netns.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace norvik::test {
 
@@ -153,6 +157,107 @@ std::uint16_t icmpChecksum(const std::string& m) {
         s += (std::uint8_t(m[i]) << 8) | (i + 1 < m.size() ? std::uint8_t(m[i + 1]) : 0);
     while (s >> 16) s = (s & 0xFFFF) + (s >> 16);
     return static_cast<std::uint16_t>(~s);
+}
+
+bool buildRoutedLab(NetnsLab& l) {
+    bool ok = l.add("sender") && l.add("r1") && l.add("r2") && l.add("dest") && l.add("crafter") &&
+              l.add("island") && l.link("sender", "192.0.2.2/24", "r1", "192.0.2.1/24") &&
+              l.link("r1", "198.51.100.1/24", "r2", "198.51.100.2/24") &&
+              l.link("r2", "203.0.113.1/27", "dest", "203.0.113.2/27") &&
+              l.link("r2", "203.0.113.33/27", "crafter", "203.0.113.34/27") &&
+              l.ip("crafter", {"addr", "add", "203.0.113.35/32", "dev", "lo"}) &&
+              l.sysctl("crafter", "net/ipv4/icmp_echo_ignore_all", "1") &&
+              l.sysctl("sender", "net/ipv4/ping_group_range", "0 2147483647") &&
+              l.sysctl("island", "net/ipv4/ping_group_range", "0 2147483647") &&
+              l.sysctl("r1", "net/ipv4/ping_group_range", "1 0") &&
+              l.ip("sender", {"route", "add", "default", "via", "192.0.2.1"}) &&
+              l.ip("sender", {"route", "add", "unreachable", "203.0.113.240/28"}) &&
+              l.ip("r1", {"route", "add", "203.0.113.0/25", "via", "198.51.100.2"}) &&
+              l.ip("r2", {"route", "add", "default", "via", "198.51.100.1"}) &&
+              l.ip("r2", {"route", "add", "203.0.113.35/32", "via", "203.0.113.34"}) &&
+              l.ip("r2", {"route", "add", "unreachable", "203.0.113.64/28"}) &&
+              l.ip("r2", {"route", "add", "prohibit", "203.0.113.80/28"}) &&
+              l.ip("r2", {"route", "add", "blackhole", "203.0.113.96/28"}) &&
+              l.ip("dest", {"route", "add", "default", "via", "203.0.113.1"}) &&
+              l.ip("crafter", {"route", "add", "default", "via", "203.0.113.33"});
+    for (const char* router : {"r1", "r2"})
+        ok = ok && l.sysctl(router, "net/ipv4/ip_forward", "1") &&
+             l.sysctl(router, "net/ipv4/icmp_ratemask", "0");
+    return ok;
+}
+
+namespace {
+
+std::string icmpMessage(int type, int code, std::uint32_t rest, const std::string& body) {
+    std::string m(8, '\0');
+    m[0] = static_cast<char>(type);
+    m[1] = static_cast<char>(code);
+    const std::uint32_t r = htonl(rest);
+    std::memcpy(m.data() + 4, &r, 4);
+    m += body;
+    const std::uint16_t sum = icmpChecksum(m);
+    m[2] = static_cast<char>(sum >> 8);
+    m[3] = static_cast<char>(sum & 0xFF);
+    return m;
+}
+
+}  // namespace
+
+std::string answerEchoes(const EchoAnswer& answer, int count) {
+    using A = EchoAnswer;
+    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (fd < 0) return std::string("socket: ") + std::strerror(errno);
+    std::uint32_t onlyEchoRequests = ~(1u << 8);
+    ::setsockopt(fd, SOL_RAW, 1 /* ICMP_FILTER */, &onlyEchoRequests, sizeof onlyEchoRequests);
+    NetnsChild::signalReady();
+    int sent = 0;
+    for (int request = 0; request < count; ++request) {
+        pollfd p{fd, POLLIN, 0};
+        std::string packet(70000, '\0');
+        sockaddr_in from{};
+        socklen_t fromSize = sizeof from;
+        if (::poll(&p, 1, 15000) != 1) return "no request came; sent " + std::to_string(sent);
+        const ssize_t n = ::recvfrom(fd, packet.data(), packet.size(), 0,
+                                     reinterpret_cast<sockaddr*>(&from), &fromSize);
+        if (n < 36) return "short request";  // IP and ICMP headers, and 8 bytes of payload
+        packet.resize(static_cast<std::size_t>(n));
+        const std::size_t ipLength = (packet[0] & 0x0F) * 4u;
+        std::uint32_t idSeq = 0;
+        for (std::size_t i = 4; i < 8; ++i)
+            idSeq = (idSeq << 8) | std::uint8_t(packet[ipLength + i]);
+        const std::string payload = packet.substr(ipLength + 8);
+        std::string quote = packet.substr(0, ipLength + 8);  // the request, as errors quote it
+        std::string reply = payload;                         // what an echo reply carries
+        if (answer.kind == A::AlteredPayload) reply[reply.size() / 2] ^= 0x20;
+        if (answer.kind == A::ShortPayload) reply.pop_back();
+        std::vector<std::string> messages;
+        if (answer.kind == A::Burst)
+            messages.assign(3000, icmpMessage(0, 0, idSeq + 0x10000, std::string(1000, 'x')));
+        if (answer.kind == A::NoiseThenReply) {
+            std::string otherQuote = quote;  // another request, one sequence number on
+            ++otherQuote[ipLength + 7];
+            messages = {
+                icmpMessage(0, 0, idSeq + 1, payload),          // other sequence
+                icmpMessage(3, 1, 0, otherQuote),               // error for it
+                icmpMessage(5, 1, 0xC6336401u, quote),          // a redirect
+                icmpMessage(14, 0, idSeq, std::string(12, 0)),  // timestamp reply
+            };
+        }
+        if (answer.kind == A::StrayError) {
+            const std::uint32_t elsewhere = ::inet_addr("192.0.2.200");
+            std::memcpy(quote.data() + 16, &elsewhere, 4);
+        }
+        messages.push_back(answer.kind == A::Error || answer.kind == A::StrayError
+                               ? icmpMessage(answer.type, answer.code, 0, quote)
+                               : icmpMessage(0, 0, idSeq, reply));
+        for (const auto& m : messages) {
+            if (&m == &messages.back() && answer.kind == A::Burst) ::poll(nullptr, 0, 50);
+            sent += ::sendto(fd, m.data(), m.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                             sizeof from) == static_cast<ssize_t>(m.size());
+        }
+    }
+    ::close(fd);
+    return "sent " + std::to_string(sent);
 }
 
 std::string runInside(const std::string& netnsName, std::function<std::string()> body,

@@ -95,6 +95,37 @@ class NetnsChild {
 // The ICMP checksum of a message whose checksum field is zero.
 std::uint16_t icmpChecksum(const std::string& message);
 
+// The routed lab that the echo and trace tests share:
+//
+//   sender 192.0.2.2 -- 192.0.2.1 r1 198.51.100.1 -- 198.51.100.2 r2 203.0.113.1  -- 203.0.113.2
+//   dest
+//                                                                    203.0.113.33 -- 203.0.113.34
+//                                                                    crafter
+//
+// and an island with no links. r1 knows only 203.0.113.0/25 (via r2); r2 has
+// an unreachable (203.0.113.64/28), a prohibit (.80/28) and a blackhole
+// (.96/28) route and the crafter's second address 203.0.113.35. The sender
+// has an unreachable route for 203.0.113.240/28. The routers forward and
+// skip the per-host ICMP rate limit; r1 lets no group open datagram sockets,
+// the sender and the island let all. The crafter's kernel answers no echo:
+// answerEchoes() does, there.
+bool buildRoutedLab(NetnsLab& lab);
+
+// How answerEchoes() answers each echo request it waits for.
+struct EchoAnswer {
+    // Error: an ICMP error of type/code quoting the request. StrayError: the
+    // same, quoting it as if it had gone to 192.0.2.200. Burst: 3000
+    // replies to another identifier, then ours. NoiseThenReply: replies and
+    // errors for other requests, a redirect and a timestamp reply, then ours.
+    enum Kind { Reply, Error, AlteredPayload, ShortPayload, NoiseThenReply, StrayError, Burst };
+    int type = 0, code = 0;
+    Kind kind = Error;
+};
+
+// Runs in a namespace (in a NetnsChild): signals ready, answers up to count
+// echo requests as asked, and returns "sent <messages sent>".
+std::string answerEchoes(const EchoAnswer& answer, int count = 1);
+
 // The text of body run by a NetnsChild in the namespace, or "child failed:
 // <why>" when it gave none within timeoutMs.
 std::string runInside(const std::string& netnsName, std::function<std::string()> body,

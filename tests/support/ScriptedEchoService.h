@@ -29,7 +29,8 @@ class ScriptedEchoService : public platform::EchoService {
         if (r.status == platform::status::kSuccess && r.data.empty()) r.data = request.payload;
         return r;
     }
-    std::string unavailableReason() const override { return {}; }
+    std::string unavailableReason() const override { return reason; }
+    std::string reason;  // why no socket opens: none when empty
 
     // A reply from addr (network order) after ms with the payload echoed.
     void replyAfter(std::uint32_t ms, std::uint32_t addr = 0x0100007F) {

@@ -1,24 +1,8 @@
-// Real traces across network namespaces built for the test. Nothing leaves
-// the machine: every address lives in a namespace of the test.
-//
-//   sender 192.0.2.2 -- 192.0.2.1 r1 198.51.100.1 -- 198.51.100.2 r2 203.0.113.1  -- 203.0.113.2
-//   dest
-//                                                                    203.0.113.65 -- 203.0.113.66
-//                                                                    mute
-//
-// r1 and r2 forward. r2 has an unreachable route (203.0.113.192/27), which
-// it answers with ICMP errors, and a blackhole route (203.0.113.224/27),
-// where it stays silent. mute's kernel answers no echo; a child there
-// answers those to its second address, 203.0.113.67, from 203.0.113.66.
-#include <arpa/inet.h>
+// Real traces across the routed lab of tests/support/Netns.h. Nothing
+// leaves the machine: every address lives in a namespace of the test.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QProcess>
-#include <cstring>
 #include <sstream>
 
 #include "../support/LoopbackResolver.h"
@@ -33,9 +17,9 @@ namespace norvik::trace {
 namespace {
 
 constexpr char kDest[] = "203.0.113.2";
-constexpr char kUnreachable[] = "203.0.113.200";
-constexpr char kBlackhole[] = "203.0.113.230";
-constexpr char kMuteOther[] = "203.0.113.67";
+constexpr char kUnreachable[] = "203.0.113.70";
+constexpr char kBlackhole[] = "203.0.113.100";
+constexpr char kCrafterOther[] = "203.0.113.35";  // answered from 203.0.113.34
 
 // One trace run by a child in the sender's namespace: the status line, a
 // blank line, then the results box.
@@ -73,73 +57,12 @@ std::string timesMasked(const std::string& text) {
     return out;
 }
 
-// Runs in mute: answers up to `count` echo requests for 203.0.113.67 with
-// echo replies from 203.0.113.66.
-std::string answerFromOtherAddress(int count) {
-    // A raw socket bound to an address hears only what is sent to it: one
-    // socket listens, the other answers from 203.0.113.66.
-    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    const int out = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0 || out < 0) return "socket failed";
-    sockaddr_in self{};
-    self.sin_family = AF_INET;
-    self.sin_addr.s_addr = ::inet_addr("203.0.113.66");
-    if (::bind(out, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0) return "bind failed";
-    test::NetnsChild::signalReady();
-    int answered = 0;
-    std::string packet(2048, '\0');
-    while (answered < count) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 15000) != 1) break;
-        sockaddr_in from{};
-        socklen_t size = sizeof from;
-        const ssize_t n = ::recvfrom(fd, packet.data(), packet.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &size);
-        if (n < 28) continue;
-        const std::size_t ip = (packet[0] & 0x0F) * 4u;
-        std::uint32_t to;
-        std::memcpy(&to, packet.data() + 16, 4);
-        if (packet[ip] != 8 || to != ::inet_addr(kMuteOther)) continue;
-        std::string reply = packet.substr(ip, static_cast<std::size_t>(n) - ip);
-        reply[0] = 0;
-        reply[2] = reply[3] = 0;
-        const std::uint16_t sum = test::icmpChecksum(reply);
-        reply[2] = static_cast<char>(sum >> 8);
-        reply[3] = static_cast<char>(sum & 0xFF);
-        answered += ::sendto(out, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from),
-                             sizeof from) > 0;
-    }
-    ::close(fd);
-    ::close(out);
-    return "answered " + std::to_string(answered);
-}
-
 class TraceAcrossNamespaces : public ::testing::Test {
   protected:
     void SetUp() override {
         const std::string why = test::NetnsLab::unavailableReason();
         if (!why.empty()) GTEST_SKIP() << "needs network namespaces: " << why;
-        test::NetnsLab& l = lab_;
-        bool ok = l.add("sender") && l.add("r1") && l.add("r2") && l.add("dest") && l.add("mute") &&
-                  l.link("sender", "192.0.2.2/24", "r1", "192.0.2.1/24") &&
-                  l.link("r1", "198.51.100.1/24", "r2", "198.51.100.2/24") &&
-                  l.link("r2", "203.0.113.1/26", "dest", "203.0.113.2/26") &&
-                  l.link("r2", "203.0.113.65/26", "mute", "203.0.113.66/26") &&
-                  l.ip("mute", {"addr", "add", "203.0.113.67/32", "dev", "lo"}) &&
-                  l.sysctl("mute", "net/ipv4/icmp_echo_ignore_all", "1") &&
-                  l.ip("sender", {"route", "add", "default", "via", "192.0.2.1"}) &&
-                  l.ip("r1", {"route", "add", "default", "via", "198.51.100.2"}) &&
-                  l.ip("r2", {"route", "add", "default", "via", "198.51.100.1"}) &&
-                  l.ip("r2", {"route", "add", "203.0.113.67/32", "via", "203.0.113.66"}) &&
-                  l.ip("r2", {"route", "add", "unreachable", "203.0.113.192/27"}) &&
-                  l.ip("r2", {"route", "add", "blackhole", "203.0.113.224/27"}) &&
-                  l.ip("dest", {"route", "add", "default", "via", "203.0.113.1"}) &&
-                  l.ip("mute", {"route", "add", "default", "via", "203.0.113.65"});
-        for (const char* router : {"r1", "r2"}) {
-            ok = ok && l.sysctl(router, "net/ipv4/ip_forward", "1") &&
-                 l.sysctl(router, "net/ipv4/icmp_ratemask", "0");
-        }
-        ASSERT_TRUE(ok) << l.error();
+        ASSERT_TRUE(test::buildRoutedLab(lab_)) << lab_.error();
     }
     std::string trace(const std::string& to, const std::string& size = "32") {
         return test::runInside(lab_.name("sender"), tracing(to, size));
@@ -178,14 +101,16 @@ TEST_F(TraceAcrossNamespaces, EachEndingLineForLine) {
 }
 
 TEST_F(TraceAcrossNamespaces, DestinationAnsweringFromAnotherAddressIsNeverReached) {
-    test::NetnsChild mute(lab_.name("mute"), [] { return answerFromOtherAddress(2); });
-    ASSERT_TRUE(mute.waitReady(10000)) << mute.why();
-    EXPECT_EQ(timesMasked(trace(kMuteOther)),
-              timesMasked("Trace Route Failed\n\nTracing Route to 203.0.113.67:\r\n\r\n"
+    test::NetnsChild crafter(lab_.name("crafter"), [] {
+        return test::answerEchoes({0, 0, test::EchoAnswer::Reply}, 2);
+    });
+    ASSERT_TRUE(crafter.waitReady(10000)) << crafter.why();
+    EXPECT_EQ(timesMasked(trace(kCrafterOther)),
+              timesMasked("Trace Route Failed\n\nTracing Route to 203.0.113.35:\r\n\r\n"
                           "Hop #\t1\t<10 ms\t192.0.2.1\r\nHop #\t2\t<10 ms\t198.51.100.2\r\n"
-                          "Hop #\t3\t<10 ms\t203.0.113.66\r\n\r\n"
+                          "Hop #\t3\t<10 ms\t203.0.113.34\r\n\r\n"
                           "Trace Route Failed - Route Stuck in Loop\n"));
-    EXPECT_EQ(mute.result(15000).value_or(mute.why()), "answered 2");
+    EXPECT_EQ(crafter.result(15000).value_or(crafter.why()), "sent 2");
 }
 
 TEST_F(TraceAcrossNamespaces, CommandLinePrintsEachHopAsItCompletes) {
@@ -200,7 +125,7 @@ TEST_F(TraceAcrossNamespaces, CommandLinePrintsEachHopAsItCompletes) {
     while (early.find("192.0.2.1\n") == std::string::npos && p.waitForReadyRead(5000))
         early += p.readAllStandardOutput().toStdString();
     EXPECT_EQ(p.state(), QProcess::Running);
-    EXPECT_EQ(timesMasked(early), "Tracing Route to 203.0.113.230:\n\nHop #\t1\tT\t192.0.2.1\n");
+    EXPECT_EQ(timesMasked(early), "Tracing Route to 203.0.113.100:\n\nHop #\t1\tT\t192.0.2.1\n");
     ASSERT_TRUE(p.waitForFinished(15000));
     const std::string rest = p.readAllStandardOutput().toStdString();
     EXPECT_EQ(rest, "Hop #\t2\t<10 ms\t\n\nTrace Route Failed - Permanent Timeout Occurring\n");

@@ -33,16 +33,11 @@ class NamingResolver : public test::LoopbackResolver {
     }
 };
 
-class NoIcmpEcho : public test::ScriptedEchoService {
-  public:
-    std::string unavailableReason() const override { return "no ICMP socket"; }
-};
-
 class TracerTest : public ::testing::Test {
   protected:
     Ending run(const std::string& destination) {
         view.destination = destination;
-        Tracer tracer(view, hosts, resolver, *echoInUse, boxes);
+        Tracer tracer(view, hosts, resolver, echo, boxes);
         return tracer.trace();
     }
 
@@ -50,7 +45,6 @@ class TracerTest : public ::testing::Test {
     NamingResolver resolver;
     net::HostToIP hosts{resolver, boxes};
     test::ScriptedEchoService echo;
-    platform::EchoService* echoInUse = &echo;
     MemoryTraceView view;
 
     void checkPacketSizes();
@@ -197,13 +191,12 @@ TEST_F(TracerTest, TwoHundredFiftyFiveHopsWithoutAnEndingLeaveTracing) {
 }
 
 TEST_F(TracerTest, StartFailuresAndEmptyDestinationShowTheirBoxes) {
-    NoIcmpEcho noIcmp;
-    echoInUse = &noIcmp;
+    echo.reason = "no ICMP socket";
     view.results = "before";
     EXPECT_EQ(run("127.0.0.1"), Ending::StartFailed);
     EXPECT_EQ(view.results, "no ICMP socket");
     EXPECT_EQ(view.status, "Trace Route Failed");
-    EXPECT_TRUE(noIcmp.requests.empty());
+    EXPECT_TRUE(echo.requests.empty());
 
     EXPECT_EQ(run(""), Ending::NotRun);
     ASSERT_EQ(boxes.shown.size(), 2u);
