@@ -263,10 +263,14 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     const int fd = sock.fd;
     const bool datagram = sock.kind == IcmpSocketKind::Datagram;
 
-    // Only what this request needs. The request goes out without the
-    // don't-fragment flag, so that a big payload is fragmented on the way
-    // instead of being refused.
-    if (!setOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DONT)) return ex.result;
+    // Only what this request needs. A request bigger than every IPv4 link
+    // carries whole (68 bytes) goes out without the don't-fragment flag, so
+    // that it is fragmented on the way instead of being refused.
+    constexpr std::size_t kIpHeaderSize = 20, kSmallestLinkMtu = 68;
+    if (kIpHeaderSize + kIcmpHeaderSize + request.payload.size() > kSmallestLinkMtu &&
+        !setOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DONT)) {
+        return ex.result;
+    }
     if (request.ttl >= 0 && !setOption(fd, IPPROTO_IP, IP_TTL, request.ttl)) return ex.result;
     // The kernel stamps each answer as it arrives, so the microseconds do
     // not count the time the caller's wait takes to wake up.
