@@ -33,6 +33,7 @@
 #include "platform/qt/QtTimer.h"
 #include "shell/Form2.h"
 #include "shell/Help.h"
+#include "shell/IpTranslationPage.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
 #include "shell/WhoisView.h"
@@ -283,11 +284,11 @@ void Form1::changeEvent(QEvent* event) {
 // caption label is its buddy); inputs without one get a name of their own.
 void Form1::nameInputs() {
     const std::pair<QLabel*, QWidget*> captions[] = {
-        {Label1_, Combo1_},     {Label9_, Combo2_},           {Label2_, Combo3_},
-        {Label8_, ipad_},       {Label3_, domainname_},       {trace1_, traceCombo1_},
-        {trace3_, traceText3_}, {whoisLabel2_, whoisCombo1_}, {whois1_, whoiscombo2_},
-        {settingsrem_, List1_}, {return2_, Text4_[0]},        {return7_, Text4_[1]},
-        {return3_, Text4_[2]},  {return4_, Text4_[3]},        {return5_, Text4_[5]}};
+        {Label1_, Combo1_},      {Label9_, Combo2_},     {Label2_, Combo3_},
+        {trace1_, traceCombo1_}, {trace3_, traceText3_}, {whoisLabel2_, whoisCombo1_},
+        {whois1_, whoiscombo2_}, {settingsrem_, List1_}, {return2_, Text4_[0]},
+        {return7_, Text4_[1]},   {return3_, Text4_[2]},  {return4_, Text4_[3]},
+        {return5_, Text4_[5]}};
     for (const auto& [caption, input] : captions) {
         caption->setBuddy(input);
         input->setAccessibleName(caption->text().trimmed());
@@ -425,17 +426,8 @@ void Form1::buildControls() {
         Text4_[static_cast<std::size_t>(i)]->setReadOnly(true);
     }
 
-    // IP Translation page.
-    Label8_ = plainLabel(
-        QStringLiteral("IP Address (eg: ") + QLatin1String(kExampleAddress) + QStringLiteral(")"),
-        "Label8", this);
-    ipad_ = lineEdit("ipad", this);
-    Label3_ = plainLabel(
-        QStringLiteral("Domain Name (eg: ") + QLatin1String(kExampleHostName) + QStringLiteral(")"),
-        "Label3", this);
-    domainname_ = lineEdit("domainname", this);
-    iptodom_ = button(QStringLiteral("IP to Domain Name"), "iptodom", this);
-    domtoip_ = button(QStringLiteral("Domain Name to IP"), "domtoip", this);
+    ipTranslationPage_ = new IpTranslationPage(
+        hosts_, [this] { return ended_; }, this);
 
     // TraceRoute page.
     trace1_ = plainLabel(QStringLiteral("Address to Trace to"), "trace1", this);
@@ -532,12 +524,6 @@ void Form1::buildControls() {
                                                       return3_,
                                                       return4_,
                                                       return5_,
-                                                      Label8_,
-                                                      ipad_,
-                                                      Label3_,
-                                                      domainname_,
-                                                      iptodom_,
-                                                      domtoip_,
                                                       trace1_,
                                                       traceCombo1_,
                                                       trace3_,
@@ -642,17 +628,6 @@ void Form1::buildLayout() {
     statusRow->addWidget(Picture1_);
     statusRow->addWidget(status_, 1);
 
-    // IP Translation page inputs.
-    auto* iptrans = new QGridLayout;
-    iptrans->setHorizontalSpacing(10);
-    iptrans->addWidget(Label8_, 0, 0);
-    iptrans->addWidget(ipad_, 1, 0);
-    iptrans->addWidget(iptodom_, 1, 1);
-    iptrans->addWidget(Label3_, 2, 0);
-    iptrans->addWidget(domainname_, 3, 0);
-    iptrans->addWidget(domtoip_, 3, 1);
-    iptrans->setColumnStretch(0, 1);
-
     // TraceRoute page inputs.
     auto* tracer = new QGridLayout;
     tracer->setHorizontalSpacing(10);
@@ -729,7 +704,7 @@ void Form1::buildLayout() {
     auto* content = new QVBoxLayout;
     content->setSpacing(10);
     content->addLayout(ping);
-    content->addLayout(iptrans);
+    content->addWidget(ipTranslationPage_);
     content->addLayout(tracer);
     content->addLayout(whois);
     content->addWidget(settingsback_);
@@ -802,10 +777,7 @@ void Form1::connectControls() {
     connect(Combo3_, &QComboBox::activated, this, &Form1::Combo3_Click);
     connect(Label11_, &ClickLabel::clicked, this, &Form1::Label11_Click);
 
-    connect(iptodom_, &QPushButton::clicked, this, &Form1::iptodom_Click);
-    connect(domtoip_, &QPushButton::clicked, this, &Form1::domtoip_Click);
-    connect(ipad_, &QLineEdit::textChanged, this, &Form1::ipad_Change);
-    connect(domainname_, &QLineEdit::textChanged, this, &Form1::domainname_Change);
+    connect(ipTranslationPage_, &Page::defaultChosen, this, &Form1::makeDefault);
 
     connect(settingscheck1_, &QCheckBox::stateChanged, this, &Form1::settingscheck1_Click);
     connect(settingscheck2_, &QCheckBox::stateChanged, this, &Form1::settingscheck2_Click);
@@ -853,19 +825,19 @@ void Form1::connectControls() {
 }
 
 void Form1::setTabOrders() {
-    QWidget* const order[] = {
-        Combo1_,         Text5_,          Combo2_,         Combo3_,          carryoutping_,
-        Label11_,        ipad_,           iptodom_,        domainname_,      domtoip_,
-        traceCombo1_,    traceaway_,      traceText3_,     Check1_,          trace_,
-        whoisCombo1_,    lookupwhois_,    whoiscombo2_,    countrydropdown_, whoisuk_,
-        whoisus_,        whoisserver_,    whoisresult_,    settingscheck1_,  settingscheck2_,
-        settingscheck3_, List1_,          settingsdelsel_, settingsdelall_,  settingsremember_,
-        Text4_[0],       Text4_[1],       Text4_[2],       Text4_[3],        Text4_[5],
-        pingicon_,       tracerouteicon_, whoisicon_,      iptransicon_,     Image7_,
-        Image5_,         Image2_,         quiticon_};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(order[i - 1], order[i]);
-    }
+    std::vector<QWidget*> order = {Combo1_, Text5_, Combo2_, Combo3_, carryoutping_, Label11_};
+    const auto append = [&order](const std::vector<QWidget*>& more) {
+        order.insert(order.end(), more.begin(), more.end());
+    };
+    append(ipTranslationPage_->tabOrder());
+    append({traceCombo1_,    traceaway_,      traceText3_,     Check1_,          trace_,
+            whoisCombo1_,    lookupwhois_,    whoiscombo2_,    countrydropdown_, whoisuk_,
+            whoisus_,        whoisserver_,    whoisresult_,    settingscheck1_,  settingscheck2_,
+            settingscheck3_, List1_,          settingsdelsel_, settingsdelall_,  settingsremember_,
+            Text4_[0],       Text4_[1],       Text4_[2],       Text4_[3],        Text4_[5],
+            pingicon_,       tracerouteicon_, whoisicon_,      iptransicon_,     Image7_,
+            Image5_,         Image2_,         quiticon_});
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
     // Copy and Save follow the results they act on.
     setTabOrder(trace_, traceButtons_->copyButton());
     setTabOrder(traceButtons_->copyButton(), traceButtons_->saveButton());
@@ -896,10 +868,9 @@ Form2& Form1::form2() {
 // becomes the default by taking the focus (none is an auto-default), so the
 // focus mark and the default mark stay apart.
 void Form1::makeDefault(QPushButton* b) {
+    if (defaultButton_ != nullptr && defaultButton_ != b) defaultButton_->setDefault(false);
     defaultButton_ = b;
-    for (QPushButton* each : {carryoutping_, iptodom_, domtoip_, traceaway_, lookupwhois_}) {
-        each->setDefault(each == b);
-    }
+    if (b != nullptr) b->setDefault(true);
 }
 
 bool Form1::pressDefault() {
@@ -937,10 +908,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 traceCombo1_GotFocus();
             } else if (watched == whoisCombo1_ || watched == whoisCombo1_->lineEdit()) {
                 whoisCombo1_GotFocus();
-            } else if (watched == ipad_) {
-                makeDefault(iptodom_);  // Enter in a box presses its own button
-            } else if (watched == domainname_) {
-                makeDefault(domtoip_);
             }
             break;
         case QEvent::MouseButtonRelease:

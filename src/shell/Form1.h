@@ -41,6 +41,7 @@ class frmAbout;
 class IconView;
 class PageIcon;
 class InputBlocker;
+class IpTranslationPage;
 class ResultButtons;
 class Whoisupdate;
 class WhoisView;
@@ -71,10 +72,6 @@ struct Services {
 // the server box when the Whois Lookup page is shown.
 inline constexpr const char* kDefaultUsWhoisServer = whois::kDefaultUsServer;
 inline constexpr const char* kDefaultGbWhoisServer = whois::kDefaultGbServer;
-
-// The examples shown in the IP Translation captions.
-inline constexpr const char* kExampleAddress = "192.0.2.1";
-inline constexpr const char* kExampleHostName = "www.example.com";
 
 // The main window: a column of page icons, four fixed icons at the top
 // right, and five pages (Ping, TraceRoute, Whois Lookup, IP Translation,
@@ -159,12 +156,6 @@ class Form1 : public QWidget, public ping::PingView {
     void Combo3_Click();
     void Text5_Click();
     void Label11_Click();
-
-    // IP Translation page.
-    void iptodom_Click();
-    void domtoip_Click();
-    void ipad_Change();
-    void domainname_Change();
 
     // Settings page.
     void settingscheck1_Click();
@@ -263,8 +254,6 @@ class Form1 : public QWidget, public ping::PingView {
 
     void LoadDisplaySettings();
     void ApplyDisplaySettings();
-    void Translate(QPushButton* button, QLineEdit* from, QLineEdit* to,
-                   std::string (net::HostToIP::*lookup)(const std::string&));
     void FillFromSession(QComboBox* list);
     void FillFromSession(QListWidget* list);
     void DirectoryWalk(bool listCountries);
@@ -370,13 +359,7 @@ class Form1 : public QWidget, public ping::PingView {
     QLabel* return7_;
     std::array<QLineEdit*, 6> Text4_{};  // element 4 does not exist
 
-    // IP Translation page.
-    QLabel* Label8_;
-    QLabel* Label3_;
-    QLineEdit* ipad_;
-    QLineEdit* domainname_;
-    QPushButton* iptodom_;
-    QPushButton* domtoip_;
+    IpTranslationPage* ipTranslationPage_;
 
     // Settings page.
     QFrame* settingsback_;

@@ -16,6 +16,7 @@
 
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
+#include "shell/IpTranslationPage.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
 #include "shell/TracePageView.h"
@@ -169,14 +170,11 @@ void Form1::ShowIpTranslationPage() {
                        "ping function. Just enter the domain name and click in the IP address "
                        "box!"));
     nme_->setText(QStringLiteral("IP Translation"));
-    setShown({Label8_, Label3_, iptodom_, domtoip_, ipad_, domainname_}, true);
     markPage(iptransicon_);
-    ipad_->setFocus();
+    ipTranslationPage_->enter();
 }
 
-void Form1::HideIpTranslationPage() {
-    setShown({Label8_, Label3_, iptodom_, domtoip_, ipad_, domainname_}, false);
-}
+void Form1::HideIpTranslationPage() { ipTranslationPage_->setVisible(false); }
 
 // ---- Settings ----
 

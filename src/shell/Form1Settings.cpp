@@ -1,8 +1,6 @@
-// The Settings page's check boxes and address removal, and the IP
-// Translation page's lookups.
+// The Settings page's check boxes and address removal.
 
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -58,34 +56,6 @@ void Form1::settingsdelsel_Click() {
     if (a != Answer::Yes) return;
     store::RemoveFromSession(reg_, chosen);
     FillFromSession(List1_);
-}
-
-void Form1::ipad_Change() { makeDefault(iptodom_); }
-void Form1::domainname_Change() { makeDefault(domtoip_); }
-
-// One lookup of the IP Translation page: the button is off while it runs,
-// and an empty input leaves an empty answer whatever the resolver said.
-void Form1::Translate(QPushButton* button, QLineEdit* from, QLineEdit* to,
-                      std::string (net::HostToIP::*lookup)(const std::string&)) {
-    if (ended_) return;
-    button->setEnabled(false);
-    button->repaint();
-    if (hosts_.SocketsStart()) {
-        to->setText(QString::fromStdString((hosts_.*lookup)(from->text().toStdString())));
-        if (from->text().isEmpty()) to->setText(QString());
-    }
-    button->setEnabled(true);
-    // The answer written into the other box does not take Enter away from
-    // the box the lookup was started from.
-    makeDefault(button);
-}
-
-void Form1::iptodom_Click() {
-    Translate(iptodom_, ipad_, domainname_, &net::HostToIP::IPToHostName);
-}
-
-void Form1::domtoip_Click() {
-    Translate(domtoip_, domainname_, ipad_, &net::HostToIP::HostNameToIP);
 }
 
 }  // namespace norvik::shell
