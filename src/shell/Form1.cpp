@@ -36,6 +36,7 @@
 #include "shell/IpTranslationPage.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
+#include "shell/SettingsPage.h"
 #include "shell/WhoisView.h"
 #include "shell/Widgets.h"
 #include "shell/frmAbout.h"
@@ -220,8 +221,7 @@ Form1::Form1(Services services, QWidget* parent)
     for (QLineEdit* e : findChildren<QLineEdit*>())
         if (e->hasFrame()) edges->watch(e);
     for (QComboBox* c : findChildren<QComboBox*>()) edges->watch(c);
-    for (QWidget* w : std::initializer_list<QWidget*>{List1_, trace_, whoisresult_})
-        edges->watch(w);
+    for (QWidget* w : std::initializer_list<QWidget*>{trace_, whoisresult_}) edges->watch(w);
     applySurfaceColours();
     // No larger than the screen leaves room for.
     QSize size(920, 640);
@@ -243,14 +243,14 @@ void Form1::applySurfaceColours() {
         };
         return QColor(mix(w.red(), h.red()), mix(w.green(), h.green()), mix(w.blue(), h.blue()));
     };
-    const std::pair<QWidget*, int> surfaces[] = {
-        {iconBand_, 12}, {settingsback_, 5}, {settingsback2_, 5}, {Shape1_, 8}};
+    const std::pair<QWidget*, int> surfaces[] = {{iconBand_, 12}, {Shape1_, 8}};
     for (const auto& [surface, percent] : surfaces) {
         QPalette p = surface->palette();
         p.setColor(QPalette::Window, tint(percent));
         p.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
         surface->setPalette(p);
     }
+    settingsPage_->setSurfaceColours(tint(5), palette().color(QPalette::WindowText));
     const QColor ink = Readable(
         palette().color(QPalette::Highlight),
         {tint(12), palette().color(QPalette::Window), palette().color(QPalette::Button)}, 4.5);
@@ -286,9 +286,8 @@ void Form1::nameInputs() {
     const std::pair<QLabel*, QWidget*> captions[] = {
         {Label1_, Combo1_},      {Label9_, Combo2_},     {Label2_, Combo3_},
         {trace1_, traceCombo1_}, {trace3_, traceText3_}, {whoisLabel2_, whoisCombo1_},
-        {whois1_, whoiscombo2_}, {settingsrem_, List1_}, {return2_, Text4_[0]},
-        {return7_, Text4_[1]},   {return3_, Text4_[2]},  {return4_, Text4_[3]},
-        {return5_, Text4_[5]}};
+        {whois1_, whoiscombo2_}, {return2_, Text4_[0]},  {return7_, Text4_[1]},
+        {return3_, Text4_[2]},   {return4_, Text4_[3]},  {return5_, Text4_[5]}};
     for (const auto& [caption, input] : captions) {
         caption->setBuddy(input);
         input->setAccessibleName(caption->text().trimmed());
@@ -469,92 +468,26 @@ void Form1::buildControls() {
     whoisresult_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     whoisresult_->setTabChangesFocus(true);
 
-    // Settings page.
-    settingsback_ = panel("settingsback", this);
-    settingsminititle_ = plainLabel(QStringLiteral("Optional Returned Data to Display"),
-                                    "settingsminititle", settingsback_);
-    settingsminititle_->setFont(scaled(settingsminititle_->font(), 1.0, true));
-    settingscheck1_ =
-        named(new QCheckBox(QStringLiteral("Display Address (as decimal)"), settingsback_),
-              "settingscheck1");
-    settingscheck2_ =
-        named(new QCheckBox(QStringLiteral("Display Packet Size Returned"), settingsback_),
-              "settingscheck2");
-    settingscheck3_ = named(new QCheckBox(QStringLiteral("Display Data Pointer"), settingsback_),
-                            "settingscheck3");
-    settingsback2_ = panel("settingsback2", this);
-    settingsrem_ = plainLabel(QStringLiteral("Remove Stored IPs"), "settingsrem", settingsback2_);
-    settingsrem_->setFont(scaled(settingsrem_->font(), 1.0, true));
-    List1_ = named(new QListWidget(settingsback2_), "List1");
-    List1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    settingsdelsel_ = button(QStringLiteral("Remove Selected"), "settingsdelsel", settingsback2_);
-    settingsdelall_ = button(QStringLiteral("Remove All"), "settingsdelall", settingsback2_);
-    settingsremember_ =
-        named(new QCheckBox(QStringLiteral("remember settings on exit"), settingsback2_),
-              "settingsremember");
-    settingsexplain_ = plainLabel(QString(), "settingsexplain", settingsback2_);
-    settingsexplain_->setWordWrap(true);
+    settingsPage_ = new SettingsPage(
+        reg_, boxes_, [this] { return ended_; }, this);
 
     // Every page starts hidden; start-up shows the Ping page.
-    for (QWidget* w : std::initializer_list<QWidget*>{intro_,
-                                                      Label1_,
-                                                      Combo1_,
-                                                      Text5_,
-                                                      Label9_,
-                                                      Combo2_,
-                                                      Label2_,
-                                                      Combo3_,
-                                                      Label12_,
-                                                      carryoutping_,
-                                                      pingstop_,
-                                                      tracestop_,
-                                                      Label11_,
-                                                      Line1_,
-                                                      Shape1_,
-                                                      Picture1_,
-                                                      status_,
-                                                      Labelping1_,
-                                                      todo_,
-                                                      Labelping2_,
-                                                      done_,
-                                                      pc_,
-                                                      ProgressBar1_,
-                                                      return2_,
-                                                      return7_,
-                                                      return3_,
-                                                      return4_,
-                                                      return5_,
-                                                      trace1_,
-                                                      traceCombo1_,
-                                                      trace3_,
-                                                      traceText3_,
-                                                      Check1_,
-                                                      traceaway_,
-                                                      trace_,
-                                                      traceLabel4_,
-                                                      whoisLabel2_,
-                                                      whoisCombo1_,
-                                                      whois1_,
-                                                      whoiscombo2_,
-                                                      countrydropdown_,
-                                                      whoisuk_,
-                                                      whoisus_,
-                                                      whoisserver_,
-                                                      whoisLabel6_,
-                                                      lookupwhois_,
-                                                      whoisresult_,
-                                                      settingsback_,
-                                                      settingsminititle_,
-                                                      settingscheck1_,
-                                                      settingscheck2_,
-                                                      settingscheck3_,
-                                                      settingsback2_,
-                                                      settingsrem_,
-                                                      List1_,
-                                                      settingsdelsel_,
-                                                      settingsdelall_,
-                                                      settingsremember_,
-                                                      settingsexplain_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{intro_,        Label1_,          Combo1_,
+                                                      Text5_,        Label9_,          Combo2_,
+                                                      Label2_,       Combo3_,          Label12_,
+                                                      carryoutping_, pingstop_,        tracestop_,
+                                                      Label11_,      Line1_,           Shape1_,
+                                                      Picture1_,     status_,          Labelping1_,
+                                                      todo_,         Labelping2_,      done_,
+                                                      pc_,           ProgressBar1_,    return2_,
+                                                      return7_,      return3_,         return4_,
+                                                      return5_,      trace1_,          traceCombo1_,
+                                                      trace3_,       traceText3_,      Check1_,
+                                                      traceaway_,    trace_,           traceLabel4_,
+                                                      whoisLabel2_,  whoisCombo1_,     whois1_,
+                                                      whoiscombo2_,  countrydropdown_, whoisuk_,
+                                                      whoisus_,      whoisserver_,     whoisLabel6_,
+                                                      lookupwhois_,  whoisresult_}) {
         w->setVisible(false);
     }
     for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(false);
@@ -662,23 +595,6 @@ void Form1::buildLayout() {
     whois->addLayout(quick, 3, 1, 1, 3);
     whois->setColumnStretch(1, 1);
 
-    // Settings page.
-    auto* back = new QVBoxLayout(settingsback_);
-    back->addWidget(settingsminititle_);
-    back->addWidget(settingscheck1_);
-    back->addWidget(settingscheck2_);
-    back->addWidget(settingscheck3_);
-    auto* back2 = new QGridLayout(settingsback2_);
-    back2->addWidget(settingsrem_, 0, 0, 1, 2);
-    back2->addWidget(List1_, 1, 0, 3, 1);
-    back2->addWidget(settingsdelsel_, 1, 1);
-    back2->addWidget(settingsdelall_, 2, 1);
-    back2->setRowStretch(3, 1);
-    back2->addWidget(settingsremember_, 4, 0, 1, 2);
-    back2->addWidget(settingsexplain_, 5, 0, 1, 2);
-    back2->setColumnStretch(0, 1);
-    List1_->setMinimumHeight(fontMetrics().height() * 8);
-
     // The results panel: progress counters and reply fields.
     auto* progress = new QGridLayout;
     progress->addWidget(Labelping1_, 0, 0);
@@ -707,8 +623,7 @@ void Form1::buildLayout() {
     content->addWidget(ipTranslationPage_);
     content->addLayout(tracer);
     content->addLayout(whois);
-    content->addWidget(settingsback_);
-    content->addWidget(settingsback2_);
+    content->addWidget(settingsPage_);
     content->addWidget(Line1_);
     content->addWidget(Shape1_);
     content->addSpacing(4);
@@ -779,13 +694,6 @@ void Form1::connectControls() {
 
     connect(ipTranslationPage_, &Page::defaultChosen, this, &Form1::makeDefault);
 
-    connect(settingscheck1_, &QCheckBox::stateChanged, this, &Form1::settingscheck1_Click);
-    connect(settingscheck2_, &QCheckBox::stateChanged, this, &Form1::settingscheck2_Click);
-    connect(settingscheck3_, &QCheckBox::stateChanged, this, &Form1::settingscheck3_Click);
-    connect(settingsremember_, &QCheckBox::stateChanged, this, &Form1::settingsremember_Click);
-    connect(settingsdelall_, &QPushButton::clicked, this, &Form1::settingsdelall_Click);
-    connect(settingsdelsel_, &QPushButton::clicked, this, &Form1::settingsdelsel_Click);
-
     connect(traceaway_, &QPushButton::clicked, this, &Form1::traceaway_Click);
     // Keys for what the icons do.
     const std::pair<QKeySequence, void (Form1::*)()> keys[] = {
@@ -830,13 +738,11 @@ void Form1::setTabOrders() {
         order.insert(order.end(), more.begin(), more.end());
     };
     append(ipTranslationPage_->tabOrder());
-    append({traceCombo1_,    traceaway_,      traceText3_,     Check1_,          trace_,
-            whoisCombo1_,    lookupwhois_,    whoiscombo2_,    countrydropdown_, whoisuk_,
-            whoisus_,        whoisserver_,    whoisresult_,    settingscheck1_,  settingscheck2_,
-            settingscheck3_, List1_,          settingsdelsel_, settingsdelall_,  settingsremember_,
-            Text4_[0],       Text4_[1],       Text4_[2],       Text4_[3],        Text4_[5],
-            pingicon_,       tracerouteicon_, whoisicon_,      iptransicon_,     Image7_,
-            Image5_,         Image2_,         quiticon_});
+    append({traceCombo1_, traceaway_, traceText3_, Check1_, trace_, whoisCombo1_, lookupwhois_,
+            whoiscombo2_, countrydropdown_, whoisuk_, whoisus_, whoisserver_, whoisresult_});
+    append(settingsPage_->tabOrder());
+    append({Text4_[0], Text4_[1], Text4_[2], Text4_[3], Text4_[5], pingicon_, tracerouteicon_,
+            whoisicon_, iptransicon_, Image7_, Image5_, Image2_, quiticon_});
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
     // Copy and Save follow the results they act on.
     setTabOrder(trace_, traceButtons_->copyButton());
@@ -845,7 +751,7 @@ void Form1::setTabOrders() {
     setTabOrder(whoisresult_, whoisrefer_);
     setTabOrder(whoisrefer_, whoisButtons_->copyButton());
     setTabOrder(whoisButtons_->copyButton(), whoisButtons_->saveButton());
-    setTabOrder(whoisButtons_->saveButton(), settingscheck1_);
+    setTabOrder(whoisButtons_->saveButton(), settingsPage_->tabOrder().front());
     setTabOrder(carryoutping_, pingstop_);
     setTabOrder(traceaway_, tracestop_);
     setTabOrder(lookupwhois_, whoisRdap_);
@@ -945,7 +851,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::quiticon_Click() {
     if (ended_) return;
-    if (settingsremember_->checkState() == Qt::Checked) {
+    if (settingsPage_->chosen(SettingsPage::Choice::RememberOnExit)) {
         Combo1_->clear();
         Combo1_->clearEditText();
         for (const std::string& a : store::ReadSessionList(reg_)) {

@@ -42,6 +42,7 @@ class IconView;
 class PageIcon;
 class InputBlocker;
 class IpTranslationPage;
+class SettingsPage;
 class ResultButtons;
 class Whoisupdate;
 class WhoisView;
@@ -157,14 +158,6 @@ class Form1 : public QWidget, public ping::PingView {
     void Text5_Click();
     void Label11_Click();
 
-    // Settings page.
-    void settingscheck1_Click();
-    void settingscheck2_Click();
-    void settingscheck3_Click();
-    void settingsremember_Click();
-    void settingsdelall_Click();
-    void settingsdelsel_Click();
-
     // TraceRoute page.
     void traceCombo1_GotFocus();
     void traceaway_Click();
@@ -255,9 +248,7 @@ class Form1 : public QWidget, public ping::PingView {
     void LoadDisplaySettings();
     void ApplyDisplaySettings();
     void FillFromSession(QComboBox* list);
-    void FillFromSession(QListWidget* list);
     void DirectoryWalk(bool listCountries);
-    void checkClicked(QCheckBox* box, const char* valueName);
     void setInputBlocked(bool blocked);
     void releaseHeldInput();
     // The wait of an echo of a run: in short slices while input is refused,
@@ -359,21 +350,9 @@ class Form1 : public QWidget, public ping::PingView {
     QLabel* return7_;
     std::array<QLineEdit*, 6> Text4_{};  // element 4 does not exist
 
-    IpTranslationPage* ipTranslationPage_;
+    IpTranslationPage* ipTranslationPage_ = nullptr;
 
-    // Settings page.
-    QFrame* settingsback_;
-    QFrame* settingsback2_;
-    QLabel* settingsminititle_;
-    QCheckBox* settingscheck1_;
-    QCheckBox* settingscheck2_;
-    QCheckBox* settingscheck3_;
-    QLabel* settingsrem_;
-    QListWidget* List1_;
-    QPushButton* settingsdelsel_;
-    QPushButton* settingsdelall_;
-    QCheckBox* settingsremember_;
-    QLabel* settingsexplain_;
+    SettingsPage* settingsPage_ = nullptr;
 
     // TraceRoute page.
     QLabel* trace1_;

@@ -19,6 +19,7 @@
 #include "shell/IpTranslationPage.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
+#include "shell/SettingsPage.h"
 #include "shell/TracePageView.h"
 #include "shell/WhoisView.h"
 #include "shell/Whoisupdate.h"
@@ -112,10 +113,10 @@ void Form1::HidePingPage() {
 
 void Form1::LoadDisplaySettings() {
     if (store::RememberOn(reg_.ReadKeyValue(store::kNorvikKey, store::kRememberOnExit))) {
-        settingsremember_->setCheckState(Qt::Checked);
+        settingsPage_->setChoice(SettingsPage::Choice::RememberOnExit, true);
         reg_.WriteKeyValue(store::kNorvikKey, store::kRememberOnExit, "1");
     } else {
-        settingsremember_->setCheckState(Qt::Unchecked);
+        settingsPage_->setChoice(SettingsPage::Choice::RememberOnExit, false);
     }
 
     const std::string nopings = reg_.ReadKeyValue(store::kNorvikKey, store::kNoPings);
@@ -129,32 +130,24 @@ void Form1::LoadDisplaySettings() {
 // is hidden; nothing here shows a field again. A box changed here counts as
 // clicked, so its value is written back.
 void Form1::ApplyDisplaySettings() {
-    const auto apply = [this](const char* name, bool (*on)(const std::string&), QCheckBox* box,
+    using Choice = SettingsPage::Choice;
+    const auto apply = [this](const char* name, bool (*on)(const std::string&), Choice choice,
                               std::initializer_list<QWidget*> fields) {
-        if (on(reg_.ReadKeyValue(store::kNorvikKey, name))) {
-            box->setCheckState(Qt::Checked);
-        } else {
-            box->setCheckState(Qt::Unchecked);
-            setShown(fields, false);
-        }
+        const bool shown = on(reg_.ReadKeyValue(store::kNorvikKey, name));
+        settingsPage_->setChoice(choice, shown);
+        if (!shown) setShown(fields, false);
     };
-    apply(store::kDisplayAddress, store::DisplayAddressOn, settingscheck1_, {Text4(1), return7_});
-    apply(store::kDisplayPacketSize, store::DisplayPacketSizeOn, settingscheck2_,
+    apply(store::kDisplayAddress, store::DisplayAddressOn, Choice::DisplayAddress,
+          {Text4(1), return7_});
+    apply(store::kDisplayPacketSize, store::DisplayPacketSizeOn, Choice::DisplayPacketSize,
           {Text4(3), return4_});
-    apply(store::kDisplayDataPointer, store::DisplayDataPointerOn, settingscheck3_,
+    apply(store::kDisplayDataPointer, store::DisplayDataPointerOn, Choice::DisplayDataPointer,
           {Text4(5), return5_});
 }
 
 void Form1::FillFromSession(QComboBox* list) {
     emptyCombo(list);
     for (const std::string& a : store::ReadSessionList(reg_)) list->addItem(q(a));
-}
-
-void Form1::FillFromSession(QListWidget* list) {
-    list->clear();
-    for (const std::string& a : store::ReadSessionList(reg_)) list->addItem(q(a));
-    list->clearSelection();
-    list->setCurrentRow(-1);
 }
 
 // ---- IP Translation ----
@@ -181,24 +174,11 @@ void Form1::HideIpTranslationPage() { ipTranslationPage_->setVisible(false); }
 void Form1::ShowSettingsPage() {
     HideAllPages();
     nme_->setText(QStringLiteral("Settings"));
-    setShown({List1_, settingsdelsel_, settingsdelall_, settingsremember_, settingsback_,
-              settingsback2_, settingsexplain_, settingscheck1_, settingscheck2_, settingscheck3_,
-              settingsminititle_, settingsrem_},
-             true);
-    settingsexplain_->setText(
-        QStringLiteral("This setting ensures addresses and settings used during a Norvik session "
-                       "are saved for future sessions."));
-    FillFromSession(List1_);
     markPage(Image7_);
-    settingscheck1_->setFocus();
+    settingsPage_->enter();
 }
 
-void Form1::HideSettingsPage() {
-    setShown({List1_, settingsdelsel_, settingsdelall_, settingsremember_, settingsback_,
-              settingsback2_, settingsexplain_, settingscheck1_, settingscheck2_, settingscheck3_,
-              settingsminititle_, settingsrem_},
-             false);
-}
+void Form1::HideSettingsPage() { settingsPage_->setVisible(false); }
 
 // ---- TraceRoute ----
 
