@@ -37,6 +37,7 @@
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
 #include "shell/SettingsPage.h"
+#include "shell/TracePage.h"
 #include "shell/WhoisView.h"
 #include "shell/Widgets.h"
 #include "shell/frmAbout.h"
@@ -66,20 +67,20 @@ class InputBlocker : public QObject {
         auto* w = qobject_cast<QWidget*>(watched);
         if (w == nullptr || w->window() != &form_) return false;
         // Escape stops a run under way, blocked or not.
-        if (event->type() == QEvent::KeyPress && (form_.running_ || form_.tracing_) &&
+        if (event->type() == QEvent::KeyPress && (form_.running_ || form_.tracing()) &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             form_.stopRun();
             return true;
         }
         if (!form_.inputBlocked()) return false;
         // The Stop buttons, and Escape's release, still get through.
-        if (w == form_.pingstop_ || w == form_.tracestop_) return false;
+        if (w == form_.pingstop_ || w == form_.tracePage_->stopButton()) return false;
         if (event->type() == QEvent::KeyRelease &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             return false;
         }
         // A key's shortcut query is asked again when the key comes back.
-        if (form_.tracing_ && !form_.running_ && event->isInputEvent() &&
+        if (form_.tracing() && !form_.running_ && event->isInputEvent() &&
             event->type() != QEvent::ShortcutOverride) {
             held_.emplace_back(w, std::unique_ptr<QEvent>(event->clone()));
         }
@@ -143,15 +144,6 @@ Button* iconButton(const char* icon, const char* name, const QString& tip, int e
     b->setAccessibleName(tip.isEmpty() ? QStringLiteral("Quit") : tip);
     b->setFocusPolicy(Qt::TabFocus);
     return b;
-}
-
-QComboBox* editableCombo(const char* name, QWidget* parent) {
-    auto* c = named(new QComboBox(parent), name);
-    c->setEditable(true);
-    // Only the program adds to these lists.
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setMaxVisibleItems(12);
-    return c;
 }
 
 QLineEdit* lineEdit(const char* name, QWidget* parent) {
@@ -221,7 +213,7 @@ Form1::Form1(Services services, QWidget* parent)
     for (QLineEdit* e : findChildren<QLineEdit*>())
         if (e->hasFrame()) edges->watch(e);
     for (QComboBox* c : findChildren<QComboBox*>()) edges->watch(c);
-    for (QWidget* w : std::initializer_list<QWidget*>{trace_, whoisresult_}) edges->watch(w);
+    for (QWidget* w : std::initializer_list<QWidget*>{whoisresult_}) edges->watch(w);
     applySurfaceColours();
     // No larger than the screen leaves room for.
     QSize size(920, 640);
@@ -284,10 +276,10 @@ void Form1::changeEvent(QEvent* event) {
 // caption label is its buddy); inputs without one get a name of their own.
 void Form1::nameInputs() {
     const std::pair<QLabel*, QWidget*> captions[] = {
-        {Label1_, Combo1_},      {Label9_, Combo2_},     {Label2_, Combo3_},
-        {trace1_, traceCombo1_}, {trace3_, traceText3_}, {whoisLabel2_, whoisCombo1_},
-        {whois1_, whoiscombo2_}, {return2_, Text4_[0]},  {return7_, Text4_[1]},
-        {return3_, Text4_[2]},   {return4_, Text4_[3]},  {return5_, Text4_[5]}};
+        {Label1_, Combo1_},           {Label9_, Combo2_},      {Label2_, Combo3_},
+        {whoisLabel2_, whoisCombo1_}, {whois1_, whoiscombo2_}, {return2_, Text4_[0]},
+        {return7_, Text4_[1]},        {return3_, Text4_[2]},   {return4_, Text4_[3]},
+        {return5_, Text4_[5]}};
     for (const auto& [caption, input] : captions) {
         caption->setBuddy(input);
         input->setAccessibleName(caption->text().trimmed());
@@ -295,8 +287,6 @@ void Form1::nameInputs() {
     const std::pair<QWidget*, const char*> own[] = {{Text5_, "IP address"},
                                                     {Text2_, "Data to send"},
                                                     {countrydropdown_, "Country"},
-                                                    {trace_, "Trace Route results"},
-                                                    {traceText1_, "Address traced to"},
                                                     {whoisresult_, "Whois answer"},
                                                     {ProgressBar1_, "Progress"}};
     for (const auto& [input, name] : own) input->setAccessibleName(QLatin1String(name));
@@ -315,6 +305,8 @@ void Form1::markPage(PageIcon* icon) {
     for (PageIcon* b : {pingicon_, tracerouteicon_, whoisicon_, iptransicon_, Image7_})
         b->mark(b == icon);
 }
+
+bool Form1::tracing() const { return tracePage_ != nullptr && tracePage_->tracing(); }
 
 void Form1::releaseHeldInput() { blocker_->releaseHeld(); }
 
@@ -428,24 +420,12 @@ void Form1::buildControls() {
     ipTranslationPage_ = new IpTranslationPage(
         hosts_, [this] { return ended_; }, this);
 
-    // TraceRoute page.
-    trace1_ = plainLabel(QStringLiteral("Address to Trace to"), "trace1", this);
-    traceCombo1_ = editableCombo("traceCombo1", this);
-    trace3_ = plainLabel(QStringLiteral("Bytes per Packet"), "trace3", this);
-    traceText3_ = lineEdit("traceText3", this);
-    traceText3_->setText(QStringLiteral("32"));
-    traceText3_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")));
-    Check1_ = named(new QCheckBox(QStringLiteral("Convert IPs to Addresses (takes longer)"), this),
-                    "Check1");
-    traceaway_ = button(QStringLiteral("Trace Route"), "traceaway", this);
-    tracestop_ = button(QStringLiteral("Stop"), "tracestop", this);
-    tracestop_->setToolTip(QStringLiteral("Stop after this hop (Esc)"));
-    trace_ = named(new QPlainTextEdit(this), "trace");
-    trace_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    trace_->setTabChangesFocus(true);
-    traceText1_ = lineEdit("traceText1", this);
-    traceText1_->setVisible(false);
     traceLabel4_ = plainLabel(QString(), "traceLabel4", this);
+    tracePage_ = new TracePage(
+        {traceLabel4_, [this](bool blocked) { setInputBlocked(blocked); },
+         [this](int fd, int timeoutMs, const bool& stop) { return runWait(fd, timeoutMs, stop); },
+         [this] { return ended_; }},
+        reg_, hosts_, resolver_, echo_, boxes_, this);
 
     // Whois Lookup page.
     whoisLabel2_ = plainLabel(QStringLiteral("Address to Lookup"), "whoisLabel2", this);
@@ -472,22 +452,19 @@ void Form1::buildControls() {
         reg_, boxes_, [this] { return ended_; }, this);
 
     // Every page starts hidden; start-up shows the Ping page.
-    for (QWidget* w : std::initializer_list<QWidget*>{intro_,        Label1_,          Combo1_,
-                                                      Text5_,        Label9_,          Combo2_,
-                                                      Label2_,       Combo3_,          Label12_,
-                                                      carryoutping_, pingstop_,        tracestop_,
-                                                      Label11_,      Line1_,           Shape1_,
-                                                      Picture1_,     status_,          Labelping1_,
-                                                      todo_,         Labelping2_,      done_,
-                                                      pc_,           ProgressBar1_,    return2_,
-                                                      return7_,      return3_,         return4_,
-                                                      return5_,      trace1_,          traceCombo1_,
-                                                      trace3_,       traceText3_,      Check1_,
-                                                      traceaway_,    trace_,           traceLabel4_,
-                                                      whoisLabel2_,  whoisCombo1_,     whois1_,
-                                                      whoiscombo2_,  countrydropdown_, whoisuk_,
-                                                      whoisus_,      whoisserver_,     whoisLabel6_,
-                                                      lookupwhois_,  whoisresult_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{intro_,        Label1_,      Combo1_,
+                                                      Text5_,        Label9_,      Combo2_,
+                                                      Label2_,       Combo3_,      Label12_,
+                                                      carryoutping_, pingstop_,    Label11_,
+                                                      Line1_,        Shape1_,      Picture1_,
+                                                      status_,       Labelping1_,  todo_,
+                                                      Labelping2_,   done_,        pc_,
+                                                      ProgressBar1_, return2_,     return7_,
+                                                      return3_,      return4_,     return5_,
+                                                      traceLabel4_,  whoisLabel2_, whoisCombo1_,
+                                                      whois1_,       whoiscombo2_, countrydropdown_,
+                                                      whoisuk_,      whoisus_,     whoisserver_,
+                                                      whoisLabel6_,  lookupwhois_, whoisresult_}) {
         w->setVisible(false);
     }
     for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(false);
@@ -562,19 +539,6 @@ void Form1::buildLayout() {
     statusRow->addWidget(status_, 1);
 
     // TraceRoute page inputs.
-    auto* tracer = new QGridLayout;
-    tracer->setHorizontalSpacing(10);
-    tracer->addWidget(trace1_, 0, 0);
-    tracer->addWidget(traceCombo1_, 0, 1);
-    auto* traceButtons = new QHBoxLayout;
-    traceButtons->addWidget(traceaway_);
-    traceButtons->addWidget(tracestop_);
-    tracer->addLayout(traceButtons, 0, 2);
-    tracer->addWidget(trace3_, 1, 0);
-    tracer->addWidget(traceText3_, 1, 1, Qt::AlignLeft);
-    tracer->addWidget(Check1_, 2, 1, 1, 2);
-    tracer->setColumnStretch(1, 1);
-
     // Whois Lookup page inputs.
     auto* whois = new QGridLayout;
     whois->setHorizontalSpacing(10);
@@ -621,7 +585,7 @@ void Form1::buildLayout() {
     content->setSpacing(10);
     content->addLayout(ping);
     content->addWidget(ipTranslationPage_);
-    content->addLayout(tracer);
+    content->addWidget(tracePage_);
     content->addLayout(whois);
     content->addWidget(settingsPage_);
     content->addWidget(Line1_);
@@ -631,10 +595,9 @@ void Form1::buildLayout() {
     content->addWidget(intro_);
     content->addLayout(progress);
     content->addLayout(reply);
-    content->addWidget(trace_, 1);
-    content->addWidget(traceButtons_ = makeResultButtons(true));
+    content->addWidget(tracePage_->resultsSection(), 1);
     content->addWidget(whoisresult_, 1);
-    content->addWidget(whoisButtons_ = makeResultButtons(false));
+    content->addWidget(whoisButtons_ = makeWhoisButtons());
     content->addWidget(whoisrefer_);
     content->addWidget(traceLabel4_);
     content->addStretch(0);
@@ -693,8 +656,8 @@ void Form1::connectControls() {
     connect(Label11_, &ClickLabel::clicked, this, &Form1::Label11_Click);
 
     connect(ipTranslationPage_, &Page::defaultChosen, this, &Form1::makeDefault);
+    connect(tracePage_, &Page::defaultChosen, this, &Form1::makeDefault);
 
-    connect(traceaway_, &QPushButton::clicked, this, &Form1::traceaway_Click);
     // Keys for what the icons do.
     const std::pair<QKeySequence, void (Form1::*)()> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_1), &Form1::pingicon_Click},
@@ -712,10 +675,6 @@ void Form1::connectControls() {
     connect(pingstop_, &QPushButton::clicked, this, [this] {
         pingStop_ = running_;
         pingstop_->setEnabled(false);
-    });
-    connect(tracestop_, &QPushButton::clicked, this, [this] {
-        traceStop_ = tracing_;
-        tracestop_->setEnabled(false);
     });
 
     connect(countrydropdown_, &QComboBox::activated, this, &Form1::countrydropdown_Click);
@@ -738,22 +697,19 @@ void Form1::setTabOrders() {
         order.insert(order.end(), more.begin(), more.end());
     };
     append(ipTranslationPage_->tabOrder());
-    append({traceCombo1_, traceaway_, traceText3_, Check1_, trace_, whoisCombo1_, lookupwhois_,
-            whoiscombo2_, countrydropdown_, whoisuk_, whoisus_, whoisserver_, whoisresult_});
+    append(tracePage_->tabOrder());
+    append({whoisCombo1_, lookupwhois_, whoiscombo2_, countrydropdown_, whoisuk_, whoisus_,
+            whoisserver_, whoisresult_});
     append(settingsPage_->tabOrder());
     append({Text4_[0], Text4_[1], Text4_[2], Text4_[3], Text4_[5], pingicon_, tracerouteicon_,
             whoisicon_, iptransicon_, Image7_, Image5_, Image2_, quiticon_});
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
     // Copy and Save follow the results they act on.
-    setTabOrder(trace_, traceButtons_->copyButton());
-    setTabOrder(traceButtons_->copyButton(), traceButtons_->saveButton());
-    setTabOrder(traceButtons_->saveButton(), whoisCombo1_);
     setTabOrder(whoisresult_, whoisrefer_);
     setTabOrder(whoisrefer_, whoisButtons_->copyButton());
     setTabOrder(whoisButtons_->copyButton(), whoisButtons_->saveButton());
     setTabOrder(whoisButtons_->saveButton(), settingsPage_->tabOrder().front());
     setTabOrder(carryoutping_, pingstop_);
-    setTabOrder(traceaway_, tracestop_);
     setTabOrder(lookupwhois_, whoisRdap_);
     setTabOrder(whoisRdap_, whoiscombo2_);
     Combo1_->setFocus();
@@ -810,8 +766,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::FocusIn:
             if (watched == Combo1_ || watched == Combo1_->lineEdit()) {
                 Combo1_GotFocus();
-            } else if (watched == traceCombo1_ || watched == traceCombo1_->lineEdit()) {
-                traceCombo1_GotFocus();
             } else if (watched == whoisCombo1_ || watched == whoisCombo1_->lineEdit()) {
                 whoisCombo1_GotFocus();
             }

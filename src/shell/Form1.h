@@ -43,6 +43,7 @@ class PageIcon;
 class InputBlocker;
 class IpTranslationPage;
 class SettingsPage;
+class TracePage;
 class ResultButtons;
 class Whoisupdate;
 class WhoisView;
@@ -102,7 +103,7 @@ class Form1 : public QWidget, public ping::PingView {
     // True while a ping run works.
     bool pingRunning() const { return running_; }
     // True while a trace runs.
-    bool tracing() const { return tracing_; }
+    bool tracing() const;
     // True while the window refuses user input (during each echo).
     bool inputBlocked() const { return inputBlocked_; }
     // Stop or Escape: the ping run and the trace under way end at once,
@@ -157,10 +158,6 @@ class Form1 : public QWidget, public ping::PingView {
     void Combo3_Click();
     void Text5_Click();
     void Label11_Click();
-
-    // TraceRoute page.
-    void traceCombo1_GotFocus();
-    void traceaway_Click();
 
     // Whois Lookup page.
     void countrydropdown_Click();
@@ -229,7 +226,6 @@ class Form1 : public QWidget, public ping::PingView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    friend class TracePageView;
     friend class InputBlocker;
 
     void buildControls();
@@ -273,12 +269,9 @@ class Form1 : public QWidget, public ping::PingView {
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
     std::unique_ptr<Form2> form2_;
-    // Copy and Save under the trace results and the whois answer, and the
-    // latest trace's hops as records (Form1Results.cpp).
-    ResultButtons* makeResultButtons(bool trace);
-    ResultButtons* traceButtons_ = nullptr;
+    // Copy and Save under the whois answer (Form1Results.cpp).
+    ResultButtons* makeWhoisButtons();
     ResultButtons* whoisButtons_ = nullptr;
-    exports::TraceDocument traceResults_;
     std::unique_ptr<platform::DesktopShell> ownShell_;
     platform::DesktopShell* shell_;
     frmAbout* about_ = nullptr;
@@ -289,10 +282,8 @@ class Form1 : public QWidget, public ping::PingView {
 
     bool ended_ = false;
     bool running_ = false;
-    bool tracing_ = false;
     bool inputBlocked_ = false;
     bool pingStop_ = false;
-    bool traceStop_ = false;
     QPushButton* defaultButton_ = nullptr;
     ping::StatusLook look_ = ping::StatusLook::Failure;
 
@@ -354,17 +345,9 @@ class Form1 : public QWidget, public ping::PingView {
 
     SettingsPage* settingsPage_ = nullptr;
 
-    // TraceRoute page.
-    QLabel* trace1_;
-    QComboBox* traceCombo1_;
-    QLabel* trace3_;
-    QLineEdit* traceText3_;
-    QCheckBox* Check1_;
-    QPushButton* traceaway_;
-    QPushButton* tracestop_;  // "Stop", shown while a trace goes
-    QPlainTextEdit* trace_;
+    TracePage* tracePage_ = nullptr;
+    // The status line of the TraceRoute and Whois Lookup pages.
     QLabel* traceLabel4_;
-    QLineEdit* traceText1_;
 
     // Whois Lookup page.
     QLabel* whoisLabel2_;

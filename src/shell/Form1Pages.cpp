@@ -20,12 +20,11 @@
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
 #include "shell/SettingsPage.h"
-#include "shell/TracePageView.h"
+#include "shell/TracePage.h"
 #include "shell/WhoisView.h"
 #include "shell/Whoisupdate.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
-#include "trace/Tracer.h"
 
 namespace norvik::shell {
 
@@ -185,56 +184,14 @@ void Form1::HideSettingsPage() { settingsPage_->setVisible(false); }
 void Form1::ShowTracePage() {
     HideAllPages();
     nme_->setText(QStringLiteral("TraceRoute"));
-    setShown(
-        {trace1_, trace3_, trace_, traceLabel4_, traceCombo1_, traceText3_, Check1_, traceaway_},
-        true);
-    tracestop_->setVisible(tracing_);
-    traceCombo1_->setFocus();
-    traceCombo1_GotFocus();
-    trace_->setPlainText(
-        QStringLiteral("Type the domain or IP you wish to trace a route to in the 'Address to "
-                       "trace to' box.") +
-        kCrLf + kCrLf + QStringLiteral("Click TRACE ROUTE to perform trace on domain.") + kCrLf +
-        kCrLf + QStringLiteral("Trace Route information will appear in this box."));
-    SetHoldsResult(trace_, false);
-    traceText1_->setText(QString());
-
-    // Tab stops at 30, 54, 105 and 182 dialog units line up the hop lines;
-    // a horizontal dialog unit is a quarter of the average character width.
-    const qreal unit = QFontMetricsF(trace_->font()).averageCharWidth() / 4.0;
-    QTextOption option = trace_->document()->defaultTextOption();
-    QList<QTextOption::Tab> stops;
-    for (int dlu : {30, 54, 105, 182})
-        stops.append(QTextOption::Tab(dlu * unit, QTextOption::LeftTab));
-    option.setTabs(stops);
-    trace_->document()->setDefaultTextOption(option);
-    trace_->repaint();
-
-    FillFromSession(traceCombo1_);
-    if (traceCombo1_->count() > 0) traceCombo1_->setCurrentIndex(0);
+    traceLabel4_->setVisible(true);
+    tracePage_->enter();
     markPage(tracerouteicon_);
 }
 
 void Form1::HideTracePage() {
-    setShown(
-        {trace1_, trace3_, traceLabel4_, trace_, traceCombo1_, traceText3_, Check1_, traceaway_},
-        false);
-    tracestop_->setVisible(false);
-}
-
-void Form1::traceCombo1_GotFocus() { makeDefault(traceaway_); }
-
-void Form1::traceaway_Click() {
-    if (ended_ || tracing_) return;
-    tracing_ = true;
-    traceStop_ = false;
-    tracestop_->setEnabled(true);
-    tracestop_->setVisible(traceaway_->isVisible() && !traceCombo1_->currentText().isEmpty());
-    TracePageView view(*this);
-    trace::Tracer(view, hosts_, resolver_, echo_, boxes_).trace();
-    tracing_ = false;
-    traceStop_ = false;
-    if (!ended_) tracestop_->setVisible(false);
+    tracePage_->leave();
+    traceLabel4_->setVisible(false);
 }
 
 // ---- Whois Lookup ----

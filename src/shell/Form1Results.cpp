@@ -1,5 +1,4 @@
-// Copy and Save under the TraceRoute page's results and the Whois Lookup
-// page's answer.
+// Copy and Save under the Whois Lookup page's answer.
 
 #include <QPlainTextEdit>
 
@@ -10,21 +9,8 @@
 
 namespace norvik::shell {
 
-ResultButtons* Form1::makeResultButtons(bool trace) {
-    SetHoldsResult(trace ? static_cast<QWidget*>(trace_) : whoisresult_, false);
-    if (trace) {
-        return new ResultButtons(
-            QStringLiteral("trace"), trace_,
-            [this](exports::Format f) {
-                exports::TraceDocument doc = traceResults_;
-                doc.text = ShownText(trace_->toPlainText()).toStdString();
-                // Shown again, the page has put its own words in the box:
-                // the last trace's hops are no longer what it shows.
-                if (doc.text.rfind("Tracing Route to ", 0) != 0) doc.hops.clear();
-                return exports::Render(f, doc);
-            },
-            QStringLiteral("trace"), &boxes_, this);
-    }
+ResultButtons* Form1::makeWhoisButtons() {
+    SetHoldsResult(whoisresult_, false);
     return new ResultButtons(
         QStringLiteral("whois"), whoisresult_,
         [this](exports::Format f) {

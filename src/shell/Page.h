@@ -18,6 +18,8 @@ class Page : public QWidget {
 
     // Shows the page as it is on entry, the focus in its first input.
     virtual void enter() = 0;
+    // Hides the page.
+    virtual void leave() { setVisible(false); }
     // The page's controls in the order Tab visits them.
     virtual std::vector<QWidget*> tabOrder() const = 0;
 
