@@ -77,8 +77,10 @@ inline constexpr const char* kDefaultGbWhoisServer = whois::kDefaultGbServer;
 
 // The main window: a column of page icons, four fixed icons at the top
 // right, and five pages (Ping, TraceRoute, Whois Lookup, IP Translation,
-// Settings) whose controls are shown and hidden together. It is the ping
-// run's view.
+// Settings), one on show at a time. The TraceRoute, IP Translation and
+// Settings pages are Page classes of their own; the Ping and Whois Lookup
+// pages' controls are still the window's, shown and hidden together. It is
+// the ping run's view.
 class Form1 : public QWidget, public ping::PingView {
     Q_OBJECT
   public:
@@ -341,11 +343,10 @@ class Form1 : public QWidget, public ping::PingView {
     QLabel* return7_;
     std::array<QLineEdit*, 6> Text4_{};  // element 4 does not exist
 
-    IpTranslationPage* ipTranslationPage_ = nullptr;
-
-    SettingsPage* settingsPage_ = nullptr;
-
+    // The pages of their own.
     TracePage* tracePage_ = nullptr;
+    IpTranslationPage* ipTranslationPage_ = nullptr;
+    SettingsPage* settingsPage_ = nullptr;
     // The status line of the TraceRoute and Whois Lookup pages.
     QLabel* traceLabel4_;
 

@@ -1,5 +1,6 @@
 // The page operations: every show operation hides all five pages, then
-// shows and fills its own controls.
+// shows its own: a Page of its own is entered, the Ping and Whois Lookup
+// pages show and fill their controls here.
 
 #include <QCheckBox>
 #include <QComboBox>
