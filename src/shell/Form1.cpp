@@ -38,6 +38,7 @@
 #include "shell/ResultButtons.h"
 #include "shell/SettingsPage.h"
 #include "shell/TracePage.h"
+#include "shell/WhoisPage.h"
 #include "shell/WhoisView.h"
 #include "shell/Widgets.h"
 #include "shell/frmAbout.h"
@@ -194,17 +195,6 @@ Form1::Form1(Services services, QWidget* parent)
     buildLayout();
     connectControls();
     setTabOrders();
-    whoisView_ = std::make_unique<WhoisView>(
-        *this,
-        WhoisControls{whoisCombo1_, whoiscombo2_, countrydropdown_, lookupwhois_, whoisresult_,
-                      traceLabel4_, whoisrefer_},
-        *Winsock1_, *Timer1_, whoisPort_);
-    rdapView_ = std::make_unique<RdapView>(
-        *this,
-        RdapControls{whoisRdap_, whoisCombo1_, whoiscombo2_, lookupwhois_, whoisresult_,
-                     traceLabel4_, whoisrefer_},
-        reg_, [this] { return makeTimer(); });
-    rdapView_->restore();
 
     blocker_ = new InputBlocker(*this);
     qApp->installEventFilter(blocker_);
@@ -213,7 +203,6 @@ Form1::Form1(Services services, QWidget* parent)
     for (QLineEdit* e : findChildren<QLineEdit*>())
         if (e->hasFrame()) edges->watch(e);
     for (QComboBox* c : findChildren<QComboBox*>()) edges->watch(c);
-    for (QWidget* w : std::initializer_list<QWidget*>{whoisresult_}) edges->watch(w);
     applySurfaceColours();
     // No larger than the screen leaves room for.
     QSize size(920, 640);
@@ -276,19 +265,14 @@ void Form1::changeEvent(QEvent* event) {
 // caption label is its buddy); inputs without one get a name of their own.
 void Form1::nameInputs() {
     const std::pair<QLabel*, QWidget*> captions[] = {
-        {Label1_, Combo1_},           {Label9_, Combo2_},      {Label2_, Combo3_},
-        {whoisLabel2_, whoisCombo1_}, {whois1_, whoiscombo2_}, {return2_, Text4_[0]},
-        {return7_, Text4_[1]},        {return3_, Text4_[2]},   {return4_, Text4_[3]},
-        {return5_, Text4_[5]}};
+        {Label1_, Combo1_},    {Label9_, Combo2_},    {Label2_, Combo3_},    {return2_, Text4_[0]},
+        {return7_, Text4_[1]}, {return3_, Text4_[2]}, {return4_, Text4_[3]}, {return5_, Text4_[5]}};
     for (const auto& [caption, input] : captions) {
         caption->setBuddy(input);
         input->setAccessibleName(caption->text().trimmed());
     }
-    const std::pair<QWidget*, const char*> own[] = {{Text5_, "IP address"},
-                                                    {Text2_, "Data to send"},
-                                                    {countrydropdown_, "Country"},
-                                                    {whoisresult_, "Whois answer"},
-                                                    {ProgressBar1_, "Progress"}};
+    const std::pair<QWidget*, const char*> own[] = {
+        {Text5_, "IP address"}, {Text2_, "Data to send"}, {ProgressBar1_, "Progress"}};
     for (const auto& [input, name] : own) input->setAccessibleName(QLatin1String(name));
     // The status lines are read by their text; their changes are announced.
     for (QLabel* l : {status_, traceLabel4_}) l->setAccessibleDescription(QStringLiteral("Status"));
@@ -296,7 +280,6 @@ void Form1::nameInputs() {
     for (QComboBox* c : findChildren<QComboBox*>()) {
         if (c->lineEdit() != nullptr) c->lineEdit()->setAccessibleName(c->accessibleName());
     }
-    whoisrefer_->setAccessibleDescription(QStringLiteral("Ask the server the answer refers to"));
 }
 
 // The page on show has its icon pressed in, for the eye and for assistive
@@ -311,6 +294,8 @@ bool Form1::tracing() const { return tracePage_ != nullptr && tracePage_->tracin
 void Form1::releaseHeldInput() { blocker_->releaseHeld(); }
 
 Form1::~Form1() {
+    // The whois lookups end before the client and timer they use go.
+    delete whoisPage_;
     if (qApp != nullptr && blocker_ != nullptr) qApp->removeEventFilter(blocker_);
     if (inputBlocked_) QGuiApplication::restoreOverrideCursor();
 }
@@ -427,44 +412,19 @@ void Form1::buildControls() {
          [this] { return ended_; }},
         reg_, hosts_, resolver_, echo_, boxes_, this);
 
-    // Whois Lookup page.
-    whoisLabel2_ = plainLabel(QStringLiteral("Address to Lookup"), "whoisLabel2", this);
-    whoisCombo1_ = editableCombo("whoisCombo1", this);
-    whois1_ = plainLabel(QStringLiteral("Whois Server"), "whois1", this);
-    whoiscombo2_ = editableCombo("whoiscombo2", this);
-    countrydropdown_ = editableCombo("countrydropdown", this);
-    countrydropdown_->setMinimumContentsLength(6);
-    whoisuk_ = linkLabel(QStringLiteral("UK"), "whoisuk", this);
-    whoisus_ = linkLabel(QStringLiteral("US"), "whoisus", this);
-    whoisserver_ = linkLabel(QStringLiteral("Update Server List"), "whoisserver", this);
-    // The referral link under the result box ("Ask <server>").
-    whoisrefer_ = linkLabel(QString(), "whoisrefer", this);
-    whoisRdap_ = named(new QCheckBox(QStringLiteral("Use RDAP"), this), "whoisRdap");
-    whoisLabel6_ =
-        plainLabel(QStringLiteral("Note: Do NOT include \"www\" of domain."), "whoisLabel6", this);
-    lookupwhois_ = button(QStringLiteral("Lookup"), "lookupwhois", this);
-    whoisresult_ = named(new QPlainTextEdit(this), "whoisresult");
-    whoisresult_->setReadOnly(true);
-    whoisresult_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    whoisresult_->setTabChangesFocus(true);
-
+    whoisPage_ = new WhoisPage({traceLabel4_, *Winsock1_, *Timer1_, whoisPort_,
+                                [this] { return makeTimer(); }, [this] { return ended_; }},
+                               reg_, boxes_, this);
     settingsPage_ = new SettingsPage(
         reg_, boxes_, [this] { return ended_; }, this);
 
     // Every page starts hidden; start-up shows the Ping page.
-    for (QWidget* w : std::initializer_list<QWidget*>{intro_,        Label1_,      Combo1_,
-                                                      Text5_,        Label9_,      Combo2_,
-                                                      Label2_,       Combo3_,      Label12_,
-                                                      carryoutping_, pingstop_,    Label11_,
-                                                      Line1_,        Shape1_,      Picture1_,
-                                                      status_,       Labelping1_,  todo_,
-                                                      Labelping2_,   done_,        pc_,
-                                                      ProgressBar1_, return2_,     return7_,
-                                                      return3_,      return4_,     return5_,
-                                                      traceLabel4_,  whoisLabel2_, whoisCombo1_,
-                                                      whois1_,       whoiscombo2_, countrydropdown_,
-                                                      whoisuk_,      whoisus_,     whoisserver_,
-                                                      whoisLabel6_,  lookupwhois_, whoisresult_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             intro_,      Label1_,  Combo1_,   Text5_,        Label9_,     Combo2_,
+             Label2_,     Combo3_,  Label12_,  carryoutping_, pingstop_,   Label11_,
+             Line1_,      Shape1_,  Picture1_, status_,       Labelping1_, todo_,
+             Labelping2_, done_,    pc_,       ProgressBar1_, return2_,    return7_,
+             return3_,    return4_, return5_,  traceLabel4_}) {
         w->setVisible(false);
     }
     for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(false);
@@ -539,26 +499,6 @@ void Form1::buildLayout() {
     statusRow->addWidget(status_, 1);
 
     // TraceRoute page inputs.
-    // Whois Lookup page inputs.
-    auto* whois = new QGridLayout;
-    whois->setHorizontalSpacing(10);
-    whois->addWidget(whoisLabel2_, 0, 0);
-    whois->addWidget(whoisCombo1_, 0, 1, 1, 2);
-    whois->addWidget(lookupwhois_, 0, 3);
-    whois->addWidget(whoisRdap_, 0, 4);
-    whois->addWidget(whoisLabel6_, 1, 1, 1, 3);
-    whois->addWidget(whois1_, 2, 0);
-    whois->addWidget(whoiscombo2_, 2, 1);
-    whois->addWidget(countrydropdown_, 2, 2);
-    auto* quick = new QHBoxLayout;
-    quick->setSpacing(14);
-    quick->addWidget(whoisuk_);
-    quick->addWidget(whoisus_);
-    quick->addStretch(1);
-    quick->addWidget(whoisserver_);
-    whois->addLayout(quick, 3, 1, 1, 3);
-    whois->setColumnStretch(1, 1);
-
     // The results panel: progress counters and reply fields.
     auto* progress = new QGridLayout;
     progress->addWidget(Labelping1_, 0, 0);
@@ -586,7 +526,7 @@ void Form1::buildLayout() {
     content->addLayout(ping);
     content->addWidget(ipTranslationPage_);
     content->addWidget(tracePage_);
-    content->addLayout(whois);
+    content->addWidget(whoisPage_);
     content->addWidget(settingsPage_);
     content->addWidget(Line1_);
     content->addWidget(Shape1_);
@@ -596,9 +536,7 @@ void Form1::buildLayout() {
     content->addLayout(progress);
     content->addLayout(reply);
     content->addWidget(tracePage_->resultsSection(), 1);
-    content->addWidget(whoisresult_, 1);
-    content->addWidget(whoisButtons_ = makeWhoisButtons());
-    content->addWidget(whoisrefer_);
+    content->addWidget(whoisPage_->resultsSection(), 1);
     content->addWidget(traceLabel4_);
     content->addStretch(0);
 
@@ -657,6 +595,8 @@ void Form1::connectControls() {
 
     connect(ipTranslationPage_, &Page::defaultChosen, this, &Form1::makeDefault);
     connect(tracePage_, &Page::defaultChosen, this, &Form1::makeDefault);
+    connect(whoisPage_, &Page::defaultChosen, this, &Form1::makeDefault);
+    connect(whoisPage_, &WhoisPage::serverListUpdateWanted, this, &Form1::openServerListUpdate);
 
     // Keys for what the icons do.
     const std::pair<QKeySequence, void (Form1::*)()> keys[] = {
@@ -677,14 +617,6 @@ void Form1::connectControls() {
         pingstop_->setEnabled(false);
     });
 
-    connect(countrydropdown_, &QComboBox::activated, this, &Form1::countrydropdown_Click);
-    connect(whoisuk_, &ClickLabel::clicked, this, &Form1::whoisuk_Click);
-    connect(whoisus_, &ClickLabel::clicked, this, &Form1::whoisus_Click);
-    connect(whoisserver_, &ClickLabel::clicked, this, &Form1::whoisserver_Click);
-    connect(lookupwhois_, &QPushButton::clicked, this, &Form1::lookupwhois_Click);
-    connect(whoisrefer_, &ClickLabel::clicked, this, &Form1::whoisrefer_Click);
-    connect(whoisRdap_, &QCheckBox::clicked, this, &Form1::whoisRdap_Click);
-
     // Enter in a single-line box presses the default button; some boxes
     // also react to getting the focus or to a click.
     for (QLineEdit* e : findChildren<QLineEdit*>()) e->installEventFilter(this);
@@ -698,20 +630,12 @@ void Form1::setTabOrders() {
     };
     append(ipTranslationPage_->tabOrder());
     append(tracePage_->tabOrder());
-    append({whoisCombo1_, lookupwhois_, whoiscombo2_, countrydropdown_, whoisuk_, whoisus_,
-            whoisserver_, whoisresult_});
+    append(whoisPage_->tabOrder());
     append(settingsPage_->tabOrder());
     append({Text4_[0], Text4_[1], Text4_[2], Text4_[3], Text4_[5], pingicon_, tracerouteicon_,
             whoisicon_, iptransicon_, Image7_, Image5_, Image2_, quiticon_});
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-    // Copy and Save follow the results they act on.
-    setTabOrder(whoisresult_, whoisrefer_);
-    setTabOrder(whoisrefer_, whoisButtons_->copyButton());
-    setTabOrder(whoisButtons_->copyButton(), whoisButtons_->saveButton());
-    setTabOrder(whoisButtons_->saveButton(), settingsPage_->tabOrder().front());
     setTabOrder(carryoutping_, pingstop_);
-    setTabOrder(lookupwhois_, whoisRdap_);
-    setTabOrder(whoisRdap_, whoiscombo2_);
     Combo1_->setFocus();
 }
 
@@ -766,8 +690,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::FocusIn:
             if (watched == Combo1_ || watched == Combo1_->lineEdit()) {
                 Combo1_GotFocus();
-            } else if (watched == whoisCombo1_ || watched == whoisCombo1_->lineEdit()) {
-                whoisCombo1_GotFocus();
             }
             break;
         case QEvent::MouseButtonRelease:

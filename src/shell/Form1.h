@@ -44,6 +44,7 @@ class InputBlocker;
 class IpTranslationPage;
 class SettingsPage;
 class TracePage;
+class WhoisPage;
 class ResultButtons;
 class Whoisupdate;
 class WhoisView;
@@ -77,10 +78,9 @@ inline constexpr const char* kDefaultGbWhoisServer = whois::kDefaultGbServer;
 
 // The main window: a column of page icons, four fixed icons at the top
 // right, and five pages (Ping, TraceRoute, Whois Lookup, IP Translation,
-// Settings), one on show at a time. The TraceRoute, IP Translation and
-// Settings pages are Page classes of their own; the Ping and Whois Lookup
-// pages' controls are still the window's, shown and hidden together. It is
-// the ping run's view.
+// Settings), one on show at a time. All but the Ping page are Page classes
+// of their own; the Ping page's controls are still the window's, shown and
+// hidden together. It is the ping run's view.
 class Form1 : public QWidget, public ping::PingView {
     Q_OBJECT
   public:
@@ -162,17 +162,11 @@ class Form1 : public QWidget, public ping::PingView {
     void Label11_Click();
 
     // Whois Lookup page.
-    void countrydropdown_Click();
-    void whoisuk_Click();
-    void whoisus_Click();
-    void whoisserver_Click();
     // The server list update window while it is open, else null.
     Whoisupdate* whoisupdate() const;
-    void lookupwhois_Click();
-    void whoisCombo1_GotFocus();
-    void whoisrefer_Click();
-    void whoisRdap_Click();
-    RdapView& rdapView() { return *rdapView_; }
+    // Opens the server list update window, or brings the open one forward.
+    void openServerListUpdate();
+    RdapView& rdapView();
 
     // The window's TCP client and time-out timer (stopped, 10000 ms).
     platform::TcpClient& Winsock1() { return *Winsock1_; }
@@ -246,7 +240,6 @@ class Form1 : public QWidget, public ping::PingView {
     void LoadDisplaySettings();
     void ApplyDisplaySettings();
     void FillFromSession(QComboBox* list);
-    void DirectoryWalk(bool listCountries);
     void setInputBlocked(bool blocked);
     void releaseHeldInput();
     // The wait of an echo of a run: in short slices while input is refused,
@@ -265,15 +258,10 @@ class Form1 : public QWidget, public ping::PingView {
     std::uint16_t whoisPort_;
     std::unique_ptr<platform::TcpClient> Winsock1_;
     std::unique_ptr<platform::Timer> Timer1_;
-    std::unique_ptr<WhoisView> whoisView_;
-    std::unique_ptr<RdapView> rdapView_;
     store::Registry reg_;
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
     std::unique_ptr<Form2> form2_;
-    // Copy and Save under the whois answer (Form1Results.cpp).
-    ResultButtons* makeWhoisButtons();
-    ResultButtons* whoisButtons_ = nullptr;
     std::unique_ptr<platform::DesktopShell> ownShell_;
     platform::DesktopShell* shell_;
     frmAbout* about_ = nullptr;
@@ -347,23 +335,9 @@ class Form1 : public QWidget, public ping::PingView {
     TracePage* tracePage_ = nullptr;
     IpTranslationPage* ipTranslationPage_ = nullptr;
     SettingsPage* settingsPage_ = nullptr;
+    WhoisPage* whoisPage_ = nullptr;
     // The status line of the TraceRoute and Whois Lookup pages.
     QLabel* traceLabel4_;
-
-    // Whois Lookup page.
-    QLabel* whoisLabel2_;
-    QComboBox* whoisCombo1_;
-    QLabel* whois1_;
-    QComboBox* whoiscombo2_;
-    QComboBox* countrydropdown_;
-    ClickLabel* whoisuk_;
-    ClickLabel* whoisus_;
-    ClickLabel* whoisserver_;
-    QLabel* whoisLabel6_;
-    QPushButton* lookupwhois_;
-    QPlainTextEdit* whoisresult_;
-    ClickLabel* whoisrefer_;
-    QCheckBox* whoisRdap_;
 };
 
 }  // namespace norvik::shell

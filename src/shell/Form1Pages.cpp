@@ -22,6 +22,7 @@
 #include "shell/ResultButtons.h"
 #include "shell/SettingsPage.h"
 #include "shell/TracePage.h"
+#include "shell/WhoisPage.h"
 #include "shell/WhoisView.h"
 #include "shell/Whoisupdate.h"
 #include "shell/Widgets.h"
@@ -37,13 +38,6 @@ const char kPingIntro[] =
     "Norvik has 4 main functions, these can be accessed from the icons on the left. "
     "Configuration and further help are available from the icons in the top right.";
 
-const char kServersKey[] = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\Servers";
-const char kServersSubPath[] = "Software\\Tarnwell\\Norvik\\Servers";
-
-// Bounds on what a damaged directory can make the walk read.
-constexpr std::int32_t kMaxCountries = 10000;
-constexpr double kMaxServersPerCountry = 10000;
-
 void setShown(std::initializer_list<QWidget*> widgets, bool shown) {
     for (QWidget* w : widgets) w->setVisible(shown);
 }
@@ -54,14 +48,6 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 void emptyCombo(QComboBox* c) {
     c->clear();
     c->clearEditText();
-}
-
-// "Total" of a country key as a count of servers; nothing when it is no
-// number.
-double serverCount(const std::string& total) {
-    const std::optional<double> n = ping::ParseNumber(total);
-    if (!n) return 0;
-    return *n < kMaxServersPerCountry ? *n : kMaxServersPerCountry;
 }
 
 }  // namespace
@@ -200,111 +186,19 @@ void Form1::HideTracePage() {
 void Form1::ShowWhoisPage() {
     HideAllPages();
     nme_->setText(QStringLiteral("Whois Lookup"));
-    setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
-              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, traceLabel4_},
-             true);
-    whoisRdap_->setVisible(true);
-    whoisresult_->setPlainText(
-        QStringLiteral("Select the domain you wish to perform a lookup on and a Whois server for "
-                       "the relevant country.") +
-        kCrLf + kCrLf + QStringLiteral("Click LOOKUP to perform Whois lookup on domain.") + kCrLf +
-        kCrLf + QStringLiteral("Domain information will appear in this box."));
-    SetHoldsResult(whoisresult_, false);
-
-    emptyCombo(countrydropdown_);
-    emptyCombo(whoiscombo2_);
-    emptyCombo(whoisCombo1_);
-    countrydropdown_->addItem(QStringLiteral("All"));
-    DirectoryWalk(true);
-    countrydropdown_->setCurrentIndex(0);
-    countrydropdown_Click();
-    whoiscombo2_->setEditText(QLatin1String(kDefaultUsWhoisServer));
-
-    for (int i = 1; i <= store::kSlotsRead; ++i) {
-        std::string a = reg_.ReadKeyValue(store::kSessionIPsKey, std::to_string(i));
-        if (a == store::kError) continue;
-        std::string head = a.substr(0, 4);
-        for (char& c : head) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (head == "www.") a.erase(0, 4);
-        whoisCombo1_->addItem(q(a));
-    }
-    if (whoisCombo1_->count() > 0) whoisCombo1_->setCurrentIndex(0);
+    traceLabel4_->setVisible(true);
     markPage(whoisicon_);
-    whoisCombo1_->setFocus();
+    whoisPage_->enter();
 }
 
-void Form1::HideWhoisPage() {
-    setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
-              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, whoisrefer_},
-             false);
-    whoisRdap_->setVisible(false);
-}
+void Form1::HideWhoisPage() { whoisPage_->leave(); }
 
-void Form1::DirectoryWalk(bool listCountries) {
-    for (std::int32_t n = 0; n < kMaxCountries; ++n) {
-        const std::string country =
-            reg_.SubKeyNameAt(store::HKEY_LOCAL_MACHINE, kServersSubPath, n);
-        if (country == store::kNotFound) return;
-        const std::string key = std::string(kServersKey) + "\\" + country;
-        const std::string total = reg_.ReadKeyValue(key, "Total");
-        if (listCountries) countrydropdown_->addItem(q(country));
-        if (total == store::kError) continue;
-        const double count = serverCount(total);
-        for (int i = 1; i <= count; ++i) {
-            whoiscombo2_->addItem(q(reg_.ReadKeyValue(key, std::to_string(i))));
-        }
-    }
-}
-
-void Form1::countrydropdown_Click() {
-    if (ended_) return;
-    emptyCombo(whoiscombo2_);
-    if (countrydropdown_->currentIndex() == 0) {
-        DirectoryWalk(false);
-    } else {
-        const std::string key =
-            std::string(kServersKey) + "\\" + countrydropdown_->currentText().toStdString();
-        const std::string total = reg_.ReadKeyValue(key, "Total");
-        if (total != store::kError) {
-            const double count = serverCount(total);
-            for (int i = 1; i <= count; ++i) {
-                whoiscombo2_->addItem(q(reg_.ReadKeyValue(key, std::to_string(i))));
-            }
-        }
-    }
-    // Filling the list picks nothing: the server box stays empty until the
-    // user picks or types a server.
-    whoiscombo2_->setCurrentIndex(-1);
-    whoiscombo2_->clearEditText();
-}
-
-void Form1::whoisuk_Click() { whoisView_->whoisuk_Click(); }
-void Form1::whoisus_Click() { whoisView_->whoisus_Click(); }
-void Form1::lookupwhois_Click() {
-    if (rdapView_->ticked()) {
-        rdapView_->lookupwhois_Click();
-        return;
-    }
-    rdapView_->yieldToPort43();
-    whoisView_->lookupwhois_Click();
-}
-void Form1::whoisrefer_Click() {
-    if (rdapView_->offering()) {
-        rdapView_->whoisrefer_Click();
-        return;
-    }
-    rdapView_->yieldToPort43();
-    whoisView_->whoisrefer_Click();
-}
-void Form1::whoisRdap_Click() { rdapView_->whoisRdap_Click(); }
-void Form1::whoisCombo1_GotFocus() { makeDefault(lookupwhois_); }
+RdapView& Form1::rdapView() { return whoisPage_->rdapView(); }
 
 Whoisupdate* Form1::whoisupdate() const { return whoisupdate_; }
 
 // Opens the server list update window, or brings the open one to the front.
-void Form1::whoisserver_Click() {
+void Form1::openServerListUpdate() {
     if (ended_) return;
     if (whoisupdate_ != nullptr && whoisupdate_->isVisible()) {
         whoisupdate_->raise();
