@@ -33,8 +33,12 @@
 #include "platform/qt/QtTimer.h"
 #include "shell/Form2.h"
 #include "shell/Help.h"
+#include "shell/IpTranslationPage.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
+#include "shell/SettingsPage.h"
+#include "shell/TracePage.h"
+#include "shell/WhoisPage.h"
 #include "shell/WhoisView.h"
 #include "shell/Widgets.h"
 #include "shell/frmAbout.h"
@@ -64,20 +68,20 @@ class InputBlocker : public QObject {
         auto* w = qobject_cast<QWidget*>(watched);
         if (w == nullptr || w->window() != &form_) return false;
         // Escape stops a run under way, blocked or not.
-        if (event->type() == QEvent::KeyPress && (form_.running_ || form_.tracing_) &&
+        if (event->type() == QEvent::KeyPress && (form_.running_ || form_.tracing()) &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             form_.stopRun();
             return true;
         }
         if (!form_.inputBlocked()) return false;
         // The Stop buttons, and Escape's release, still get through.
-        if (w == form_.pingstop_ || w == form_.tracestop_) return false;
+        if (w == form_.pingstop_ || w == form_.tracePage_->stopButton()) return false;
         if (event->type() == QEvent::KeyRelease &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             return false;
         }
         // A key's shortcut query is asked again when the key comes back.
-        if (form_.tracing_ && !form_.running_ && event->isInputEvent() &&
+        if (form_.tracing() && !form_.running_ && event->isInputEvent() &&
             event->type() != QEvent::ShortcutOverride) {
             held_.emplace_back(w, std::unique_ptr<QEvent>(event->clone()));
         }
@@ -143,15 +147,6 @@ Button* iconButton(const char* icon, const char* name, const QString& tip, int e
     return b;
 }
 
-QComboBox* editableCombo(const char* name, QWidget* parent) {
-    auto* c = named(new QComboBox(parent), name);
-    c->setEditable(true);
-    // Only the program adds to these lists.
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setMaxVisibleItems(12);
-    return c;
-}
-
 QLineEdit* lineEdit(const char* name, QWidget* parent) {
     return named(new QLineEdit(parent), name);
 }
@@ -200,17 +195,6 @@ Form1::Form1(Services services, QWidget* parent)
     buildLayout();
     connectControls();
     setTabOrders();
-    whoisView_ = std::make_unique<WhoisView>(
-        *this,
-        WhoisControls{whoisCombo1_, whoiscombo2_, countrydropdown_, lookupwhois_, whoisresult_,
-                      traceLabel4_, whoisrefer_},
-        *Winsock1_, *Timer1_, whoisPort_);
-    rdapView_ = std::make_unique<RdapView>(
-        *this,
-        RdapControls{whoisRdap_, whoisCombo1_, whoiscombo2_, lookupwhois_, whoisresult_,
-                     traceLabel4_, whoisrefer_},
-        reg_, [this] { return makeTimer(); });
-    rdapView_->restore();
 
     blocker_ = new InputBlocker(*this);
     qApp->installEventFilter(blocker_);
@@ -219,8 +203,6 @@ Form1::Form1(Services services, QWidget* parent)
     for (QLineEdit* e : findChildren<QLineEdit*>())
         if (e->hasFrame()) edges->watch(e);
     for (QComboBox* c : findChildren<QComboBox*>()) edges->watch(c);
-    for (QWidget* w : std::initializer_list<QWidget*>{List1_, trace_, whoisresult_})
-        edges->watch(w);
     applySurfaceColours();
     // No larger than the screen leaves room for.
     QSize size(920, 640);
@@ -242,14 +224,14 @@ void Form1::applySurfaceColours() {
         };
         return QColor(mix(w.red(), h.red()), mix(w.green(), h.green()), mix(w.blue(), h.blue()));
     };
-    const std::pair<QWidget*, int> surfaces[] = {
-        {iconBand_, 12}, {settingsback_, 5}, {settingsback2_, 5}, {Shape1_, 8}};
+    const std::pair<QWidget*, int> surfaces[] = {{iconBand_, 12}, {Shape1_, 8}};
     for (const auto& [surface, percent] : surfaces) {
         QPalette p = surface->palette();
         p.setColor(QPalette::Window, tint(percent));
         p.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
         surface->setPalette(p);
     }
+    settingsPage_->setSurfaceColours(tint(5), palette().color(QPalette::WindowText));
     const QColor ink = Readable(
         palette().color(QPalette::Highlight),
         {tint(12), palette().color(QPalette::Window), palette().color(QPalette::Button)}, 4.5);
@@ -283,22 +265,14 @@ void Form1::changeEvent(QEvent* event) {
 // caption label is its buddy); inputs without one get a name of their own.
 void Form1::nameInputs() {
     const std::pair<QLabel*, QWidget*> captions[] = {
-        {Label1_, Combo1_},     {Label9_, Combo2_},           {Label2_, Combo3_},
-        {Label8_, ipad_},       {Label3_, domainname_},       {trace1_, traceCombo1_},
-        {trace3_, traceText3_}, {whoisLabel2_, whoisCombo1_}, {whois1_, whoiscombo2_},
-        {settingsrem_, List1_}, {return2_, Text4_[0]},        {return7_, Text4_[1]},
-        {return3_, Text4_[2]},  {return4_, Text4_[3]},        {return5_, Text4_[5]}};
+        {Label1_, Combo1_},    {Label9_, Combo2_},    {Label2_, Combo3_},    {return2_, Text4_[0]},
+        {return7_, Text4_[1]}, {return3_, Text4_[2]}, {return4_, Text4_[3]}, {return5_, Text4_[5]}};
     for (const auto& [caption, input] : captions) {
         caption->setBuddy(input);
         input->setAccessibleName(caption->text().trimmed());
     }
-    const std::pair<QWidget*, const char*> own[] = {{Text5_, "IP address"},
-                                                    {Text2_, "Data to send"},
-                                                    {countrydropdown_, "Country"},
-                                                    {trace_, "Trace Route results"},
-                                                    {traceText1_, "Address traced to"},
-                                                    {whoisresult_, "Whois answer"},
-                                                    {ProgressBar1_, "Progress"}};
+    const std::pair<QWidget*, const char*> own[] = {
+        {Text5_, "IP address"}, {Text2_, "Data to send"}, {ProgressBar1_, "Progress"}};
     for (const auto& [input, name] : own) input->setAccessibleName(QLatin1String(name));
     // The status lines are read by their text; their changes are announced.
     for (QLabel* l : {status_, traceLabel4_}) l->setAccessibleDescription(QStringLiteral("Status"));
@@ -306,7 +280,6 @@ void Form1::nameInputs() {
     for (QComboBox* c : findChildren<QComboBox*>()) {
         if (c->lineEdit() != nullptr) c->lineEdit()->setAccessibleName(c->accessibleName());
     }
-    whoisrefer_->setAccessibleDescription(QStringLiteral("Ask the server the answer refers to"));
 }
 
 // The page on show has its icon pressed in, for the eye and for assistive
@@ -316,9 +289,13 @@ void Form1::markPage(PageIcon* icon) {
         b->mark(b == icon);
 }
 
+bool Form1::tracing() const { return tracePage_ != nullptr && tracePage_->tracing(); }
+
 void Form1::releaseHeldInput() { blocker_->releaseHeld(); }
 
 Form1::~Form1() {
+    // The whois lookups end before the client and timer they use go.
+    delete whoisPage_;
     if (qApp != nullptr && blocker_ != nullptr) qApp->removeEventFilter(blocker_);
     if (inputBlocked_) QGuiApplication::restoreOverrideCursor();
 }
@@ -425,150 +402,29 @@ void Form1::buildControls() {
         Text4_[static_cast<std::size_t>(i)]->setReadOnly(true);
     }
 
-    // IP Translation page.
-    Label8_ = plainLabel(
-        QStringLiteral("IP Address (eg: ") + QLatin1String(kExampleAddress) + QStringLiteral(")"),
-        "Label8", this);
-    ipad_ = lineEdit("ipad", this);
-    Label3_ = plainLabel(
-        QStringLiteral("Domain Name (eg: ") + QLatin1String(kExampleHostName) + QStringLiteral(")"),
-        "Label3", this);
-    domainname_ = lineEdit("domainname", this);
-    iptodom_ = button(QStringLiteral("IP to Domain Name"), "iptodom", this);
-    domtoip_ = button(QStringLiteral("Domain Name to IP"), "domtoip", this);
+    ipTranslationPage_ = new IpTranslationPage(
+        hosts_, [this] { return ended_; }, this);
 
-    // TraceRoute page.
-    trace1_ = plainLabel(QStringLiteral("Address to Trace to"), "trace1", this);
-    traceCombo1_ = editableCombo("traceCombo1", this);
-    trace3_ = plainLabel(QStringLiteral("Bytes per Packet"), "trace3", this);
-    traceText3_ = lineEdit("traceText3", this);
-    traceText3_->setText(QStringLiteral("32"));
-    traceText3_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")));
-    Check1_ = named(new QCheckBox(QStringLiteral("Convert IPs to Addresses (takes longer)"), this),
-                    "Check1");
-    traceaway_ = button(QStringLiteral("Trace Route"), "traceaway", this);
-    tracestop_ = button(QStringLiteral("Stop"), "tracestop", this);
-    tracestop_->setToolTip(QStringLiteral("Stop after this hop (Esc)"));
-    trace_ = named(new QPlainTextEdit(this), "trace");
-    trace_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    trace_->setTabChangesFocus(true);
-    traceText1_ = lineEdit("traceText1", this);
-    traceText1_->setVisible(false);
     traceLabel4_ = plainLabel(QString(), "traceLabel4", this);
+    tracePage_ = new TracePage(
+        {traceLabel4_, [this](bool blocked) { setInputBlocked(blocked); },
+         [this](int fd, int timeoutMs, const bool& stop) { return runWait(fd, timeoutMs, stop); },
+         [this] { return ended_; }},
+        reg_, hosts_, resolver_, echo_, boxes_, this);
 
-    // Whois Lookup page.
-    whoisLabel2_ = plainLabel(QStringLiteral("Address to Lookup"), "whoisLabel2", this);
-    whoisCombo1_ = editableCombo("whoisCombo1", this);
-    whois1_ = plainLabel(QStringLiteral("Whois Server"), "whois1", this);
-    whoiscombo2_ = editableCombo("whoiscombo2", this);
-    countrydropdown_ = editableCombo("countrydropdown", this);
-    countrydropdown_->setMinimumContentsLength(6);
-    whoisuk_ = linkLabel(QStringLiteral("UK"), "whoisuk", this);
-    whoisus_ = linkLabel(QStringLiteral("US"), "whoisus", this);
-    whoisserver_ = linkLabel(QStringLiteral("Update Server List"), "whoisserver", this);
-    // The referral link under the result box ("Ask <server>").
-    whoisrefer_ = linkLabel(QString(), "whoisrefer", this);
-    whoisRdap_ = named(new QCheckBox(QStringLiteral("Use RDAP"), this), "whoisRdap");
-    whoisLabel6_ =
-        plainLabel(QStringLiteral("Note: Do NOT include \"www\" of domain."), "whoisLabel6", this);
-    lookupwhois_ = button(QStringLiteral("Lookup"), "lookupwhois", this);
-    whoisresult_ = named(new QPlainTextEdit(this), "whoisresult");
-    whoisresult_->setReadOnly(true);
-    whoisresult_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    whoisresult_->setTabChangesFocus(true);
-
-    // Settings page.
-    settingsback_ = panel("settingsback", this);
-    settingsminititle_ = plainLabel(QStringLiteral("Optional Returned Data to Display"),
-                                    "settingsminititle", settingsback_);
-    settingsminititle_->setFont(scaled(settingsminititle_->font(), 1.0, true));
-    settingscheck1_ =
-        named(new QCheckBox(QStringLiteral("Display Address (as decimal)"), settingsback_),
-              "settingscheck1");
-    settingscheck2_ =
-        named(new QCheckBox(QStringLiteral("Display Packet Size Returned"), settingsback_),
-              "settingscheck2");
-    settingscheck3_ = named(new QCheckBox(QStringLiteral("Display Data Pointer"), settingsback_),
-                            "settingscheck3");
-    settingsback2_ = panel("settingsback2", this);
-    settingsrem_ = plainLabel(QStringLiteral("Remove Stored IPs"), "settingsrem", settingsback2_);
-    settingsrem_->setFont(scaled(settingsrem_->font(), 1.0, true));
-    List1_ = named(new QListWidget(settingsback2_), "List1");
-    List1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    settingsdelsel_ = button(QStringLiteral("Remove Selected"), "settingsdelsel", settingsback2_);
-    settingsdelall_ = button(QStringLiteral("Remove All"), "settingsdelall", settingsback2_);
-    settingsremember_ =
-        named(new QCheckBox(QStringLiteral("remember settings on exit"), settingsback2_),
-              "settingsremember");
-    settingsexplain_ = plainLabel(QString(), "settingsexplain", settingsback2_);
-    settingsexplain_->setWordWrap(true);
+    whoisPage_ = new WhoisPage({traceLabel4_, *Winsock1_, *Timer1_, whoisPort_,
+                                [this] { return makeTimer(); }, [this] { return ended_; }},
+                               reg_, boxes_, this);
+    settingsPage_ = new SettingsPage(
+        reg_, boxes_, [this] { return ended_; }, this);
 
     // Every page starts hidden; start-up shows the Ping page.
-    for (QWidget* w : std::initializer_list<QWidget*>{intro_,
-                                                      Label1_,
-                                                      Combo1_,
-                                                      Text5_,
-                                                      Label9_,
-                                                      Combo2_,
-                                                      Label2_,
-                                                      Combo3_,
-                                                      Label12_,
-                                                      carryoutping_,
-                                                      pingstop_,
-                                                      tracestop_,
-                                                      Label11_,
-                                                      Line1_,
-                                                      Shape1_,
-                                                      Picture1_,
-                                                      status_,
-                                                      Labelping1_,
-                                                      todo_,
-                                                      Labelping2_,
-                                                      done_,
-                                                      pc_,
-                                                      ProgressBar1_,
-                                                      return2_,
-                                                      return7_,
-                                                      return3_,
-                                                      return4_,
-                                                      return5_,
-                                                      Label8_,
-                                                      ipad_,
-                                                      Label3_,
-                                                      domainname_,
-                                                      iptodom_,
-                                                      domtoip_,
-                                                      trace1_,
-                                                      traceCombo1_,
-                                                      trace3_,
-                                                      traceText3_,
-                                                      Check1_,
-                                                      traceaway_,
-                                                      trace_,
-                                                      traceLabel4_,
-                                                      whoisLabel2_,
-                                                      whoisCombo1_,
-                                                      whois1_,
-                                                      whoiscombo2_,
-                                                      countrydropdown_,
-                                                      whoisuk_,
-                                                      whoisus_,
-                                                      whoisserver_,
-                                                      whoisLabel6_,
-                                                      lookupwhois_,
-                                                      whoisresult_,
-                                                      settingsback_,
-                                                      settingsminititle_,
-                                                      settingscheck1_,
-                                                      settingscheck2_,
-                                                      settingscheck3_,
-                                                      settingsback2_,
-                                                      settingsrem_,
-                                                      List1_,
-                                                      settingsdelsel_,
-                                                      settingsdelall_,
-                                                      settingsremember_,
-                                                      settingsexplain_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             intro_,      Label1_,  Combo1_,   Text5_,        Label9_,     Combo2_,
+             Label2_,     Combo3_,  Label12_,  carryoutping_, pingstop_,   Label11_,
+             Line1_,      Shape1_,  Picture1_, status_,       Labelping1_, todo_,
+             Labelping2_, done_,    pc_,       ProgressBar1_, return2_,    return7_,
+             return3_,    return4_, return5_,  traceLabel4_}) {
         w->setVisible(false);
     }
     for (int i : {0, 1, 2, 3, 5}) Text4(i)->setVisible(false);
@@ -642,68 +498,7 @@ void Form1::buildLayout() {
     statusRow->addWidget(Picture1_);
     statusRow->addWidget(status_, 1);
 
-    // IP Translation page inputs.
-    auto* iptrans = new QGridLayout;
-    iptrans->setHorizontalSpacing(10);
-    iptrans->addWidget(Label8_, 0, 0);
-    iptrans->addWidget(ipad_, 1, 0);
-    iptrans->addWidget(iptodom_, 1, 1);
-    iptrans->addWidget(Label3_, 2, 0);
-    iptrans->addWidget(domainname_, 3, 0);
-    iptrans->addWidget(domtoip_, 3, 1);
-    iptrans->setColumnStretch(0, 1);
-
     // TraceRoute page inputs.
-    auto* tracer = new QGridLayout;
-    tracer->setHorizontalSpacing(10);
-    tracer->addWidget(trace1_, 0, 0);
-    tracer->addWidget(traceCombo1_, 0, 1);
-    auto* traceButtons = new QHBoxLayout;
-    traceButtons->addWidget(traceaway_);
-    traceButtons->addWidget(tracestop_);
-    tracer->addLayout(traceButtons, 0, 2);
-    tracer->addWidget(trace3_, 1, 0);
-    tracer->addWidget(traceText3_, 1, 1, Qt::AlignLeft);
-    tracer->addWidget(Check1_, 2, 1, 1, 2);
-    tracer->setColumnStretch(1, 1);
-
-    // Whois Lookup page inputs.
-    auto* whois = new QGridLayout;
-    whois->setHorizontalSpacing(10);
-    whois->addWidget(whoisLabel2_, 0, 0);
-    whois->addWidget(whoisCombo1_, 0, 1, 1, 2);
-    whois->addWidget(lookupwhois_, 0, 3);
-    whois->addWidget(whoisRdap_, 0, 4);
-    whois->addWidget(whoisLabel6_, 1, 1, 1, 3);
-    whois->addWidget(whois1_, 2, 0);
-    whois->addWidget(whoiscombo2_, 2, 1);
-    whois->addWidget(countrydropdown_, 2, 2);
-    auto* quick = new QHBoxLayout;
-    quick->setSpacing(14);
-    quick->addWidget(whoisuk_);
-    quick->addWidget(whoisus_);
-    quick->addStretch(1);
-    quick->addWidget(whoisserver_);
-    whois->addLayout(quick, 3, 1, 1, 3);
-    whois->setColumnStretch(1, 1);
-
-    // Settings page.
-    auto* back = new QVBoxLayout(settingsback_);
-    back->addWidget(settingsminititle_);
-    back->addWidget(settingscheck1_);
-    back->addWidget(settingscheck2_);
-    back->addWidget(settingscheck3_);
-    auto* back2 = new QGridLayout(settingsback2_);
-    back2->addWidget(settingsrem_, 0, 0, 1, 2);
-    back2->addWidget(List1_, 1, 0, 3, 1);
-    back2->addWidget(settingsdelsel_, 1, 1);
-    back2->addWidget(settingsdelall_, 2, 1);
-    back2->setRowStretch(3, 1);
-    back2->addWidget(settingsremember_, 4, 0, 1, 2);
-    back2->addWidget(settingsexplain_, 5, 0, 1, 2);
-    back2->setColumnStretch(0, 1);
-    List1_->setMinimumHeight(fontMetrics().height() * 8);
-
     // The results panel: progress counters and reply fields.
     auto* progress = new QGridLayout;
     progress->addWidget(Labelping1_, 0, 0);
@@ -729,11 +524,10 @@ void Form1::buildLayout() {
     auto* content = new QVBoxLayout;
     content->setSpacing(10);
     content->addLayout(ping);
-    content->addLayout(iptrans);
-    content->addLayout(tracer);
-    content->addLayout(whois);
-    content->addWidget(settingsback_);
-    content->addWidget(settingsback2_);
+    content->addWidget(ipTranslationPage_);
+    content->addWidget(tracePage_);
+    content->addWidget(whoisPage_);
+    content->addWidget(settingsPage_);
     content->addWidget(Line1_);
     content->addWidget(Shape1_);
     content->addSpacing(4);
@@ -741,11 +535,8 @@ void Form1::buildLayout() {
     content->addWidget(intro_);
     content->addLayout(progress);
     content->addLayout(reply);
-    content->addWidget(trace_, 1);
-    content->addWidget(traceButtons_ = makeResultButtons(true));
-    content->addWidget(whoisresult_, 1);
-    content->addWidget(whoisButtons_ = makeResultButtons(false));
-    content->addWidget(whoisrefer_);
+    content->addWidget(tracePage_->resultsSection(), 1);
+    content->addWidget(whoisPage_->resultsSection(), 1);
     content->addWidget(traceLabel4_);
     content->addStretch(0);
 
@@ -802,19 +593,11 @@ void Form1::connectControls() {
     connect(Combo3_, &QComboBox::activated, this, &Form1::Combo3_Click);
     connect(Label11_, &ClickLabel::clicked, this, &Form1::Label11_Click);
 
-    connect(iptodom_, &QPushButton::clicked, this, &Form1::iptodom_Click);
-    connect(domtoip_, &QPushButton::clicked, this, &Form1::domtoip_Click);
-    connect(ipad_, &QLineEdit::textChanged, this, &Form1::ipad_Change);
-    connect(domainname_, &QLineEdit::textChanged, this, &Form1::domainname_Change);
+    connect(ipTranslationPage_, &Page::defaultChosen, this, &Form1::makeDefault);
+    connect(tracePage_, &Page::defaultChosen, this, &Form1::makeDefault);
+    connect(whoisPage_, &Page::defaultChosen, this, &Form1::makeDefault);
+    connect(whoisPage_, &WhoisPage::serverListUpdateWanted, this, &Form1::openServerListUpdate);
 
-    connect(settingscheck1_, &QCheckBox::stateChanged, this, &Form1::settingscheck1_Click);
-    connect(settingscheck2_, &QCheckBox::stateChanged, this, &Form1::settingscheck2_Click);
-    connect(settingscheck3_, &QCheckBox::stateChanged, this, &Form1::settingscheck3_Click);
-    connect(settingsremember_, &QCheckBox::stateChanged, this, &Form1::settingsremember_Click);
-    connect(settingsdelall_, &QPushButton::clicked, this, &Form1::settingsdelall_Click);
-    connect(settingsdelsel_, &QPushButton::clicked, this, &Form1::settingsdelsel_Click);
-
-    connect(traceaway_, &QPushButton::clicked, this, &Form1::traceaway_Click);
     // Keys for what the icons do.
     const std::pair<QKeySequence, void (Form1::*)()> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_1), &Form1::pingicon_Click},
@@ -833,18 +616,6 @@ void Form1::connectControls() {
         pingStop_ = running_;
         pingstop_->setEnabled(false);
     });
-    connect(tracestop_, &QPushButton::clicked, this, [this] {
-        traceStop_ = tracing_;
-        tracestop_->setEnabled(false);
-    });
-
-    connect(countrydropdown_, &QComboBox::activated, this, &Form1::countrydropdown_Click);
-    connect(whoisuk_, &ClickLabel::clicked, this, &Form1::whoisuk_Click);
-    connect(whoisus_, &ClickLabel::clicked, this, &Form1::whoisus_Click);
-    connect(whoisserver_, &ClickLabel::clicked, this, &Form1::whoisserver_Click);
-    connect(lookupwhois_, &QPushButton::clicked, this, &Form1::lookupwhois_Click);
-    connect(whoisrefer_, &ClickLabel::clicked, this, &Form1::whoisrefer_Click);
-    connect(whoisRdap_, &QCheckBox::clicked, this, &Form1::whoisRdap_Click);
 
     // Enter in a single-line box presses the default button; some boxes
     // also react to getting the focus or to a click.
@@ -853,31 +624,18 @@ void Form1::connectControls() {
 }
 
 void Form1::setTabOrders() {
-    QWidget* const order[] = {
-        Combo1_,         Text5_,          Combo2_,         Combo3_,          carryoutping_,
-        Label11_,        ipad_,           iptodom_,        domainname_,      domtoip_,
-        traceCombo1_,    traceaway_,      traceText3_,     Check1_,          trace_,
-        whoisCombo1_,    lookupwhois_,    whoiscombo2_,    countrydropdown_, whoisuk_,
-        whoisus_,        whoisserver_,    whoisresult_,    settingscheck1_,  settingscheck2_,
-        settingscheck3_, List1_,          settingsdelsel_, settingsdelall_,  settingsremember_,
-        Text4_[0],       Text4_[1],       Text4_[2],       Text4_[3],        Text4_[5],
-        pingicon_,       tracerouteicon_, whoisicon_,      iptransicon_,     Image7_,
-        Image5_,         Image2_,         quiticon_};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(order[i - 1], order[i]);
-    }
-    // Copy and Save follow the results they act on.
-    setTabOrder(trace_, traceButtons_->copyButton());
-    setTabOrder(traceButtons_->copyButton(), traceButtons_->saveButton());
-    setTabOrder(traceButtons_->saveButton(), whoisCombo1_);
-    setTabOrder(whoisresult_, whoisrefer_);
-    setTabOrder(whoisrefer_, whoisButtons_->copyButton());
-    setTabOrder(whoisButtons_->copyButton(), whoisButtons_->saveButton());
-    setTabOrder(whoisButtons_->saveButton(), settingscheck1_);
+    std::vector<QWidget*> order = {Combo1_, Text5_, Combo2_, Combo3_, carryoutping_, Label11_};
+    const auto append = [&order](const std::vector<QWidget*>& more) {
+        order.insert(order.end(), more.begin(), more.end());
+    };
+    append(ipTranslationPage_->tabOrder());
+    append(tracePage_->tabOrder());
+    append(whoisPage_->tabOrder());
+    append(settingsPage_->tabOrder());
+    append({Text4_[0], Text4_[1], Text4_[2], Text4_[3], Text4_[5], pingicon_, tracerouteicon_,
+            whoisicon_, iptransicon_, Image7_, Image5_, Image2_, quiticon_});
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
     setTabOrder(carryoutping_, pingstop_);
-    setTabOrder(traceaway_, tracestop_);
-    setTabOrder(lookupwhois_, whoisRdap_);
-    setTabOrder(whoisRdap_, whoiscombo2_);
     Combo1_->setFocus();
 }
 
@@ -896,10 +654,9 @@ Form2& Form1::form2() {
 // becomes the default by taking the focus (none is an auto-default), so the
 // focus mark and the default mark stay apart.
 void Form1::makeDefault(QPushButton* b) {
+    if (defaultButton_ != nullptr && defaultButton_ != b) defaultButton_->setDefault(false);
     defaultButton_ = b;
-    for (QPushButton* each : {carryoutping_, iptodom_, domtoip_, traceaway_, lookupwhois_}) {
-        each->setDefault(each == b);
-    }
+    if (b != nullptr) b->setDefault(true);
 }
 
 bool Form1::pressDefault() {
@@ -933,14 +690,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::FocusIn:
             if (watched == Combo1_ || watched == Combo1_->lineEdit()) {
                 Combo1_GotFocus();
-            } else if (watched == traceCombo1_ || watched == traceCombo1_->lineEdit()) {
-                traceCombo1_GotFocus();
-            } else if (watched == whoisCombo1_ || watched == whoisCombo1_->lineEdit()) {
-                whoisCombo1_GotFocus();
-            } else if (watched == ipad_) {
-                makeDefault(iptodom_);  // Enter in a box presses its own button
-            } else if (watched == domainname_) {
-                makeDefault(domtoip_);
             }
             break;
         case QEvent::MouseButtonRelease:
@@ -978,7 +727,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::quiticon_Click() {
     if (ended_) return;
-    if (settingsremember_->checkState() == Qt::Checked) {
+    if (settingsPage_->chosen(SettingsPage::Choice::RememberOnExit)) {
         Combo1_->clear();
         Combo1_->clearEditText();
         for (const std::string& a : store::ReadSessionList(reg_)) {

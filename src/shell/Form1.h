@@ -41,6 +41,10 @@ class frmAbout;
 class IconView;
 class PageIcon;
 class InputBlocker;
+class IpTranslationPage;
+class SettingsPage;
+class TracePage;
+class WhoisPage;
 class ResultButtons;
 class Whoisupdate;
 class WhoisView;
@@ -72,14 +76,11 @@ struct Services {
 inline constexpr const char* kDefaultUsWhoisServer = whois::kDefaultUsServer;
 inline constexpr const char* kDefaultGbWhoisServer = whois::kDefaultGbServer;
 
-// The examples shown in the IP Translation captions.
-inline constexpr const char* kExampleAddress = "192.0.2.1";
-inline constexpr const char* kExampleHostName = "www.example.com";
-
 // The main window: a column of page icons, four fixed icons at the top
 // right, and five pages (Ping, TraceRoute, Whois Lookup, IP Translation,
-// Settings) whose controls are shown and hidden together. It is the ping
-// run's view.
+// Settings), one on show at a time. All but the Ping page are Page classes
+// of their own; the Ping page's controls are still the window's, shown and
+// hidden together. It is the ping run's view.
 class Form1 : public QWidget, public ping::PingView {
     Q_OBJECT
   public:
@@ -104,7 +105,7 @@ class Form1 : public QWidget, public ping::PingView {
     // True while a ping run works.
     bool pingRunning() const { return running_; }
     // True while a trace runs.
-    bool tracing() const { return tracing_; }
+    bool tracing() const;
     // True while the window refuses user input (during each echo).
     bool inputBlocked() const { return inputBlocked_; }
     // Stop or Escape: the ping run and the trace under way end at once,
@@ -160,36 +161,12 @@ class Form1 : public QWidget, public ping::PingView {
     void Text5_Click();
     void Label11_Click();
 
-    // IP Translation page.
-    void iptodom_Click();
-    void domtoip_Click();
-    void ipad_Change();
-    void domainname_Change();
-
-    // Settings page.
-    void settingscheck1_Click();
-    void settingscheck2_Click();
-    void settingscheck3_Click();
-    void settingsremember_Click();
-    void settingsdelall_Click();
-    void settingsdelsel_Click();
-
-    // TraceRoute page.
-    void traceCombo1_GotFocus();
-    void traceaway_Click();
-
     // Whois Lookup page.
-    void countrydropdown_Click();
-    void whoisuk_Click();
-    void whoisus_Click();
-    void whoisserver_Click();
     // The server list update window while it is open, else null.
     Whoisupdate* whoisupdate() const;
-    void lookupwhois_Click();
-    void whoisCombo1_GotFocus();
-    void whoisrefer_Click();
-    void whoisRdap_Click();
-    RdapView& rdapView() { return *rdapView_; }
+    // Opens the server list update window, or brings the open one forward.
+    void openServerListUpdate();
+    RdapView& rdapView();
 
     // The window's TCP client and time-out timer (stopped, 10000 ms).
     platform::TcpClient& Winsock1() { return *Winsock1_; }
@@ -245,7 +222,6 @@ class Form1 : public QWidget, public ping::PingView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    friend class TracePageView;
     friend class InputBlocker;
 
     void buildControls();
@@ -263,12 +239,7 @@ class Form1 : public QWidget, public ping::PingView {
 
     void LoadDisplaySettings();
     void ApplyDisplaySettings();
-    void Translate(QPushButton* button, QLineEdit* from, QLineEdit* to,
-                   std::string (net::HostToIP::*lookup)(const std::string&));
     void FillFromSession(QComboBox* list);
-    void FillFromSession(QListWidget* list);
-    void DirectoryWalk(bool listCountries);
-    void checkClicked(QCheckBox* box, const char* valueName);
     void setInputBlocked(bool blocked);
     void releaseHeldInput();
     // The wait of an echo of a run: in short slices while input is refused,
@@ -287,18 +258,10 @@ class Form1 : public QWidget, public ping::PingView {
     std::uint16_t whoisPort_;
     std::unique_ptr<platform::TcpClient> Winsock1_;
     std::unique_ptr<platform::Timer> Timer1_;
-    std::unique_ptr<WhoisView> whoisView_;
-    std::unique_ptr<RdapView> rdapView_;
     store::Registry reg_;
     net::HostToIP hosts_;
     ping::PingRun pingRun_;
     std::unique_ptr<Form2> form2_;
-    // Copy and Save under the trace results and the whois answer, and the
-    // latest trace's hops as records (Form1Results.cpp).
-    ResultButtons* makeResultButtons(bool trace);
-    ResultButtons* traceButtons_ = nullptr;
-    ResultButtons* whoisButtons_ = nullptr;
-    exports::TraceDocument traceResults_;
     std::unique_ptr<platform::DesktopShell> ownShell_;
     platform::DesktopShell* shell_;
     frmAbout* about_ = nullptr;
@@ -309,10 +272,8 @@ class Form1 : public QWidget, public ping::PingView {
 
     bool ended_ = false;
     bool running_ = false;
-    bool tracing_ = false;
     bool inputBlocked_ = false;
     bool pingStop_ = false;
-    bool traceStop_ = false;
     QPushButton* defaultButton_ = nullptr;
     ping::StatusLook look_ = ping::StatusLook::Failure;
 
@@ -370,54 +331,13 @@ class Form1 : public QWidget, public ping::PingView {
     QLabel* return7_;
     std::array<QLineEdit*, 6> Text4_{};  // element 4 does not exist
 
-    // IP Translation page.
-    QLabel* Label8_;
-    QLabel* Label3_;
-    QLineEdit* ipad_;
-    QLineEdit* domainname_;
-    QPushButton* iptodom_;
-    QPushButton* domtoip_;
-
-    // Settings page.
-    QFrame* settingsback_;
-    QFrame* settingsback2_;
-    QLabel* settingsminititle_;
-    QCheckBox* settingscheck1_;
-    QCheckBox* settingscheck2_;
-    QCheckBox* settingscheck3_;
-    QLabel* settingsrem_;
-    QListWidget* List1_;
-    QPushButton* settingsdelsel_;
-    QPushButton* settingsdelall_;
-    QCheckBox* settingsremember_;
-    QLabel* settingsexplain_;
-
-    // TraceRoute page.
-    QLabel* trace1_;
-    QComboBox* traceCombo1_;
-    QLabel* trace3_;
-    QLineEdit* traceText3_;
-    QCheckBox* Check1_;
-    QPushButton* traceaway_;
-    QPushButton* tracestop_;  // "Stop", shown while a trace goes
-    QPlainTextEdit* trace_;
+    // The pages of their own.
+    TracePage* tracePage_ = nullptr;
+    IpTranslationPage* ipTranslationPage_ = nullptr;
+    SettingsPage* settingsPage_ = nullptr;
+    WhoisPage* whoisPage_ = nullptr;
+    // The status line of the TraceRoute and Whois Lookup pages.
     QLabel* traceLabel4_;
-    QLineEdit* traceText1_;
-
-    // Whois Lookup page.
-    QLabel* whoisLabel2_;
-    QComboBox* whoisCombo1_;
-    QLabel* whois1_;
-    QComboBox* whoiscombo2_;
-    QComboBox* countrydropdown_;
-    ClickLabel* whoisuk_;
-    ClickLabel* whoisus_;
-    ClickLabel* whoisserver_;
-    QLabel* whoisLabel6_;
-    QPushButton* lookupwhois_;
-    QPlainTextEdit* whoisresult_;
-    ClickLabel* whoisrefer_;
-    QCheckBox* whoisRdap_;
 };
 
 }  // namespace norvik::shell

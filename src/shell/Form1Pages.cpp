@@ -1,5 +1,6 @@
 // The page operations: every show operation hides all five pages, then
-// shows and fills its own controls.
+// shows its own: a Page of its own is entered, the Ping and Whois Lookup
+// pages show and fill their controls here.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,16 +16,17 @@
 #include <QToolButton>
 
 #include "ping/Numbers.h"
-#include "platform/Text.h"
 #include "shell/Form1.h"
+#include "shell/IpTranslationPage.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
-#include "shell/TracePageView.h"
+#include "shell/SettingsPage.h"
+#include "shell/TracePage.h"
+#include "shell/WhoisPage.h"
 #include "shell/WhoisView.h"
 #include "shell/Whoisupdate.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
-#include "trace/Tracer.h"
 
 namespace norvik::shell {
 
@@ -36,13 +38,6 @@ const char kPingIntro[] =
     "Norvik has 4 main functions, these can be accessed from the icons on the left. "
     "Configuration and further help are available from the icons in the top right.";
 
-const char kServersKey[] = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik\\Servers";
-const char kServersSubPath[] = "Software\\Tarnwell\\Norvik\\Servers";
-
-// Bounds on what a damaged directory can make the walk read.
-constexpr std::int32_t kMaxCountries = 10000;
-constexpr double kMaxServersPerCountry = 10000;
-
 void setShown(std::initializer_list<QWidget*> widgets, bool shown) {
     for (QWidget* w : widgets) w->setVisible(shown);
 }
@@ -53,14 +48,6 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 void emptyCombo(QComboBox* c) {
     c->clear();
     c->clearEditText();
-}
-
-// "Total" of a country key as a count of servers; nothing when it is no
-// number.
-double serverCount(const std::string& total) {
-    const std::optional<double> n = ping::ParseNumber(total);
-    if (!n) return 0;
-    return *n < kMaxServersPerCountry ? *n : kMaxServersPerCountry;
 }
 
 }  // namespace
@@ -112,10 +99,10 @@ void Form1::HidePingPage() {
 
 void Form1::LoadDisplaySettings() {
     if (store::RememberOn(reg_.ReadKeyValue(store::kNorvikKey, store::kRememberOnExit))) {
-        settingsremember_->setCheckState(Qt::Checked);
+        settingsPage_->setChoice(SettingsPage::Choice::RememberOnExit, true);
         reg_.WriteKeyValue(store::kNorvikKey, store::kRememberOnExit, "1");
     } else {
-        settingsremember_->setCheckState(Qt::Unchecked);
+        settingsPage_->setChoice(SettingsPage::Choice::RememberOnExit, false);
     }
 
     const std::string nopings = reg_.ReadKeyValue(store::kNorvikKey, store::kNoPings);
@@ -129,32 +116,24 @@ void Form1::LoadDisplaySettings() {
 // is hidden; nothing here shows a field again. A box changed here counts as
 // clicked, so its value is written back.
 void Form1::ApplyDisplaySettings() {
-    const auto apply = [this](const char* name, bool (*on)(const std::string&), QCheckBox* box,
+    using Choice = SettingsPage::Choice;
+    const auto apply = [this](const char* name, bool (*on)(const std::string&), Choice choice,
                               std::initializer_list<QWidget*> fields) {
-        if (on(reg_.ReadKeyValue(store::kNorvikKey, name))) {
-            box->setCheckState(Qt::Checked);
-        } else {
-            box->setCheckState(Qt::Unchecked);
-            setShown(fields, false);
-        }
+        const bool shown = on(reg_.ReadKeyValue(store::kNorvikKey, name));
+        settingsPage_->setChoice(choice, shown);
+        if (!shown) setShown(fields, false);
     };
-    apply(store::kDisplayAddress, store::DisplayAddressOn, settingscheck1_, {Text4(1), return7_});
-    apply(store::kDisplayPacketSize, store::DisplayPacketSizeOn, settingscheck2_,
+    apply(store::kDisplayAddress, store::DisplayAddressOn, Choice::DisplayAddress,
+          {Text4(1), return7_});
+    apply(store::kDisplayPacketSize, store::DisplayPacketSizeOn, Choice::DisplayPacketSize,
           {Text4(3), return4_});
-    apply(store::kDisplayDataPointer, store::DisplayDataPointerOn, settingscheck3_,
+    apply(store::kDisplayDataPointer, store::DisplayDataPointerOn, Choice::DisplayDataPointer,
           {Text4(5), return5_});
 }
 
 void Form1::FillFromSession(QComboBox* list) {
     emptyCombo(list);
     for (const std::string& a : store::ReadSessionList(reg_)) list->addItem(q(a));
-}
-
-void Form1::FillFromSession(QListWidget* list) {
-    list->clear();
-    for (const std::string& a : store::ReadSessionList(reg_)) list->addItem(q(a));
-    list->clearSelection();
-    list->setCurrentRow(-1);
 }
 
 // ---- IP Translation ----
@@ -170,94 +149,36 @@ void Form1::ShowIpTranslationPage() {
                        "ping function. Just enter the domain name and click in the IP address "
                        "box!"));
     nme_->setText(QStringLiteral("IP Translation"));
-    setShown({Label8_, Label3_, iptodom_, domtoip_, ipad_, domainname_}, true);
     markPage(iptransicon_);
-    ipad_->setFocus();
+    ipTranslationPage_->enter();
 }
 
-void Form1::HideIpTranslationPage() {
-    setShown({Label8_, Label3_, iptodom_, domtoip_, ipad_, domainname_}, false);
-}
+void Form1::HideIpTranslationPage() { ipTranslationPage_->setVisible(false); }
 
 // ---- Settings ----
 
 void Form1::ShowSettingsPage() {
     HideAllPages();
     nme_->setText(QStringLiteral("Settings"));
-    setShown({List1_, settingsdelsel_, settingsdelall_, settingsremember_, settingsback_,
-              settingsback2_, settingsexplain_, settingscheck1_, settingscheck2_, settingscheck3_,
-              settingsminititle_, settingsrem_},
-             true);
-    settingsexplain_->setText(
-        QStringLiteral("This setting ensures addresses and settings used during a Norvik session "
-                       "are saved for future sessions."));
-    FillFromSession(List1_);
     markPage(Image7_);
-    settingscheck1_->setFocus();
+    settingsPage_->enter();
 }
 
-void Form1::HideSettingsPage() {
-    setShown({List1_, settingsdelsel_, settingsdelall_, settingsremember_, settingsback_,
-              settingsback2_, settingsexplain_, settingscheck1_, settingscheck2_, settingscheck3_,
-              settingsminititle_, settingsrem_},
-             false);
-}
+void Form1::HideSettingsPage() { settingsPage_->setVisible(false); }
 
 // ---- TraceRoute ----
 
 void Form1::ShowTracePage() {
     HideAllPages();
     nme_->setText(QStringLiteral("TraceRoute"));
-    setShown(
-        {trace1_, trace3_, trace_, traceLabel4_, traceCombo1_, traceText3_, Check1_, traceaway_},
-        true);
-    tracestop_->setVisible(tracing_);
-    traceCombo1_->setFocus();
-    traceCombo1_GotFocus();
-    trace_->setPlainText(
-        QStringLiteral("Type the domain or IP you wish to trace a route to in the 'Address to "
-                       "trace to' box.") +
-        kCrLf + kCrLf + QStringLiteral("Click TRACE ROUTE to perform trace on domain.") + kCrLf +
-        kCrLf + QStringLiteral("Trace Route information will appear in this box."));
-    SetHoldsResult(trace_, false);
-    traceText1_->setText(QString());
-
-    // Tab stops at 30, 54, 105 and 182 dialog units line up the hop lines;
-    // a horizontal dialog unit is a quarter of the average character width.
-    const qreal unit = QFontMetricsF(trace_->font()).averageCharWidth() / 4.0;
-    QTextOption option = trace_->document()->defaultTextOption();
-    QList<QTextOption::Tab> stops;
-    for (int dlu : {30, 54, 105, 182})
-        stops.append(QTextOption::Tab(dlu * unit, QTextOption::LeftTab));
-    option.setTabs(stops);
-    trace_->document()->setDefaultTextOption(option);
-    trace_->repaint();
-
-    FillFromSession(traceCombo1_);
-    if (traceCombo1_->count() > 0) traceCombo1_->setCurrentIndex(0);
+    traceLabel4_->setVisible(true);
+    tracePage_->enter();
     markPage(tracerouteicon_);
 }
 
 void Form1::HideTracePage() {
-    setShown(
-        {trace1_, trace3_, traceLabel4_, trace_, traceCombo1_, traceText3_, Check1_, traceaway_},
-        false);
-    tracestop_->setVisible(false);
-}
-
-void Form1::traceCombo1_GotFocus() { makeDefault(traceaway_); }
-
-void Form1::traceaway_Click() {
-    if (ended_ || tracing_) return;
-    tracing_ = true;
-    traceStop_ = false;
-    tracestop_->setEnabled(true);
-    tracestop_->setVisible(traceaway_->isVisible() && !traceCombo1_->currentText().isEmpty());
-    TracePageView view(*this);
-    trace::Tracer(view, hosts_, resolver_, echo_, boxes_).trace();
-    tracing_ = false;
-    traceStop_ = false;
-    if (!ended_) tracestop_->setVisible(false);
+    tracePage_->leave();
+    traceLabel4_->setVisible(false);
 }
 
 // ---- Whois Lookup ----
@@ -265,107 +186,19 @@ void Form1::traceaway_Click() {
 void Form1::ShowWhoisPage() {
     HideAllPages();
     nme_->setText(QStringLiteral("Whois Lookup"));
-    setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
-              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, traceLabel4_},
-             true);
-    whoisRdap_->setVisible(true);
-    whoisresult_->setPlainText(
-        QStringLiteral("Select the domain you wish to perform a lookup on and a Whois server for "
-                       "the relevant country.") +
-        kCrLf + kCrLf + QStringLiteral("Click LOOKUP to perform Whois lookup on domain.") + kCrLf +
-        kCrLf + QStringLiteral("Domain information will appear in this box."));
-    SetHoldsResult(whoisresult_, false);
-
-    emptyCombo(countrydropdown_);
-    emptyCombo(whoiscombo2_);
-    emptyCombo(whoisCombo1_);
-    countrydropdown_->addItem(QStringLiteral("All"));
-    DirectoryWalk(true);
-    countrydropdown_->setCurrentIndex(0);
-    countrydropdown_Click();
-    whoiscombo2_->setEditText(QLatin1String(kDefaultUsWhoisServer));
-
-    for (int i = 1; i <= store::kSlotsRead; ++i) {
-        std::string a = reg_.ReadKeyValue(store::kSessionIPsKey, std::to_string(i));
-        if (a == store::kError) continue;
-        if (platform::AsciiLower(std::string_view(a).substr(0, 4)) == "www.") a.erase(0, 4);
-        whoisCombo1_->addItem(q(a));
-    }
-    if (whoisCombo1_->count() > 0) whoisCombo1_->setCurrentIndex(0);
+    traceLabel4_->setVisible(true);
     markPage(whoisicon_);
-    whoisCombo1_->setFocus();
+    whoisPage_->enter();
 }
 
-void Form1::HideWhoisPage() {
-    setShown({whoisLabel2_, whoisLabel6_, whoisCombo1_, whoiscombo2_, lookupwhois_, whois1_,
-              whoisuk_, whoisus_, whoisserver_, countrydropdown_, whoisresult_, whoisrefer_},
-             false);
-    whoisRdap_->setVisible(false);
-}
+void Form1::HideWhoisPage() { whoisPage_->leave(); }
 
-void Form1::DirectoryWalk(bool listCountries) {
-    for (std::int32_t n = 0; n < kMaxCountries; ++n) {
-        const std::string country =
-            reg_.SubKeyNameAt(store::HKEY_LOCAL_MACHINE, kServersSubPath, n);
-        if (country == store::kNotFound) return;
-        const std::string key = std::string(kServersKey) + "\\" + country;
-        const std::string total = reg_.ReadKeyValue(key, "Total");
-        if (listCountries) countrydropdown_->addItem(q(country));
-        if (total == store::kError) continue;
-        const double count = serverCount(total);
-        for (int i = 1; i <= count; ++i) {
-            whoiscombo2_->addItem(q(reg_.ReadKeyValue(key, std::to_string(i))));
-        }
-    }
-}
-
-void Form1::countrydropdown_Click() {
-    if (ended_) return;
-    emptyCombo(whoiscombo2_);
-    if (countrydropdown_->currentIndex() == 0) {
-        DirectoryWalk(false);
-    } else {
-        const std::string key =
-            std::string(kServersKey) + "\\" + countrydropdown_->currentText().toStdString();
-        const std::string total = reg_.ReadKeyValue(key, "Total");
-        if (total != store::kError) {
-            const double count = serverCount(total);
-            for (int i = 1; i <= count; ++i) {
-                whoiscombo2_->addItem(q(reg_.ReadKeyValue(key, std::to_string(i))));
-            }
-        }
-    }
-    // Filling the list picks nothing: the server box stays empty until the
-    // user picks or types a server.
-    whoiscombo2_->setCurrentIndex(-1);
-    whoiscombo2_->clearEditText();
-}
-
-void Form1::whoisuk_Click() { whoisView_->whoisuk_Click(); }
-void Form1::whoisus_Click() { whoisView_->whoisus_Click(); }
-void Form1::lookupwhois_Click() {
-    if (rdapView_->ticked()) {
-        rdapView_->lookupwhois_Click();
-        return;
-    }
-    rdapView_->yieldToPort43();
-    whoisView_->lookupwhois_Click();
-}
-void Form1::whoisrefer_Click() {
-    if (rdapView_->offering()) {
-        rdapView_->whoisrefer_Click();
-        return;
-    }
-    rdapView_->yieldToPort43();
-    whoisView_->whoisrefer_Click();
-}
-void Form1::whoisRdap_Click() { rdapView_->whoisRdap_Click(); }
-void Form1::whoisCombo1_GotFocus() { makeDefault(lookupwhois_); }
+RdapView& Form1::rdapView() { return whoisPage_->rdapView(); }
 
 Whoisupdate* Form1::whoisupdate() const { return whoisupdate_; }
 
 // Opens the server list update window, or brings the open one to the front.
-void Form1::whoisserver_Click() {
+void Form1::openServerListUpdate() {
     if (ended_) return;
     if (whoisupdate_ != nullptr && whoisupdate_->isVisible()) {
         whoisupdate_->raise();

@@ -17,6 +17,7 @@
 #include "ping/Numbers.h"
 #include "shell/Form1.h"
 #include "shell/Form2.h"
+#include "shell/TracePage.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
 
@@ -87,10 +88,7 @@ void Form1::stopRun() {
         pingStop_ = true;
         pingstop_->setEnabled(false);
     }
-    if (tracing_) {
-        traceStop_ = true;
-        tracestop_->setEnabled(false);
-    }
+    tracePage_->stop();
 }
 
 // ---- the results panel ----

@@ -8,7 +8,6 @@
 #include <QPushButton>
 
 #include "rdap/Query.h"
-#include "shell/Form1.h"
 #include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
@@ -23,9 +22,9 @@ RdapView::Engine::Engine(std::unique_ptr<platform::Timer> t)
       cache(rdap::BootstrapCache::DefaultDir(), http),
       lookup(http, &cache) {}
 
-RdapView::RdapView(Form1& form, const RdapControls& controls, store::Registry& reg,
+RdapView::RdapView(std::function<bool()> ended, const RdapControls& controls, store::Registry& reg,
                    std::function<std::unique_ptr<platform::Timer>()> makeTimer)
-    : form_(form), c_(controls), reg_(reg), makeTimer_(std::move(makeTimer)) {}
+    : ended_(std::move(ended)), c_(controls), reg_(reg), makeTimer_(std::move(makeTimer)) {}
 
 RdapView::~RdapView() {
     if (engine_) engine_->lookup.abort();
@@ -62,7 +61,7 @@ void RdapView::whoisRdap_Click() {
 }
 
 void RdapView::lookupwhois_Click() {
-    if (form_.ended() || !c_.lookupwhois->isEnabled()) return;
+    if (ended_() || !c_.lookupwhois->isEnabled()) return;
     domain_ = c_.whoisCombo1->currentText();
     ask(std::nullopt);
     // The domain joins the list as a port-43 lookup adds it.
@@ -76,7 +75,7 @@ void RdapView::lookupwhois_Click() {
 }
 
 void RdapView::whoisrefer_Click() {
-    if (!related_ || form_.ended() || !c_.lookupwhois->isEnabled()) return;
+    if (!related_ || ended_() || !c_.lookupwhois->isEnabled()) return;
     const QUrl url = *related_;
     ask(url);
 }
@@ -130,7 +129,8 @@ void RdapView::ended(const rdap::Outcome& o) {
         show(whois::DisplayLines(o.text), std::move(doc));
         related_ = o.related;
         if (related_) c_.whoisrefer->setText(QStringLiteral("Ask ") + related_->host());
-        c_.whoisrefer->setVisible(related_.has_value() && c_.whoisresult->isVisibleTo(&form_));
+        c_.whoisrefer->setVisible(related_.has_value() &&
+                                  c_.whoisresult->isVisibleTo(c_.whoisresult->window()));
         return;
     }
     c_.traceLabel4->setText(QLatin1String(whois::kFailed));

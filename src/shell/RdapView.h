@@ -21,7 +21,6 @@ class QPushButton;
 namespace norvik::shell {
 
 class ClickLabel;
-class Form1;
 
 // The stored value of the "Use RDAP" check box under the Norvik key.
 inline constexpr const char* kUseRdap = "Use RDAP";
@@ -42,7 +41,8 @@ struct RdapControls {
 class RdapView {
   public:
     // The timer and the HTTP client are made at the first RDAP lookup.
-    RdapView(Form1& form, const RdapControls& controls, store::Registry& reg,
+    // `ended` tells whether the program has ended.
+    RdapView(std::function<bool()> ended, const RdapControls& controls, store::Registry& reg,
              std::function<std::unique_ptr<platform::Timer>()> makeTimer);
     ~RdapView();
 
@@ -73,7 +73,7 @@ class RdapView {
     void show(const QString& text, exports::RdapDocument doc);
     void applyTicked(bool on);
 
-    Form1& form_;
+    std::function<bool()> ended_;
     RdapControls c_;
     store::Registry& reg_;
     struct Engine {

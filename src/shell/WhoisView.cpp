@@ -7,9 +7,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "shell/Form1.h"
 #include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
+#include "whois/WhoisText.h"
 
 namespace norvik::shell {
 
@@ -34,9 +34,13 @@ void groupLines(QString& text) {
 
 }  // namespace
 
-WhoisView::WhoisView(Form1& form, const WhoisControls& controls, platform::TcpClient& client,
+WhoisView::WhoisView(std::function<bool()> ended, std::function<void()> listServers,
+                     const WhoisControls& controls, platform::TcpClient& client,
                      platform::Timer& timer, std::uint16_t port)
-    : form_(form), c_(controls), lookup_(*this, client, timer, port) {
+    : ended_(std::move(ended)),
+      listServers_(std::move(listServers)),
+      c_(controls),
+      lookup_(*this, client, timer, port) {
     // Whois answers are laid out in columns: a fixed-width font, no wrapping.
     c_.whoisresult->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     c_.whoisresult->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -44,24 +48,24 @@ WhoisView::WhoisView(Form1& form, const WhoisControls& controls, platform::TcpCl
 }
 
 void WhoisView::lookupwhois_Click() {
-    if (form_.ended() || !c_.lookupwhois->isEnabled()) return;
+    if (ended_() || !c_.lookupwhois->isEnabled()) return;
     lookup_.start();
 }
 
 // The quick buttons pick a country as if it were picked from the list, then
 // put the country's default server in the server box.
 void WhoisView::quickSelect(const QString& country, const char* server) {
-    if (form_.ended()) return;
+    if (ended_()) return;
     QComboBox* box = c_.countrydropdown;
     const int at = box->findText(country, Qt::MatchExactly | Qt::MatchCaseSensitive);
     box->setCurrentIndex(at > 0 ? at : -1);
     box->setEditText(country);
-    form_.countrydropdown_Click();
+    if (!ended_()) listServers_();
     c_.whoiscombo2->setEditText(QLatin1String(server));
 }
 
-void WhoisView::whoisuk_Click() { quickSelect(QStringLiteral("GB"), kDefaultGbWhoisServer); }
-void WhoisView::whoisus_Click() { quickSelect(QStringLiteral("US"), kDefaultUsWhoisServer); }
+void WhoisView::whoisuk_Click() { quickSelect(QStringLiteral("GB"), whois::kDefaultGbServer); }
+void WhoisView::whoisus_Click() { quickSelect(QStringLiteral("US"), whois::kDefaultUsServer); }
 
 void WhoisView::whoisrefer_Click() {
     if (!referral_ || !c_.lookupwhois->isEnabled()) return;
@@ -115,7 +119,8 @@ void WhoisView::offerReferral(const std::optional<whois::Referral>& referral) {
         c_.whoisrefer->setText(QStringLiteral("Ask ") + QString::fromStdString(referral_->host));
     // Shown only on the Whois Lookup page; a lookup that ends while another
     // page is shown leaves it hidden.
-    c_.whoisrefer->setVisible(referral_.has_value() && c_.whoisresult->isVisibleTo(&form_));
+    c_.whoisrefer->setVisible(referral_.has_value() &&
+                              c_.whoisresult->isVisibleTo(c_.whoisresult->window()));
 }
 
 }  // namespace norvik::shell

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "export/Export.h"
@@ -16,7 +17,6 @@ class QPushButton;
 namespace norvik::shell {
 
 class ClickLabel;
-class Form1;
 
 // The Whois Lookup page's controls that the lookup works with.
 struct WhoisControls {
@@ -33,8 +33,11 @@ struct WhoisControls {
 // button, the quick buttons and the referral link.
 class WhoisView : public whois::LookupView {
   public:
-    WhoisView(Form1& form, const WhoisControls& controls, platform::TcpClient& client,
-              platform::Timer& timer, std::uint16_t port);
+    // `ended` tells whether the program has ended; `listServers` fills the
+    // server list for the country shown.
+    WhoisView(std::function<bool()> ended, std::function<void()> listServers,
+              const WhoisControls& controls, platform::TcpClient& client, platform::Timer& timer,
+              std::uint16_t port);
 
     void lookupwhois_Click();
     void whoisuk_Click();
@@ -58,7 +61,8 @@ class WhoisView : public whois::LookupView {
   private:
     void quickSelect(const QString& country, const char* server);
 
-    Form1& form_;
+    std::function<bool()> ended_;
+    std::function<void()> listServers_;
     WhoisControls c_;
     whois::WhoisLookup lookup_;
     std::optional<whois::Referral> referral_;

@@ -155,6 +155,16 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent) {
     return b;
 }
 
+QComboBox* editableCombo(const char* name, QWidget* parent) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setEditable(true);
+    // Only the program adds to these lists.
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setMaxVisibleItems(12);
+    return c;
+}
+
 namespace {
 
 // A click label to assistive technology: a link when it takes the keyboard

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QComboBox>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -43,6 +44,8 @@ QLabel* plainLabel(const QString& text, const char* name, QWidget* parent);
 // A push button named `name` that Enter presses only when it is the window's
 // default button.
 QPushButton* button(const QString& text, const char* name, QWidget* parent);
+// An editable combo box named `name` whose list only the program adds to.
+QComboBox* editableCombo(const char* name, QWidget* parent);
 
 // A label that reacts to a click like a button: it emits clicked() when the
 // left button is pressed and released over it, or when it has the keyboard

@@ -99,7 +99,7 @@ int main(int argc, char* argv[]) {
         if (trace) {
             form->ShowTracePage();
             edit("traceCombo1", "192.0.2.1");
-            form->traceaway_Click();
+            form->findChild<QPushButton*>(QStringLiteral("traceaway"))->click();
         } else {
             edit("Combo1", "hung.test");
             edit("Combo2", "5");
