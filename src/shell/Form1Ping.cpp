@@ -120,19 +120,9 @@ void Form1::ShowReturnedData() {
 
 std::string Form1::addressText() { return s(Combo1_->currentText()); }
 
-std::vector<std::string> Form1::addressItems() {
-    std::vector<std::string> items;
-    items.reserve(static_cast<std::size_t>(Combo1_->count()));
-    for (int i = 0; i < Combo1_->count(); ++i) items.push_back(s(Combo1_->itemText(i)));
-    return items;
-}
+std::vector<std::string> Form1::addressItems() { return comboItems(Combo1_); }
 
-void Form1::appendAddressItem(const std::string& address) {
-    // Adding to an empty list would pick the item; the text stays as typed.
-    const QString typed = Combo1_->currentText();
-    Combo1_->addItem(q(address));
-    if (Combo1_->currentText() != typed) Combo1_->setEditText(typed);
-}
+void Form1::appendAddressItem(const std::string& address) { appendKeepingTyped(Combo1_, address); }
 
 std::string Form1::countText() { return s(Combo2_->currentText()); }
 

@@ -206,18 +206,10 @@ void TracePage::trace() {
 
 std::string TracePage::destinationText() { return s(destinationBox_->currentText()); }
 
-std::vector<std::string> TracePage::destinationItems() {
-    std::vector<std::string> items;
-    for (int i = 0; i < destinationBox_->count(); ++i)
-        items.push_back(s(destinationBox_->itemText(i)));
-    return items;
-}
+std::vector<std::string> TracePage::destinationItems() { return comboItems(destinationBox_); }
 
 void TracePage::appendDestinationItem(const std::string& address) {
-    // Adding to an empty list would pick the item; the text stays as typed.
-    const QString typed = destinationBox_->currentText();
-    destinationBox_->addItem(q(address));
-    if (destinationBox_->currentText() != typed) destinationBox_->setEditText(typed);
+    appendKeepingTyped(destinationBox_, address);
 }
 
 std::string TracePage::packetSizeText() { return s(sizeBox_->text()); }

@@ -165,6 +165,19 @@ QComboBox* editableCombo(const char* name, QWidget* parent) {
     return c;
 }
 
+std::vector<std::string> comboItems(const QComboBox* box) {
+    std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(box->count()));
+    for (int i = 0; i < box->count(); ++i) items.push_back(box->itemText(i).toStdString());
+    return items;
+}
+
+void appendKeepingTyped(QComboBox* box, const std::string& text) {
+    const QString typed = box->currentText();
+    box->addItem(QString::fromStdString(text));
+    if (box->currentText() != typed) box->setEditText(typed);
+}
+
 namespace {
 
 // A click label to assistive technology: a link when it takes the keyboard

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 namespace norvik::shell {
 
@@ -46,6 +48,11 @@ QLabel* plainLabel(const QString& text, const char* name, QWidget* parent);
 QPushButton* button(const QString& text, const char* name, QWidget* parent);
 // An editable combo box named `name` whose list only the program adds to.
 QComboBox* editableCombo(const char* name, QWidget* parent);
+// The texts of a combo box's list, in order.
+std::vector<std::string> comboItems(const QComboBox* box);
+// Adds `text` to the list of an editable combo box and keeps what is typed
+// (adding to an empty list would pick the item).
+void appendKeepingTyped(QComboBox* box, const std::string& text);
 
 // A label that reacts to a click like a button: it emits clicked() when the
 // left button is pressed and released over it, or when it has the keyboard
