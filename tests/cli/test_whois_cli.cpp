@@ -25,12 +25,15 @@ std::string portOf(const LoopbackTcpServer& s) { return std::to_string(s.port())
 // The answer as received, the query as the engine sends it; an endless one
 // cut; silent servers end at the real 10-second time-out of the window's timer.
 TEST(WhoisCli, AnswersCutsAndTimeOuts) {
-    const std::string answer = "Domain: EXAMPLE.TEST\r\nName: M\xC3\xBCller\nraw \xFF\r\n";
+    const std::string a = "Domain: EXAMPLE.TEST\r\nName: M\xC3\xBCller\nraw \xFF\r\n";
     ServerScript endless;
     endless.endlessBlock = std::string(4095, 'e') + "\n";
-    const std::string timeout =
-        "Timeout Occurred reaching 127.0.0.1\n\nIt may be worth updating "
-        "your Whois Server List\n";
+    const ServerScript answer = ServerScript::answer(a);
+    const std::string late =
+        "Timeout Occurred reaching 127.0.0.1\n\nIt may be worth updating your "
+        "Whois Server List\n";
+    const std::string cut = "\n[answer cut at 4 MiB]\n", q = "example.test\r\n";
+    const std::string gone = "Timed Out. The server is currently unavailable\n";
     const struct {
         std::vector<std::string> args;
         ServerScript script;
@@ -39,31 +42,10 @@ TEST(WhoisCli, AnswersCutsAndTimeOuts) {
         std::size_t outSize;
         std::string err, request;
     } cases[] = {
-        {{"whois",
-          "b\xC3\xBC"
-          "cher.de"},
-         ServerScript::answer(answer),
-         0,
-         answer,
-         answer.size(),
-         "",
-         "xn--bcher-kva.de\r\n"},
-        {{"whois", "example.test"},
-         endless,
-         0,
-         "\n[answer cut at 4 MiB]\n",
-         (4u << 20) + 22,
-         "",
-         "example.test\r\n"},
-        {{"whois", "example.test"}, ServerScript::silent(), 1, "", 0, timeout, "example.test\r\n"},
-        {{"servers", "--store"},
-         ServerScript::silent(),
-         1,
-         "",
-         0,
-         "Timed Out. The server is currently unavailable\n",
-         "whois-servers\r\n"},
-    };
+        {{"whois", "b\u00fccher.de"}, answer, 0, a, a.size(), "", "xn--bcher-kva.de\r\n"},
+        {{"whois", "example.test"}, endless, 0, cut, (4u << 20) + 22, "", q},
+        {{"whois", "example.test"}, ServerScript::silent(), 1, "", 0, late, q},
+        {{"servers", "--store"}, ServerScript::silent(), 1, "", 0, gone, "whois-servers\r\n"}};
     TempStore store;
     for (const auto& c : cases) {
         LoopbackTcpServer server(c.script);
