@@ -146,22 +146,26 @@ bool Monitor::round(std::vector<Probe>& probes, Clock::time_point start) {
 
 void Monitor::count(const std::vector<Probe>& probes) {
     const platform::IpAddress& destination = table_.destination;
-    // The destination's hop: the lowest that it answered itself.
-    int reachedAt = 0;
-    for (std::size_t i = 0; i < probes.size() && reachedAt == 0; ++i) {
+    // Where the path ends: the lowest hop that the destination answered
+    // itself, or that a router answered with other than an expired time
+    // to live (it cannot get there).
+    int endsAt = 0;
+    for (std::size_t i = 0; i < probes.size() && endsAt == 0; ++i) {
         const Probe& p = probes[i];
-        if (p.answered &&
-            (p.answer.status == platform::status::kSuccess || p.answer.from == destination))
-            reachedAt = static_cast<int>(i) + 1;
+        if (!p.answered) continue;
+        const bool arrived =
+            p.answer.status == platform::status::kSuccess || p.answer.from == destination;
+        if (arrived) table_.reached = true;
+        if (arrived || p.answer.status != platform::status::kTtlExpiredTransit)
+            endsAt = static_cast<int>(i) + 1;
     }
-    const int counted = reachedAt != 0 ? reachedAt : lastHop_;
-    if (reachedAt != 0) {
-        table_.reached = true;
-        // The path is this long now: hops beyond it held the destination's
-        // answers to probes that outran it.
-        lastHop_ = reachedAt;
-        if (table_.hops.size() > static_cast<std::size_t>(reachedAt))
-            table_.hops.resize(static_cast<std::size_t>(reachedAt));
+    const int counted = endsAt != 0 ? endsAt : lastHop_;
+    if (endsAt != 0) {
+        // The path is this long now: hops beyond it held the answers to
+        // probes that outran it.
+        lastHop_ = endsAt;
+        if (table_.hops.size() > static_cast<std::size_t>(endsAt))
+            table_.hops.resize(static_cast<std::size_t>(endsAt));
     } else if (lastHop_ < options_.maxHops && probes.back().answered) {
         // A router answered where the destination was: the path grew, and
         // the next round looks as far as it may.

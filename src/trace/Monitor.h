@@ -59,8 +59,8 @@ struct MonitorHop {
 };
 
 // What a monitor has found so far: the page's table model and norvik-cli
-// render it. Hops run from 1 to the destination's once it answered, else
-// to the last one probed.
+// render it. Hops run from 1 to the destination's once it answered (or to
+// a router that says it cannot get there), else to the last one probed.
 struct MonitorTable {
     std::string target;  // the destination as typed
     platform::IpAddress destination;
