@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/IcmpPacket.h"
+
 namespace norvik::test {
 
 namespace {
@@ -142,14 +144,6 @@ bool NetnsLab::sysctl(const std::string& role, const std::string& key, const std
         {"ip", "netns", "exec", name(role), "sh", "-c", "echo \"$1\" > /proc/sys/$0", key, value});
 }
 
-std::uint16_t icmpChecksum(const std::string& m) {
-    std::uint64_t s = 0;
-    for (std::size_t i = 0; i < m.size(); i += 2)
-        s += (std::uint8_t(m[i]) << 8) | (i + 1 < m.size() ? std::uint8_t(m[i + 1]) : 0);
-    while (s >> 16) s = (s & 0xFFFF) + (s >> 16);
-    return static_cast<std::uint16_t>(~s);
-}
-
 bool NetnsLab::build(const Topology& t) {
     for (const auto& n : t.nodes) {
         if (!add(n.role)) return false;
@@ -243,7 +237,8 @@ std::string icmpMessage(int type, int code, std::uint32_t rest, const std::strin
     const std::uint32_t r = htonl(rest);
     std::memcpy(m.data() + 4, &r, 4);
     m += body;
-    const std::uint16_t sum = icmpChecksum(m);
+    const std::uint16_t sum =
+        platform::icmpChecksum(reinterpret_cast<const unsigned char*>(m.data()), m.size());
     m[2] = static_cast<char>(sum >> 8);
     m[3] = static_cast<char>(sum & 0xFF);
     return m;

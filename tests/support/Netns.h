@@ -93,9 +93,6 @@ class NetnsChild {
     std::string why_;
 };
 
-// The ICMP checksum of a message whose checksum field is zero.
-std::uint16_t icmpChecksum(const std::string& message);
-
 // A lab declared as data, built by NetnsLab::build(): namespaces ("nodes")
 // and veth links between them. Addresses come from 192.0.2.0/24,
 // 198.51.100.0/24, 203.0.113.0/24 or 2001:db8::/32; IPv6 ones are added
