@@ -1,6 +1,6 @@
-// Start-up of the window program: from the start of a new process to the
-// first paint of the main window, and the resident memory once the window
-// sits idle. Each iteration starts startup_window (the window program's own
+// Start-up of the window program: from the start of a new process until
+// the main window has been painted whole for the first time, and the
+// resident memory once the window sits idle. Each iteration starts startup_window (the window program's own
 // main(), linked as it is) and, as its baseline, startup_bare (a
 // QApplication and one empty QWidget, linking Qt Widgets alone); both are
 // built with the same flags and carry the same first-paint probe, and both
