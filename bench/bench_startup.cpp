@@ -1,12 +1,13 @@
 // Start-up of the window program: from the start of a new process until
 // the main window has been painted whole for the first time, and the
-// resident memory once the window sits idle. Each iteration starts startup_window (the window program's own
-// main(), linked as it is) and, as its baseline, startup_bare (a
-// QApplication and one empty QWidget, linking Qt Widgets alone); both are
-// built with the same flags and carry the same first-paint probe, and both
-// run on the same platform (offscreen unless QT_QPA_PLATFORM says
-// otherwise). The counters give both and their ratio. A usual start finds
-// its store made by an earlier start; the first start makes it.
+// resident memory once the window sits idle. Each iteration starts
+// startup_window (the window program's own main(), linked as it is) and,
+// as its baseline, startup_bare (a QApplication and one empty QWidget,
+// linking Qt Widgets alone); both are built with the same flags, carry the
+// same first-paint probe and run on the same platform (offscreen unless
+// QT_QPA_PLATFORM says otherwise). The counters give both and their ratio.
+// A usual start finds its store made by an earlier start; the first start
+// makes it.
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>
