@@ -36,6 +36,7 @@
 #include "shell/IpTranslationPage.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
+#include "shell/RunGuard.h"
 #include "shell/SettingsPage.h"
 #include "shell/TracePage.h"
 #include "shell/WhoisPage.h"
@@ -45,78 +46,6 @@
 #include "store/Settings.h"
 
 namespace norvik::shell {
-
-// Refuses the user's input to the main window while a ping or a trace waits
-// for its echo: the window goes on painting, the Stop buttons and Escape act
-// at once, and close requests (not input) still arrive. A ping run drops the
-// other clicks and keys; a trace holds them and hands them back in order
-// once the hop is over, as it lets the window's events through between hops.
-class InputBlocker : public QObject {
-  public:
-    explicit InputBlocker(Form1& form) : QObject(&form), form_(form) {}
-
-    // Posts what a trace's wait held back; it arrives once events go through.
-    void releaseHeld() {
-        for (auto& [receiver, event] : held_) {
-            if (receiver) QCoreApplication::postEvent(receiver, event.release());
-        }
-        held_.clear();
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!isUserInput(event->type())) return false;
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (w == nullptr || w->window() != &form_) return false;
-        // Escape stops a run under way, blocked or not.
-        if (event->type() == QEvent::KeyPress && (form_.running_ || form_.tracing()) &&
-            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            form_.stopRun();
-            return true;
-        }
-        if (!form_.inputBlocked()) return false;
-        // The Stop buttons, and Escape's release, still get through.
-        if (w == form_.pingstop_ || w == form_.tracePage_->stopButton()) return false;
-        if (event->type() == QEvent::KeyRelease &&
-            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            return false;
-        }
-        // A key's shortcut query is asked again when the key comes back.
-        if (form_.tracing() && !form_.running_ && event->isInputEvent() &&
-            event->type() != QEvent::ShortcutOverride) {
-            held_.emplace_back(w, std::unique_ptr<QEvent>(event->clone()));
-        }
-        return true;
-    }
-
-  private:
-    static bool isUserInput(QEvent::Type t) {
-        switch (t) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::Wheel:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::Shortcut:
-            case QEvent::ShortcutOverride:
-            case QEvent::ContextMenu:
-            case QEvent::TouchBegin:
-            case QEvent::TouchUpdate:
-            case QEvent::TouchEnd:
-            case QEvent::TabletPress:
-            case QEvent::TabletRelease:
-            case QEvent::DragEnter:
-            case QEvent::DragMove:
-            case QEvent::Drop:
-                return true;
-            default:
-                return false;
-        }
-    }
-
-    Form1& form_;
-    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
-};
 
 namespace {
 
@@ -182,7 +111,8 @@ Form1::Form1(Services services, QWidget* parent)
       pingRun_(*this, reg_, hosts_, services.echo, services.boxes),
       ownShell_(services.shell ? nullptr : std::make_unique<platform::QtDesktopShell>()),
       shell_(services.shell ? services.shell : ownShell_.get()),
-      help_(std::make_unique<Help>(services.boxes, *shell_, this)) {
+      help_(std::make_unique<Help>(services.boxes, *shell_, this)),
+      runs_(new RunGuard(*this, waiter_)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Norvik v") + QLatin1String(platform::ProductVersion()));
     setWindowIcon(NamedIcon("norvik"));
@@ -190,14 +120,13 @@ Form1::Form1(Services services, QWidget* parent)
     Winsock1_ = makeTcpClient();
     Timer1_ = makeTimer();
     Timer1_->setInterval(10000);
+    runs_->addRun(*this);
 
     buildControls();
     buildLayout();
     connectControls();
     setTabOrders();
 
-    blocker_ = new InputBlocker(*this);
-    qApp->installEventFilter(blocker_);
     nameInputs();
     auto* edges = new InputEdges(this);
     for (QLineEdit* e : findChildren<QLineEdit*>())
@@ -289,15 +218,11 @@ void Form1::markPage(PageIcon* icon) {
         b->mark(b == icon);
 }
 
-bool Form1::tracing() const { return tracePage_ != nullptr && tracePage_->tracing(); }
-
-void Form1::releaseHeldInput() { blocker_->releaseHeld(); }
+bool Form1::tracing() const { return tracePage_ != nullptr && tracePage_->running(); }
 
 Form1::~Form1() {
     // The whois lookups end before the client and timer they use go.
     delete whoisPage_;
-    if (qApp != nullptr && blocker_ != nullptr) qApp->removeEventFilter(blocker_);
-    if (inputBlocked_) QGuiApplication::restoreOverrideCursor();
 }
 
 std::unique_ptr<platform::TcpClient> Form1::makeTcpClient() const {
@@ -403,20 +328,17 @@ void Form1::buildControls() {
     }
 
     ipTranslationPage_ = new IpTranslationPage(
-        hosts_, [this] { return ended_; }, this);
+        hosts_, [this] { return ended(); }, this);
 
     traceLabel4_ = plainLabel(QString(), "traceLabel4", this);
-    tracePage_ = new TracePage(
-        {traceLabel4_, [this](bool blocked) { setInputBlocked(blocked); },
-         [this](int fd, int timeoutMs, const bool& stop) { return runWait(fd, timeoutMs, stop); },
-         [this] { return ended_; }},
-        reg_, hosts_, resolver_, echo_, boxes_, this);
+    tracePage_ =
+        new TracePage({traceLabel4_, *runs_}, reg_, hosts_, resolver_, echo_, boxes_, this);
 
     whoisPage_ = new WhoisPage({traceLabel4_, *Winsock1_, *Timer1_, whoisPort_,
-                                [this] { return makeTimer(); }, [this] { return ended_; }},
+                                [this] { return makeTimer(); }, [this] { return ended(); }},
                                reg_, boxes_, this);
     settingsPage_ = new SettingsPage(
-        reg_, boxes_, [this] { return ended_; }, this);
+        reg_, boxes_, [this] { return ended(); }, this);
 
     // Every page starts hidden; start-up shows the Ping page.
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -706,8 +628,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 // ---- the end of the program ----
 
 void Form1::endProgram() {
-    if (ended_) return;
-    ended_ = true;
+    if (ended()) return;
+    runs_->end();
     if (form2_) form2_->hide();
     if (about_) about_->hide();
     help_->hide();
@@ -726,7 +648,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::quiticon_Click() {
-    if (ended_) return;
+    if (ended()) return;
     if (settingsPage_->chosen(SettingsPage::Choice::RememberOnExit)) {
         Combo1_->clear();
         Combo1_->clearEditText();
@@ -740,29 +662,29 @@ void Form1::quiticon_Click() {
 }
 
 void Form1::pingicon_Click() {
-    if (!ended_) ShowPingPage();
+    if (!ended()) ShowPingPage();
 }
 void Form1::tracerouteicon_Click() {
-    if (!ended_) ShowTracePage();
+    if (!ended()) ShowTracePage();
 }
 void Form1::whoisicon_Click() {
-    if (!ended_) ShowWhoisPage();
+    if (!ended()) ShowWhoisPage();
 }
 void Form1::iptransicon_Click() {
-    if (!ended_) ShowIpTranslationPage();
+    if (!ended()) ShowIpTranslationPage();
 }
 void Form1::Image7_Click() {
-    if (!ended_) ShowSettingsPage();
+    if (!ended()) ShowSettingsPage();
 }
 
 void Form1::Image5_Click() {
-    if (!ended_) ShowAbout();
+    if (!ended()) ShowAbout();
 }
 void Form1::Image2_Click() {
-    if (!ended_) help_->Show();
+    if (!ended()) help_->Show();
 }
 void Form1::PageHelp() {
-    if (ended_) return;
+    if (ended()) return;
     const std::pair<PageIcon*, const char*> pages[] = {{pingicon_, "help-ping.html"},
                                                        {tracerouteicon_, "help-traceroute.html"},
                                                        {whoisicon_, "help-whois.html"},

@@ -18,6 +18,7 @@
 #include "platform/Resolver.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
+#include "shell/RunGuard.h"
 #include "store/Registry.h"
 #include "whois/WhoisText.h"
 
@@ -40,7 +41,7 @@ class Help;
 class frmAbout;
 class IconView;
 class PageIcon;
-class InputBlocker;
+class RunGuard;
 class IpTranslationPage;
 class SettingsPage;
 class TracePage;
@@ -81,7 +82,7 @@ inline constexpr const char* kDefaultGbWhoisServer = whois::kDefaultGbServer;
 // Settings), one on show at a time. All but the Ping page are Page classes
 // of their own; the Ping page's controls are still the window's, shown and
 // hidden together. It is the ping run's view.
-class Form1 : public QWidget, public ping::PingView {
+class Form1 : public QWidget, public ping::PingView, public StoppableRun {
     Q_OBJECT
   public:
     enum class Start { Normal, Quiet };
@@ -101,13 +102,13 @@ class Form1 : public QWidget, public ping::PingView {
 
     // True once the program has ended (Quit, Close, or No in an error
     // dialog); the window then takes no further action.
-    bool ended() const { return ended_; }
+    bool ended() const { return runs_->ended(); }
     // True while a ping run works.
     bool pingRunning() const { return running_; }
     // True while a trace runs.
     bool tracing() const;
     // True while the window refuses user input (during each echo).
-    bool inputBlocked() const { return inputBlocked_; }
+    bool inputBlocked() const { return runs_->inputBlocked(); }
     // Stop or Escape: the ping run and the trace under way end at once,
     // abandoning the echo in flight.
     void stopRun();
@@ -208,7 +209,7 @@ class Form1 : public QWidget, public ping::PingView {
     void showReport() override;
     void setRecords(const std::vector<ping::PingRecord>& records) override;
     platform::Waiter waiter() override;
-    bool endRequested() override { return ended_; }
+    bool endRequested() override { return ended(); }
     bool stopRequested() override { return pingStop_; }
     void endProgram() override;
 
@@ -222,8 +223,6 @@ class Form1 : public QWidget, public ping::PingView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    friend class InputBlocker;
-
     void buildControls();
     void buildLayout();
     void connectControls();
@@ -240,12 +239,10 @@ class Form1 : public QWidget, public ping::PingView {
     void LoadDisplaySettings();
     void ApplyDisplaySettings();
     void FillFromSession(QComboBox* list);
-    void setInputBlocked(bool blocked);
-    void releaseHeldInput();
-    // The wait of an echo of a run: in short slices while input is refused,
-    // the input of each slice delivered after it, so that Stop or Escape
-    // (which sets `stop`) ends the wait at once.
-    bool runWait(int fd, int timeoutMs, const bool& stop);
+    // StoppableRun: the ping run.
+    bool running() const override { return running_; }
+    void stop() override;
+    QWidget* stopButton() const override;
     QLineEdit* Text4(int index) const;
 
     platform::MessageBox& boxes_;
@@ -267,12 +264,10 @@ class Form1 : public QWidget, public ping::PingView {
     frmAbout* about_ = nullptr;
     std::unique_ptr<Help> help_;
     QPointer<Whoisupdate> whoisupdate_;
-    InputBlocker* blocker_ = nullptr;
+    RunGuard* runs_ = nullptr;
     QFrame* iconBand_ = nullptr;
 
-    bool ended_ = false;
     bool running_ = false;
-    bool inputBlocked_ = false;
     bool pingStop_ = false;
     QPushButton* defaultButton_ = nullptr;
     ping::StatusLook look_ = ping::StatusLook::Failure;

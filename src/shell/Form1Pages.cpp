@@ -199,7 +199,7 @@ Whoisupdate* Form1::whoisupdate() const { return whoisupdate_; }
 
 // Opens the server list update window, or brings the open one to the front.
 void Form1::openServerListUpdate() {
-    if (ended_) return;
+    if (ended()) return;
     if (whoisupdate_ != nullptr && whoisupdate_->isVisible()) {
         whoisupdate_->raise();
         whoisupdate_->activateWindow();

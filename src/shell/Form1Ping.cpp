@@ -56,7 +56,7 @@ void Form1::Combo3_Change() {
 void Form1::Combo3_Click() { Combo3_Change(); }
 
 void Form1::Text5_Click() {
-    if (ended_ || running_) return;
+    if (ended() || running_) return;
     if (!hosts_.SocketsStart()) return;
     const std::string address = addressText();
     Text5_->setText(q(hosts_.HostNameToIP(address)));
@@ -64,11 +64,11 @@ void Form1::Text5_Click() {
 }
 
 void Form1::Label11_Click() {
-    if (!ended_) form2().showReport();
+    if (!ended()) form2().showReport();
 }
 
 void Form1::carryoutping_Click() {
-    if (ended_ || running_) return;
+    if (ended() || running_) return;
     running_ = true;
     pingStop_ = false;
     // The bar starts empty, not at the last run's figure.
@@ -78,18 +78,20 @@ void Form1::carryoutping_Click() {
     pingRun_.run();
     running_ = false;
     pingStop_ = false;
-    if (ended_) return;
+    if (ended()) return;
     pingstop_->setVisible(false);
-    setInputBlocked(false);
+    runs_->blockInput(false, false);
 }
 
-void Form1::stopRun() {
-    if (running_) {
-        pingStop_ = true;
-        pingstop_->setEnabled(false);
-    }
-    tracePage_->stop();
+void Form1::stopRun() { runs_->stopAll(); }
+
+void Form1::stop() {
+    if (!running_) return;
+    pingStop_ = true;
+    pingstop_->setEnabled(false);
 }
+
+QWidget* Form1::stopButton() const { return pingstop_; }
 
 // ---- the results panel ----
 
@@ -133,18 +135,7 @@ void Form1::setPingEnabled(bool enabled) {
     carryoutping_->repaint();
 }
 
-void Form1::setWindowEnabled(bool enabled) { setInputBlocked(!enabled); }
-
-void Form1::setInputBlocked(bool blocked) {
-    if (blocked == inputBlocked_) return;
-    inputBlocked_ = blocked;
-    if (blocked) {
-        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    } else {
-        QGuiApplication::restoreOverrideCursor();
-        releaseHeldInput();
-    }
-}
+void Form1::setWindowEnabled(bool enabled) { runs_->blockInput(!enabled, false); }
 
 // Dark blue, or red for a failure, each made as much lighter or darker as
 // it needs to read well on the status's surface.
@@ -213,30 +204,7 @@ void Form1::setRecords(const std::vector<ping::PingRecord>& records) {
 }
 
 platform::Waiter Form1::waiter() {
-    return [this](int fd, int timeoutMs) { return runWait(fd, timeoutMs, pingStop_); };
-}
-
-bool Form1::runWait(int fd, int timeoutMs, const bool& stop) {
-    // Long enough to cost nothing, short enough that a Stop acts at once.
-    constexpr int kSliceMs = 20;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    for (;;) {
-        const bool sliced = inputBlocked_ && !ended_;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        const int ms = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
-        // Once the program quits, the event loop's waiter gives up at once.
-        const bool ready = waiter_(fd, sliced ? std::min(ms, kSliceMs) : ms);
-        // Input that came in meanwhile was held back. Deliver it now, while
-        // the window still refuses input: stale clicks and keys are dropped,
-        // a Stop or Escape ends the wait, and a request to close the window
-        // takes effect.
-        if (inputBlocked_ && !ended_) QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (ready || !sliced || stop || ended_ || platform::waitsAbandoned() ||
-            Clock::now() >= deadline) {
-            return ready;
-        }
-    }
+    return [this](int fd, int timeoutMs) { return runs_->wait(fd, timeoutMs, pingStop_); };
 }
 
 }  // namespace norvik::shell

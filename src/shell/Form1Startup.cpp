@@ -75,7 +75,7 @@ bool Form1::startupStep(const std::function<void()>& step) {
 }
 
 void Form1::StartUp() {
-    if (ended_) return;
+    if (ended()) return;
     const auto step = [this](const std::function<void()>& s) { return startupStep(s); };
     if (!store::ResetSessionFromRemembered(reg_, step)) return;
     startupStep([this] { ShowPingPage(); });
