@@ -5,6 +5,7 @@
 #include <new>
 
 #include "ping/Numbers.h"
+#include "ping/PingRun.h"
 #include "shell/Form1.h"
 #include "store/Settings.h"
 
@@ -78,7 +79,7 @@ void Form1::StartUp() {
     if (ended()) return;
     const auto step = [this](const std::function<void()>& s) { return startupStep(s); };
     if (!store::ResetSessionFromRemembered(reg_, step)) return;
-    startupStep([this] { ShowPingPage(); });
+    startupStep([this] { showPage(PageId::Ping); });
 }
 
 }  // namespace norvik::shell

@@ -48,7 +48,7 @@ class TracePage : public Page, public trace::TraceView, public StoppableRun {
     std::vector<QWidget*> tabOrder() const override;
     // The results box with its Copy and Save buttons, for the window to
     // place.
-    QWidget* resultsSection() const { return resultsSection_; }
+    QWidget* resultsSection() const override { return resultsSection_; }
     // StoppableRun: the trace under way.
     bool running() const override { return tracing_; }
     void stop() override;

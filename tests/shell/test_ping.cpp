@@ -10,6 +10,7 @@
 #include "platform/LinuxEchoService.h"
 #include "platform/SystemResolver.h"
 #include "platform/qt/EventLoopWaiter.h"
+#include "shell/PingPage.h"
 #include "shell/Widgets.h"
 
 namespace norvik::test {
@@ -29,10 +30,10 @@ TEST_F(PingPage, PayloadFollowsTheSizeBoxTypedOrPicked) {
     // (What each size gives: the payload's own test.)
     auto* size = w<QComboBox>("Combo3");
     size->setEditText("8");
-    EXPECT_EQ(form->payload(), "NorvikNo");
+    EXPECT_EQ(form->pingPage().payload(), "NorvikNo");
     size->setCurrentIndex(1);
     emit size->activated(1);
-    EXPECT_EQ(form->payload(), "NorvikNorvikNorv");
+    EXPECT_EQ(form->pingPage().payload(), "NorvikNorvikNorv");
 }
 
 // (A run with a time-out and its report: Results.ReportWindowShowsTheRunsFiguresAndKeepsThem.)
@@ -210,7 +211,7 @@ TEST_F(PingPage, ClosingDuringARunEndsItWhenTheEchoInFlightEnds) {
     pingNow();
     EXPECT_EQ(echo.requests.size(), 1u);
     expectEnded(true);
-    EXPECT_FALSE(form->pingRunning());
+    EXPECT_FALSE(form->pingPage().running());
     // The run wrote nothing after the close.
     EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "kept.test"}}));
     EXPECT_FALSE(form->hasForm2() && form->form2().isVisible());

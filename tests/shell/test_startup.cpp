@@ -65,7 +65,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         Slots saved;
     };
     const Case cases[] = {
-        {"Quit, remember off", false, [this] { form->quiticon_Click(); }, kRemembered},
+        {"Quit, remember off", false, [this] { form->quit(); }, kRemembered},
         {"Close, remember on", true, [this] { form->close(); }, kRemembered},
         // The words do what the icon does.
         {"Quit words, remember on", true, [this] { click(w("quitwords")); }, kRenumbered},
@@ -82,7 +82,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         expectEnded(true);
         EXPECT_TRUE(form->isHidden());
         // Nothing acts once the program has ended.
-        form->quiticon_Click();
+        form->quit();
         EXPECT_EQ(endCalls, 1);
         EXPECT_EQ(storedSlots("IPs"), c.saved);
     }
