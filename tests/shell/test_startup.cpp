@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "ShellFixture.h"
+#include "shell/StartupError.h"
 #include "shell/QuietPresence.h"
 #include "shell/TerminationSignals.h"
 
@@ -91,12 +92,12 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
 TEST_F(Startup, QuietArgumentIsTrimmedAndCaseFolded) {
     using shell::Form1;
     for (const char* quiet : {"/quiet", "/QUIET", "  /quiet  ", " /Quiet "}) {
-        EXPECT_TRUE(Form1::IsQuietArgument(QString::fromLatin1(quiet))) << quiet;
+        EXPECT_TRUE(shell::IsQuietArgument(QString::fromLatin1(quiet))) << quiet;
     }
     // Only blanks are stripped: tabs and line ends around the word stay.
     for (const char* normal : {"", "/quiet x", "-quiet", "quiet", "/quiet/", "/ quiet", "\t/quiet",
                                "/quiet\n", " \t/Quiet "}) {
-        EXPECT_FALSE(Form1::IsQuietArgument(QString::fromLatin1(normal))) << normal;
+        EXPECT_FALSE(shell::IsQuietArgument(QString::fromLatin1(normal))) << normal;
     }
 }
 
