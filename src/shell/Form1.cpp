@@ -23,7 +23,7 @@
 #include "shell/PingPage.h"
 #include "shell/RunGuard.h"
 #include "shell/SettingsPage.h"
-#include "shell/StartupError.h"
+#include "shell/Startup.h"
 #include "shell/TracePage.h"
 #include "shell/WhoisPage.h"
 #include "shell/Whoisupdate.h"
@@ -35,12 +35,11 @@ namespace norvik::shell {
 
 namespace {
 
-// By PageId.
+// By PageId; Ctrl and a digit shows a page.
 constexpr const char* kTitles[] = {"IP Translation", "Ping", "TraceRoute", "Whois Lookup",
                                    "Settings"};
 constexpr const char* kHelp[] = {"help-iptranslation.html", "help-ping.html",
                                  "help-traceroute.html", "help-whois.html", "help-settings.html"};
-// Ctrl and a digit shows a page.
 constexpr Qt::Key kKeys[] = {Qt::Key_4, Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_5};
 std::size_t at(PageId p) { return static_cast<std::size_t>(p); }
 
@@ -52,8 +51,13 @@ Form1::Form1(Services services, QWidget* parent)
       resolver_(services.resolver),
       echo_(services.echo),
       ender_(std::move(services.endProgram)),
-      tcpFactory_(std::move(services.makeTcpClient)),
-      timerFactory_(std::move(services.makeTimer)),
+      tcpFactory_(
+          services.makeTcpClient
+              ? std::move(services.makeTcpClient)
+              : [] { return std::unique_ptr<platform::TcpClient>(new platform::QtTcpClient); }),
+      timerFactory_(services.makeTimer
+                        ? std::move(services.makeTimer)
+                        : [] { return std::unique_ptr<platform::Timer>(new platform::QtTimer); }),
       whoisPort_(services.whoisPort),
       reg_(services.store, services.boxes),
       hosts_(services.resolver, services.boxes),
@@ -172,32 +176,27 @@ void Form1::buildFrame() {
 
 Page* Form1::makePage(PageId id, QWidget* parent) {
     const auto ended = [this] { return this->ended(); };
-    Page* p = nullptr;
     switch (id) {
         case PageId::IpTranslation:
-            p = new IpTranslationPage(hosts_, {heading_, intro_}, ended, parent);
-            break;
+            return new IpTranslationPage(hosts_, {heading_, intro_}, ended, parent);
         case PageId::Ping:
-            p = new PingPage({heading_, intro_, *runs_, [this]() -> Form2& { return form2(); },
-                              [this] { endProgram(); }},
-                             reg_, hosts_, echo_, boxes_, *choices_, parent);
-            break;
+            return new PingPage({heading_, intro_, *runs_, [this]() -> Form2& { return form2(); },
+                                 [this] { endProgram(); }},
+                                reg_, hosts_, echo_, boxes_, *choices_, parent);
         case PageId::Trace:
-            p = new TracePage({statusLine_, *runs_}, reg_, hosts_, resolver_, echo_, boxes_,
-                              parent);
-            break;
-        case PageId::Whois:
-            p = new WhoisPage({statusLine_, *whoisClient_, *whoisTimer_, whoisPort_,
-                               [this] { return makeTimer(); }, ended},
-                              reg_, boxes_, parent);
-            connect(static_cast<WhoisPage*>(p), &WhoisPage::serverListUpdateWanted, this,
-                    &Form1::openServerListUpdate);
-            break;
+            return new TracePage({statusLine_, *runs_}, reg_, hosts_, resolver_, echo_, boxes_,
+                                 parent);
+        case PageId::Whois: {
+            auto* p = new WhoisPage({statusLine_, *whoisClient_, *whoisTimer_, whoisPort_,
+                                     [this] { return makeTimer(); }, ended},
+                                    reg_, boxes_, parent);
+            connect(p, &WhoisPage::serverListUpdateWanted, this, &Form1::openServerListUpdate);
+            return p;
+        }
         case PageId::Settings:
-            p = new SettingsPage(reg_, *choices_, boxes_, ended, parent);
             break;
     }
-    return p;
+    return new SettingsPage(reg_, *choices_, boxes_, ended, parent);
 }
 
 // Surfaces whose text follows the palette take their tint from it too: a
@@ -245,29 +244,8 @@ void Form1::showPage(PageId id) {
 void Form1::showPageHelp() {
     if (ended()) return;
     PageId shown;
-    if (icons_->marked(&shown)) {
-        help_->Show(kHelp[at(shown)]);
-    } else {
-        help_->Show();
-    }
+    help_->Show(icons_->marked(&shown) ? kHelp[at(shown)] : kHelpFileName);
 }
-
-bool Form1::ended() const { return runs_->ended(); }
-bool Form1::inputBlocked() const { return runs_->inputBlocked(); }
-void Form1::stopRun() { runs_->stopAll(); }
-QPushButton* Form1::defaultButton() const { return pages_->defaultButton(); }
-
-std::unique_ptr<platform::TcpClient> Form1::makeTcpClient() const {
-    if (tcpFactory_) return tcpFactory_();
-    return std::make_unique<platform::QtTcpClient>();
-}
-
-std::unique_ptr<platform::Timer> Form1::makeTimer() const {
-    if (timerFactory_) return timerFactory_();
-    return std::make_unique<platform::QtTimer>();
-}
-
-// ---- the secondary windows ----
 
 Form2& Form1::form2() {
     if (!form2_) form2_ = std::make_unique<Form2>(this, &boxes_);
@@ -300,8 +278,6 @@ void Form1::openServerListUpdate() {
     whoisupdate_->show();
 }
 
-// ---- start-up and the end of the program ----
-
 Form1::Start Form1::Form_Load(const QString& arguments) {
     if (IsQuietArgument(arguments)) {
         hide();
@@ -312,23 +288,9 @@ Form1::Start Form1::Form_Load(const QString& arguments) {
 }
 
 void Form1::StartUp() {
-    if (ended()) return;
-    const auto step = [this](const std::function<void()>& s) { return startupStep(s); };
-    if (!store::ResetSessionFromRemembered(reg_, step)) return;
-    startupStep([this] { showPage(PageId::Ping); });
-}
-
-// Runs one step; a failure opens the error dialog. False when the user
-// chose to end the program.
-bool Form1::startupStep(const std::function<void()>& step) {
-    try {
-        step();
-        return true;
-    } catch (...) {
-        if (GoOnAfterStartupError(boxes_)) return true;
-        endProgram();
-        return false;
-    }
+    if (!ended())
+        shell::StartUp(
+            reg_, boxes_, [this] { showPage(PageId::Ping); }, [this] { endProgram(); });
 }
 
 void Form1::endProgram() {

@@ -5,6 +5,8 @@
 
 #include "net/HostToIP.h"
 #include "shell/PageIcons.h"
+#include "shell/PageStack.h"
+#include "shell/RunGuard.h"
 #include "shell/Services.h"
 #include "store/Registry.h"
 
@@ -16,10 +18,8 @@ namespace norvik::shell {
 class Form2;
 class Help;
 class Page;
-class PageStack;
 class PingPage;
 class RdapView;
-class RunGuard;
 class SettingsChoices;
 class Whoisupdate;
 class frmAbout;
@@ -37,21 +37,18 @@ class Form1 : public QWidget {
     explicit Form1(Services services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // Start-up with the command-line argument string (everything after the
-    // program's name): a quiet start only hides the window; otherwise
-    // StartUp runs.
+    // Start-up with the arguments after the program's name: a quiet start
+    // only hides the window; otherwise StartUp runs.
     Start Form_Load(const QString& arguments);
-    // The session list is renewed from the remembered one and the Ping page
-    // is shown; a failing step opens the start-up error dialog.
+    // The session list renewed, the Ping page shown (see shell::StartUp).
     void StartUp();
 
-    // True once the program has ended (Quit, Close, or No in an error
-    // dialog); the window then takes no further action.
-    bool ended() const;
+    // True once the program has ended (Quit, Close, No in an error dialog).
+    bool ended() const { return runs_->ended(); }
     // True while the window refuses user input (during each echo).
-    bool inputBlocked() const;
+    bool inputBlocked() const { return runs_->inputBlocked(); }
     // Stop or Escape: the ping run and the trace under way end at once.
-    void stopRun();
+    void stopRun() { runs_->stopAll(); }
 
     // Leaves every page built and enters `page`, its icon the one checked.
     void showPage(PageId page);
@@ -59,8 +56,7 @@ class Form1 : public QWidget {
     Page& page(PageId page);
     PingPage& pingPage();
     RdapView& rdapView();
-    // The session's addresses are remembered when so chosen; the program
-    // ends.
+    // The session's addresses remembered when so chosen, the program ends.
     void quit();
     // F1: the help's page for the page on show, else its contents.
     void showPageHelp();
@@ -76,15 +72,14 @@ class Form1 : public QWidget {
     // The update window while it is open, else null.
     Whoisupdate* whoisupdate() const;
 
-    // The Whois Lookup page's TCP client and time-out timer (10000 ms), and
-    // new clients and timers for other windows.
+    // The whois page's client and 10000 ms timer; new ones for others.
     platform::TcpClient& whoisClient() { return *whoisClient_; }
     platform::Timer& whoisTimer() { return *whoisTimer_; }
-    std::unique_ptr<platform::TcpClient> makeTcpClient() const;
-    std::unique_ptr<platform::Timer> makeTimer() const;
+    std::unique_ptr<platform::TcpClient> makeTcpClient() const { return tcpFactory_(); }
+    std::unique_ptr<platform::Timer> makeTimer() const { return timerFactory_(); }
 
     // The button that Enter presses, or null.
-    QPushButton* defaultButton() const;
+    QPushButton* defaultButton() const { return pages_->defaultButton(); }
 
     // The smallest the window gets; the pages scroll below that.
     static constexpr int kMinimumWidth = 560;
@@ -98,7 +93,6 @@ class Form1 : public QWidget {
     void buildFrame();
     Page* makePage(PageId page, QWidget* parent);
     void applySurfaceColours();
-    bool startupStep(const std::function<void()>& step);
     void endProgram();
 
     platform::MessageBox& boxes_;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QColor>
-#include <array>
 #include <functional>
 
 #include "net/HostToIP.h"
@@ -17,24 +16,22 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 
 namespace norvik::shell {
 
 class ClickLabel;
 class Form2;
-class IconView;
+class PingResults;
+class StatusPanel;
 
-// What the Ping page needs of the window around it.
+// What the Ping page needs of the window around it: the shared results
+// heading and welcome text, input refused during each echo, the report
+// window (made when first used), and the program's end, at once, unsaved.
 struct PingFrame {
-    // The results heading and the welcome text, shared with other pages.
     QLabel* heading;
     QLabel* intro;
-    // Input refused during each echo, the echo's wait, the program's end.
     RunControl& runs;
-    // The report window, made when first used.
     std::function<Form2&()> report;
-    // Ends the program at once, unsaved.
     std::function<void()> endProgram;
 };
 
@@ -53,13 +50,12 @@ class PingPage : public Page, public ping::PingView, public StoppableRun {
     void enter() override;
     void leave() override;
     std::vector<QWidget*> tabOrder() const override;
-    QWidget* resultsSection() const override { return resultsSection_; }
+    QWidget* resultsSection() const override;
 
     // Ping Now: a run to the address shown.
     void ping();
     // The payload the size box made, never shown.
     QString payload() const;
-    const ping::PingRun& pingRun() const { return run_; }
     // The colours of the status surface and the text on it.
     void setSurfaceColours(const QColor& surface, const QColor& text);
 
@@ -105,19 +101,9 @@ class PingPage : public Page, public ping::PingView, public StoppableRun {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // A reply field of the results panel with its caption.
-    struct ReplyField {
-        QLabel* caption;
-        QLineEdit* box;
-    };
-    void buildLayout();
     void makePayload();
     void lookUpAddress();
     void applyDisplayChoices();
-    // The results section is on show while any of its fields is.
-    void fitResults();
-    ReplyField& field(int index);
-    QColor statusColour(ping::StatusLook look) const;
 
     PingFrame frame_;
     store::Registry& reg_;
@@ -126,38 +112,18 @@ class PingPage : public Page, public ping::PingView, public StoppableRun {
     ping::PingRun run_;
     bool running_ = false;
     bool stop_ = false;
-    ping::StatusLook look_ = ping::StatusLook::Failure;
 
-    QLabel* addressCaption_;
     QComboBox* addressBox_;
     QLineEdit* resolvedBox_;  // the address the name resolves to
-    QLabel* countCaption_;
     QComboBox* countBox_;
-    QLabel* sizeCaption_;
     QComboBox* sizeBox_;
-    QLabel* bytesCaption_;
     QPushButton* pingButton_;
     QPushButton* stopButton_;
     ClickLabel* reportLink_;
     QLineEdit* payloadBox_;  // hidden
     QFrame* rule_;
-    QFrame* statusPanel_;
-    IconView* statusIcon_;
-    QLabel* status_;
-    IconView* busyImage_;
-    IconView* successImage_;
-    IconView* failureImage_;
-
-    QWidget* resultsSection_;
-    QLabel* todoCaption_;
-    QLabel* todo_;
-    QLabel* doneCaption_;
-    QLabel* done_;
-    QLabel* percent_;
-    QProgressBar* progressBar_;
-    // The status, address (decimal), time, size and data pointer of the
-    // last reply, in the run's reply fields 0, 1, 2, 3 and 5.
-    std::array<ReplyField, 5> replyFields_{};
+    StatusPanel* status_;
+    PingResults* results_;
 };
 
 }  // namespace norvik::shell

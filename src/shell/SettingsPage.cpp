@@ -55,6 +55,21 @@ std::size_t at(SettingsPage::Choice c) { return static_cast<std::size_t>(c); }
 SettingsChoices::SettingsChoices(store::Registry& reg, QObject* parent)
     : QObject(parent), reg_(reg) {}
 
+void SettingsChoices::readDisplay() {
+    const std::pair<Choice, bool (*)(const std::string&)> display[] = {
+        {Choice::DisplayAddress, store::DisplayAddressOn},
+        {Choice::DisplayPacketSize, store::DisplayPacketSizeOn},
+        {Choice::DisplayDataPointer, store::DisplayDataPointerOn}};
+    for (const auto& [choice, on] : display)
+        set(choice, on(reg_.ReadKeyValue(store::kNorvikKey, kValueNames[at(choice)])));
+}
+
+void SettingsChoices::readRemember() {
+    const bool on = store::RememberOn(reg_.ReadKeyValue(store::kNorvikKey, store::kRememberOnExit));
+    set(Choice::RememberOnExit, on);
+    if (on) reg_.WriteKeyValue(store::kNorvikKey, store::kRememberOnExit, "1");
+}
+
 void SettingsChoices::store(Choice choice, bool on) {
     on_[at(choice)] = on;
     store::WriteCheckSetting(reg_, kValueNames[at(choice)], on);

@@ -31,6 +31,10 @@ class SettingsChoices : public QObject {
     }
     // A click on the choice's box: the choice is stored as it now is.
     void store(Choice choice, bool on);
+    // The three display choices, and "remember" (written back when on),
+    // set as stored.
+    void readDisplay();
+    void readRemember();
     // True when the choice is ticked.
     bool chosen(Choice choice) const { return on_[static_cast<std::size_t>(choice)]; }
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "ShellFixture.h"
-#include "shell/StartupError.h"
+#include "shell/Startup.h"
 #include "shell/QuietPresence.h"
 #include "shell/TerminationSignals.h"
 

@@ -1,4 +1,4 @@
-#include "shell/StartupError.h"
+#include "shell/Startup.h"
 
 #include <exception>
 #include <new>
@@ -6,6 +6,7 @@
 
 #include "ping/Numbers.h"
 #include "ping/PingRun.h"
+#include "store/Settings.h"
 
 namespace norvik::shell {
 
@@ -23,7 +24,11 @@ bool IsQuietArgument(const QString& arguments) {
     return arguments.mid(first, last - first).toLower() == QStringLiteral("/quiet");
 }
 
-bool GoOnAfterStartupError(platform::MessageBox& boxes) {
+namespace {
+
+// In a catch block: the error dialog for the exception being handled. True
+// when the user chose to go on; otherwise the closing notice was shown.
+bool goOnAfterError(platform::MessageBox& boxes) {
     // What the failure shows as its error number and description.
     int number = 5;
     std::string description;
@@ -43,6 +48,24 @@ bool GoOnAfterStartupError(platform::MessageBox& boxes) {
         return true;
     boxes.show(ping::ClosingText(), platform::kAppTitle, Buttons::Ok, Icon::Critical);
     return false;
+}
+
+}  // namespace
+
+void StartUp(store::Registry& reg, platform::MessageBox& boxes,
+             const std::function<void()>& showFirstPage, const std::function<void()>& end) {
+    // Runs one step. False when the user chose to end the program.
+    const auto step = [&](const std::function<void()>& s) {
+        try {
+            s();
+            return true;
+        } catch (...) {
+            if (goOnAfterError(boxes)) return true;
+            end();
+            return false;
+        }
+    };
+    if (store::ResetSessionFromRemembered(reg, step)) step(showFirstPage);
 }
 
 }  // namespace norvik::shell
