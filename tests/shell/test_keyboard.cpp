@@ -86,10 +86,10 @@ TEST_F(RunStop, StopOrEscapeEndsAPingRunAtOnceAbandoningTheEchoInFlight) {
         EXPECT_EQ(echo.requests.size(), 2u) << name;
         EXPECT_EQ(echo.dropped, 1) << name;
         // The report covers the one pass made, and is shown.
-        EXPECT_TRUE(form->form2().text1().endsWith(
+        EXPECT_TRUE(form->form2().reportText().endsWith(
             "]\r\n\r\n5 ms\r\n\r\n\r\nMinimum Ping:  5ms\r\nMaximum Ping:  5ms\r\n"
             "Average Ping:  5ms\r\nStopped after 1 of 50 pings"))
-            << name << ": " << form->form2().text1().toStdString();
+            << name << ": " << form->form2().reportText().toStdString();
         EXPECT_EQ(form->form2().timeoutsText(), " 0");
         EXPECT_TRUE(form->form2().isVisible());
         EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "127.0.0.1"}}));
@@ -102,7 +102,7 @@ TEST_F(RunStop, StopOrEscapeEndsAPingRunAtOnceAbandoningTheEchoInFlight) {
         fill("127.0.0.1", "4");
         pingNow();
         EXPECT_EQ(echo.requests.size(), 4u);
-        EXPECT_FALSE(form->form2().text1().contains("Stopped"));
+        EXPECT_FALSE(form->form2().reportText().contains("Stopped"));
         EXPECT_EQ(w<QProgressBar>("ProgressBar1")->value(), 75);
         fill("", "4");
         pingNow();

@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "ShellFixture.h"
-#include "shell/Startup.h"
 #include "shell/QuietPresence.h"
+#include "shell/Startup.h"
 #include "shell/TerminationSignals.h"
 
 namespace norvik::test {
