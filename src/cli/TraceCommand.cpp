@@ -47,9 +47,13 @@ int runReport(const std::string& destination, int rounds, const std::string& siz
     platform::StderrMessageBox boxes(err);
     platform::SystemResolver resolver;
     net::HostToIP hosts(resolver, boxes);
-    hosts.SocketsStart();
-    const auto address = platform::IpAddress::parse(hosts.HostNameToIP(destination));
-    hosts.SocketsCleanup();
+    // An IPv6 literal is taken as it is; anything else resolves to IPv4.
+    auto address = platform::IpAddress::parse(destination);
+    if (!address) {
+        hosts.SocketsStart();
+        address = platform::IpAddress::parse(hosts.HostNameToIP(destination));
+        hosts.SocketsCleanup();
+    }
     if (!address) {
         err << "norvik-cli: " << destination << " does not resolve\n";
         return 1;
