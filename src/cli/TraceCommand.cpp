@@ -72,6 +72,7 @@ int runReport(const std::string& destination, int rounds, const std::string& siz
     trace::Monitor monitor(view, *socket, resolver);
     monitor.run(destination, *address, options);
     std::string table = exports::Render(format, monitor.table());
+    if (format == exports::Format::Text) table = platform::CrLfToLf(table);
     if (!table.empty() && table.back() != '\n') table += '\n';
     out << table;
     out.flush();
@@ -100,12 +101,15 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     std::optional<std::string> size, destination;
     bool report = false;
     int rounds = 10;
-    const auto roundsOption = [&rounds](const std::string* value) -> ArgParser::Verdict {
+    bool roundsGiven = false;
+    const auto roundsOption = [&rounds,
+                               &roundsGiven](const std::string* value) -> ArgParser::Verdict {
         int n = 0;
         const char* end = value ? value->data() + value->size() : nullptr;
         if (!value || std::from_chars(value->data(), end, n).ptr != end || n < 1)
-            return std::string("-c wants a number of rounds from 1 up");
+            return "norvik-cli: not a number of rounds: " + (value ? *value : std::string());
         rounds = n;
+        roundsGiven = true;
         return std::nullopt;
     };
     if (const int bad = ArgParser(kUsage)
@@ -117,6 +121,10 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
                             .word(destination)
                             .parse(args, err))
         return bad;
+    if (roundsGiven && !report) {
+        err << "norvik-cli: -c counts the rounds of --report\n" << kUsage;
+        return 2;
+    }
     if (report)
         return runReport(*destination, rounds, size.value_or("32"), view.names, format, out, err);
     if (size) view.packetSize = *size;

@@ -65,11 +65,11 @@ MonitorTable threeHops() {
 TEST(MonitorTable, TextCsvAndJson) {
     const MonitorTable t = threeHops();
     EXPECT_EQ(exports::Render(exports::Format::Text, t),
-              "Hop  Host                Loss %  Sent  Last   Avg  Best  Worst  StDev  Jitter\n"
-              "  1  192.0.2.1              0.0     4   2.0   2.0   1.0    3.0    0.8     1.0\n"
-              "  2  198.51.100.1 (67%)    25.0     4  12.6  11.3  10.0   12.6    1.8     2.6\n"
-              "  2  198.51.100.9 (33%)    25.0     4  20.0  20.0  20.0   20.0    0.0     0.0\n"
-              "  3  *                    100.0     4\n");
+              "Hop  Host                Loss %  Sent  Last   Avg  Best  Worst  StDev  Jitter\r\n"
+              "  1  192.0.2.1              0.0     4   2.0   2.0   1.0    3.0    0.8     1.0\r\n"
+              "  2  198.51.100.1 (67%)    25.0     4  12.6  11.3  10.0   12.6    1.8     2.6\r\n"
+              "  2  198.51.100.9 (33%)    25.0     4  20.0  20.0  20.0   20.0    0.0     0.0\r\n"
+              "  3  *                    100.0     4\r\n");
     EXPECT_EQ(exports::Render(exports::Format::Csv, t),
               "Hop,Host,Loss %,Sent,Last,Avg,Best,Worst,StDev,Jitter\r\n"
               "1,192.0.2.1,0.0,4,2.0,2.0,1.0,3.0,0.8,1.0\r\n"
