@@ -104,10 +104,11 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     bool roundsGiven = false;
     const auto roundsOption = [&rounds,
                                &roundsGiven](const std::string* value) -> ArgParser::Verdict {
+        if (!value) return std::string();
         int n = 0;
-        const char* end = value ? value->data() + value->size() : nullptr;
-        if (!value || std::from_chars(value->data(), end, n).ptr != end || n < 1)
-            return "norvik-cli: not a number of rounds: " + (value ? *value : std::string());
+        const char* end = value->data() + value->size();
+        if (std::from_chars(value->data(), end, n).ptr != end || n < 1)
+            return "norvik-cli: not a number of rounds: " + *value;
         rounds = n;
         roundsGiven = true;
         return std::nullopt;
