@@ -226,11 +226,20 @@ ProbeSent LinuxProbeSocket::send(const IpAddress& destination, int ttl, std::uin
     InFlight probe{destination, std::string(payload), {}, {}};
     ::clock_gettime(CLOCK_REALTIME, &probe.sentAt);
     probe.at = Clock::now();
-    ssize_t n;
-    do {
-        n = ::sendto(fd_, packet_.data(), packet_.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                     toSize);
-    } while (n < 0 && errno == EINTR);
+    // An ICMP error that answered an earlier probe leaves its error on the
+    // socket, and the next send would fail with it: it is taken first,
+    // and a send that failed is tried once more in case an error came in
+    // between.
+    ssize_t n = -1;
+    for (int attempt = 0; attempt < 2 && n < 0; ++attempt) {
+        int pending = 0;
+        socklen_t size = sizeof pending;
+        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &size);
+        do {
+            n = ::sendto(fd_, packet_.data(), packet_.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                         toSize);
+        } while (n < 0 && errno == EINTR);
+    }
     if (n < 0) {
         sent.status = statusForSendError(errno);
         return sent;
