@@ -38,7 +38,7 @@ constexpr int kPings = 50;
 void BM_BareEchoes50(benchmark::State& state) {
     platform::LinuxEchoService echo;
     platform::EchoRequest req;
-    req.address = platform::inetAddr("127.0.0.1");
+    req.address = platform::IpAddress::v4(platform::inetAddr("127.0.0.1"));
     req.payload = ping::BuildPayload("32");
     for (auto _ : state) {
         for (int i = 0; i < kPings; ++i) {

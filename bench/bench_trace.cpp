@@ -154,7 +154,7 @@ double bareEchoes(const std::string& to, int hops) {
     const auto start = Clock::now();
     for (int ttl = 1; ttl <= hops; ++ttl) {
         platform::EchoRequest q;
-        q.address = platform::inetAddr(to);
+        q.address = platform::IpAddress::v4(platform::inetAddr(to));
         q.payload = std::string(32, 'a');
         q.ttl = ttl;
         q.timeoutMs = 2400;

@@ -20,7 +20,8 @@ namespace norvik::cli {
 namespace {
 
 const char kUsage[] =
-    "usage: norvik-cli trace [-s SIZE] [--names] [--format text|csv|json] ADDRESS\n"
+    "usage: norvik-cli trace [-4|-6] [-s SIZE] [--names] [--format text|csv|json] ADDRESS\n"
+    "  -4, -6    the name's IPv4 or IPv6 address only (default: IPv4, else IPv6)\n"
     "  -s SIZE   bytes per packet, corrected into 32..128 (default 32)\n"
     "  --names   turn each hop's address into its host name (takes longer)\n"
     "  --format  text as the page shows it (default), or one row per hop as CSV or JSON\n";
@@ -45,7 +46,9 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     trace::MemoryTraceView view;
     exports::Format format = exports::Format::Text;
     std::optional<std::string> size, destination;
+    platform::FamilyRule rule = platform::FamilyRule::Ipv4First;
     if (const int bad = ArgParser(kUsage)
+                            .family(rule)
                             .option("--format", FormatOption(format))
                             .option("-s", size)
                             .flag("--names", view.names)
@@ -58,6 +61,7 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     platform::StderrMessageBox boxes(err);
     platform::SystemResolver resolver;
     net::HostToIP hosts(resolver, boxes);
+    hosts.setFamilyRule(rule);
     platform::LinuxEchoService echo;
 
     const bool text = format == exports::Format::Text;
@@ -72,8 +76,9 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
         printLines(view.results, printed, out, true);
         if (printed > 0 && view.results.back() != '\n') out << '\n';
     } else if (ending != trace::Ending::NotRun && ending != trace::Ending::StartFailed) {
-        out << exports::Render(
-            format, exports::TraceDocument{view.destination, view.results, tracer.hops()});
+        out << exports::Render(format,
+                               exports::TraceDocument{view.destination, view.results, tracer.hops(),
+                                                      view.destinationField});
     }
     out.flush();
 

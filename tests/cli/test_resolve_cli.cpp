@@ -40,7 +40,7 @@ TEST(CliUsage, EveryCommandRefusesBadArgumentsWithItsUsage) {
     test::TempStore temp;
     using Args = std::vector<std::string>;
     std::vector<std::pair<Args, std::string>> cases = {
-        {{"resolve"}, "usage: norvik-cli resolve NAME"},
+        {{"resolve"}, "usage: norvik-cli resolve"},
         {{"reverse", "a", "b"}, "usage: norvik-cli reverse ADDRESS"},
         {{"frobnicate"}, "unknown command"},
         {{"trace", ""}, "Norvik: Where exactly did you want to trace to?!\n"},

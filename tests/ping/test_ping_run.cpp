@@ -68,7 +68,7 @@ TEST_F(PingRunTest, TwoRepliesAndATimeOutGiveTheCountersRecordsAndRequests) {
     // Every echo went to the resolved address with the payload and 500 ms.
     ASSERT_EQ(echo.requests.size(), 3u);
     for (const auto& r : echo.requests) {
-        EXPECT_EQ(r.address, platform::inetAddr("127.0.0.1"));
+        EXPECT_EQ(r.address.toString(), "127.0.0.1");
         EXPECT_EQ(r.payload, BuildPayload("32"));
         EXPECT_EQ(r.timeoutMs, 500);
     }

@@ -8,6 +8,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -349,6 +350,21 @@ void NetnsChild::reap(bool kill) {
     resultFd_ = readyFd_ = -1;
     if (pid_ > 0) reapChild(pid_, kill);
     pid_ = -1;
+}
+
+bool useHostsFile(const std::string& lines) {
+    char path[] = "/tmp/norvik-hosts-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0) return false;
+    writeAll(fd, lines);
+    ::close(fd);
+    // The bind mount stays in this child's namespace: slave propagation
+    // keeps it from reaching the machine's.
+    const bool ok = ::unshare(CLONE_NEWNS) == 0 &&
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_SLAVE, nullptr) == 0 &&
+                    ::mount(path, "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
+    ::unlink(path);
+    return ok;
 }
 
 }  // namespace norvik::test

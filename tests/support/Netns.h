@@ -131,4 +131,10 @@ std::string answerEchoes(const EchoAnswer& answer, int count = 1);
 std::string runInside(const std::string& netnsName, std::function<std::string()> body,
                       int timeoutMs = 20000);
 
+// Called inside a NetnsChild (or another child of the test): gives the
+// child a mount namespace of its own in which /etc/hosts reads `lines`, as
+// `ip netns exec` does with /etc/netns/<name>/hosts, so the system resolver
+// answers from them. False when it cannot (not root, no mount namespaces).
+bool useHostsFile(const std::string& lines);
+
 }  // namespace norvik::test
