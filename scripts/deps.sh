@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 xvfb xauth locales
-  traceroute iputils-ping
+  traceroute iputils-ping nftables mtr-tiny
   librsvg2-bin gzip dpkg-dev libcap2-bin desktop-file-utils appstream lintian
   clang-14 libclang-rt-14-dev
   qt6-httpserver-dev qt6-websockets-dev openssl

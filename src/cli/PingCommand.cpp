@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "cli/ArgParser.h"
+#include "cli/StopSignals.h"
 #include "export/Export.h"
 #include "net/HostToIP.h"
 #include "ping/MemoryPingView.h"
@@ -18,7 +19,8 @@ namespace norvik::cli {
 
 int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] =
-        "usage: norvik-cli ping [-4|-6] [-n COUNT] [-s SIZE] [--format text|csv|json] ADDRESS\n";
+        "usage: norvik-cli ping [-4|-6] [-n COUNT] [-s SIZE] [--format text|csv|json] ADDRESS\n"
+        "  -n 0  ping once a second until SIGINT or SIGTERM, then report\n";
     std::optional<std::string> count, size, address;
     exports::Format format = exports::Format::Text;
     platform::FamilyRule rule = platform::FamilyRule::Ipv4First;
@@ -33,6 +35,7 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
                 .parse(args, err))
         return bad;
 
+    const bool endless = count && *count == "0";
     auto store = platform::SqliteKeyStore::openDefault();
     platform::StderrMessageBox boxes(err);
     store::Registry reg(*store, boxes);
@@ -48,6 +51,14 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     if (!count) {
         const std::string stored = reg.ReadKeyValue(store::kNorvikKey, store::kNoPings);
         count = stored == store::kError ? "1" : stored;
+    }
+    // -n 0: until stopped, by a signal.
+    std::optional<StopSignals> signals;
+    if (endless) {
+        signals.emplace();
+        view.endless = true;
+        view.wait = StopSignals::wait;
+        view.stop = StopSignals::requested;
     }
     view.address = *address;
     view.count = *count;

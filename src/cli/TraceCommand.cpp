@@ -1,18 +1,24 @@
 // norvik-cli trace [-s SIZE] [--names] ADDRESS: the TraceRoute page without
 // a window. The results box is printed as it grows, a line at a time, with
 // LF line ends; the status line's last text goes to standard error.
+// With --report it watches the path in rounds and prints the per-hop table.
+#include <charconv>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "cli/ArgParser.h"
+#include "cli/StopSignals.h"
 #include "export/Export.h"
+#include "export/MonitorExport.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
+#include "platform/LinuxProbeSocket.h"
 #include "platform/StderrMessageBox.h"
 #include "platform/SystemResolver.h"
 #include "platform/Text.h"
 #include "trace/MemoryTraceView.h"
+#include "trace/Monitor.h"
 #include "trace/Tracer.h"
 
 namespace norvik::cli {
@@ -24,7 +30,52 @@ const char kUsage[] =
     "  -4, -6    the name's IPv4 or IPv6 address only (default: IPv4, else IPv6)\n"
     "  -s SIZE   bytes per packet, corrected into 32..128 (default 32)\n"
     "  --names   turn each hop's address into its host name (takes longer)\n"
-    "  --format  text as the page shows it (default), or one row per hop as CSV or JSON\n";
+    "  --format  text as the page shows it (default), or one row per hop as CSV or JSON\n"
+    "usage: norvik-cli trace --report [-c ROUNDS] [-s SIZE] [--names] [--format text|csv|json]\n"
+    "                        ADDRESS\n"
+    "  --report  probe every hop at once, once a second, for ROUNDS rounds (default 10;\n"
+    "            SIGINT or SIGTERM ends them early), then print each hop's loss and times\n";
+
+// Watches the path in rounds; the table goes to standard output.
+class ReportView : public trace::MonitorView {
+  public:
+    platform::Waiter waiter() override { return StopSignals::wait; }
+    bool stopRequested() override { return StopSignals::requested(); }
+};
+
+int runReport(const std::string& destination, int rounds, const std::string& size, bool names,
+              platform::FamilyRule rule, exports::Format format, std::ostream& out,
+              std::ostream& err) {
+    platform::StderrMessageBox boxes(err);
+    platform::SystemResolver resolver;
+    net::HostToIP hosts(resolver, boxes);
+    hosts.setFamilyRule(rule);
+    hosts.SocketsStart();
+    const auto address = platform::IpAddress::parse(hosts.HostNameToIP(destination));
+    hosts.SocketsCleanup();
+    if (!address) {
+        err << "norvik-cli: " << destination << " does not resolve\n";
+        return 1;
+    }
+    const auto socket = platform::LinuxProbeSocket::open(address->family());
+    if (!socket) {
+        err << "norvik-cli: " << platform::LinuxEchoService().unavailableReason() << "\n";
+        return 1;
+    }
+    trace::MonitorOptions options;
+    options.rounds = rounds;
+    options.packetSize = trace::SettlePacketSize(size).bytes;
+    options.names = names;
+    StopSignals signals;
+    ReportView view;
+    trace::Monitor monitor(view, *socket, resolver);
+    monitor.run(destination, *address, options);
+    std::string table = exports::Render(format, monitor.table());
+    if (!table.empty() && table.back() != '\n') table += '\n';
+    out << table;
+    out.flush();
+    return monitor.table().reached ? 0 : 1;
+}
 
 // Prints the complete lines of text from `printed` on, without their CR.
 void printLines(const std::string& text, std::size_t& printed, std::ostream& out, bool all) {
@@ -47,14 +98,29 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     exports::Format format = exports::Format::Text;
     std::optional<std::string> size, destination;
     platform::FamilyRule rule = platform::FamilyRule::Ipv4First;
+    bool report = false;
+    int rounds = 10;
+    const auto roundsOption = [&rounds](const std::string* value) -> ArgParser::Verdict {
+        int n = 0;
+        const char* end = value ? value->data() + value->size() : nullptr;
+        if (!value || std::from_chars(value->data(), end, n).ptr != end || n < 1)
+            return std::string("-c wants a number of rounds from 1 up");
+        rounds = n;
+        return std::nullopt;
+    };
     if (const int bad = ArgParser(kUsage)
                             .family(rule)
                             .option("--format", FormatOption(format))
+                            .flag("--report", report)
+                            .option("-c", roundsOption)
                             .option("-s", size)
                             .flag("--names", view.names)
                             .word(destination)
                             .parse(args, err))
         return bad;
+    if (report)
+        return runReport(*destination, rounds, size.value_or("32"), view.names, rule, format, out,
+                         err);
     if (size) view.packetSize = *size;
     view.destination = *destination;
 

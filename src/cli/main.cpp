@@ -19,6 +19,8 @@ const char kUsage[] =
     "  trace [-s SIZE] [--names] ADDRESS the routers on the way, as the TraceRoute page\n"
     "    (ping and trace: --format text|csv|json, the page's text or one row per echo;\n"
     "     echo, ping and trace: -4 or -6 takes that family only)\n"
+    "  trace --report [-c ROUNDS] ADDRESS each hop's loss and times over rounds (default 10)\n"
+    "  ping -n 0 ADDRESS                 ping once a second until SIGINT or SIGTERM\n"
     "  whois [-h SERVER] [-p PORT] [--follow] DOMAIN\n"
     "                                    a whois lookup (default server\n"
     "                                    whois.verisign-grs.com, port 43); --follow\n"

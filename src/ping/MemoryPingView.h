@@ -25,6 +25,8 @@ class MemoryPingView : public PingView {
     std::string panel;  // "progress" or "reply"
     platform::Waiter wait = platform::pollWaiter;
     std::function<void(int)> onPass;
+    bool endless = false;        // "Until stopped"
+    std::function<bool()> stop;  // asked as the Stop button is
 
     std::string addressText() override { return address; }
     std::vector<std::string> addressItems() override { return items; }
@@ -65,6 +67,8 @@ class MemoryPingView : public PingView {
         if (onPass) onPass(pass);
     }
     void endProgram() override { ended = true; }
+    bool untilStopped() override { return endless; }
+    bool stopRequested() override { return stop && stop(); }
 };
 
 }  // namespace norvik::ping

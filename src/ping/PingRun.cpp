@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ping/Numbers.h"
+#include "platform/Pause.h"
 #include "store/Settings.h"
 
 namespace norvik::ping {
@@ -53,7 +54,9 @@ bool PingRun::run() {
     view_.ShowProgressCounters();
 
     view_.setPingEnabled(false);
-    registry_.WriteKeyValue(store::kNorvikKey, store::kNoPings, view_.countText());
+    // A run until stopped has no number of pings to keep.
+    const bool endless = view_.untilStopped();
+    if (!endless) registry_.WriteKeyValue(store::kNorvikKey, store::kNoPings, view_.countText());
     figures_ = PingFigures{};
 
     if (view_.addressText().empty()) {
@@ -77,7 +80,11 @@ bool PingRun::run() {
         // number, or a count no one could wait for, goes to the error
         // dialog; Yes carries on after the loop.
         const std::optional<double> count = ParseNumber(view_.countText());
-        if (!count) {
+        if (endless) {
+            view_.setTodo("");
+            untilStopped();
+            if (view_.endRequested()) return false;
+        } else if (!count) {
             if (!errorDialog({13, "Type mismatch"})) return false;
         } else if (*count > kMaxPingCount) {
             if (!errorDialog({6, "Overflow"})) return false;
@@ -110,14 +117,33 @@ bool PingRun::run() {
     return true;
 }
 
+void PingRun::untilStopped() {
+    using Clock = std::chrono::steady_clock;
+    for (int i = 1;; ++i) {
+        const auto start = Clock::now();
+        const bool made = pass(i, 0);
+        if (made) figures_.attempts = i;
+        if (!made || view_.stopRequested() || view_.endRequested()) return;
+        view_.setDone(PlainDecimal(i));
+        view_.setProgress(static_cast<float>(i % 10 * 10));
+        view_.repaintCounters();
+        if (!platform::pauseUntil(view_.waiter(),
+                                  start + std::chrono::milliseconds(kUntilStoppedSpacingMs),
+                                  [this] { return view_.stopRequested() || view_.endRequested(); }))
+            return;
+    }
+}
+
 bool PingRun::pass(int i, double count) {
-    if (i > 1) {
+    if (count <= 0) {
+        // Until stopped: no share of a whole to show.
+    } else if (i > 1) {
         view_.setDone(PlainDecimal(i - 1));
         view_.setPercent(SignedField(RoundHalfEven((i - 1) / count * 100, 1)) + "%");
     }
     for (int f : kFields) view_.setReplyField(f, "");
     view_.setWindowEnabled(false);
-    view_.setProgress(static_cast<float>((i - 1) / count * 100));
+    if (count > 0) view_.setProgress(static_cast<float>((i - 1) / count * 100));
     view_.repaintCounters();
 
     PingRecord record;

@@ -74,6 +74,9 @@ class PingView {
     // The user asked to stop (Stop or Escape): the echo in flight is
     // abandoned, the run ends, and its report covers the passes made.
     virtual bool stopRequested() { return false; }
+    // "Until stopped": the run pings once a second until Stop, whatever
+    // the count says.
+    virtual bool untilStopped() { return false; }
     // The user chose to end the program from the error dialog: end at once,
     // saving nothing.
     virtual void endProgram() = 0;
@@ -96,6 +99,8 @@ inline constexpr const char* kSupportAddress = "support@norvik.example";
 // Counts above this are refused as an overflow: a run that long could not
 // be stopped short of closing the window.
 inline constexpr double kMaxPingCount = 32767;
+// From one ping's start to the next when pinging until stopped.
+inline constexpr int kUntilStoppedSpacingMs = 1000;
 
 // The ping run behind "Ping Now".
 class PingRun {
@@ -120,6 +125,9 @@ class PingRun {
     bool errorDialog(const Failure& f);  // true: go on (Yes)
     // False when a Stop abandoned the pass's echo: nothing of it is kept.
     bool pass(int i, double count);
+    // Pings once a second until Stop; the counters count up and the
+    // progress bar beats.
+    void untilStopped();
     void report(const std::string& stoppedLine);
     void addressHistory();
 

@@ -6,7 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
+#include <csignal>
 
 #include "../support/RunCli.h"
 #include "../support/ScriptedMessageBox.h"
@@ -51,6 +53,27 @@ TEST_F(PingCli, PingsLoopbackAndWritesWhatTheWindowWrites) {
     ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(QString::fromStdString(again.out).count("[ ip success ]"), 2) << again.out;
     EXPECT_EQ(read(store::kSessionIPsKey, "2"), "Error");  // listed once
+}
+
+TEST_F(PingCli, UntilStoppedEndsWithTheReportAtSigint) {
+    if (!platform::LinuxEchoService().unavailableReason().empty()) {
+        GTEST_SKIP() << "no ICMP socket can be opened here";
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("NORVIK_STORE", QString::fromStdString(temp.path()));
+    p.setProcessEnvironment(env);
+    p.start(QString::fromUtf8(std::getenv("NORVIK_CLI")), {"ping", "-n", "0", "127.0.0.1"});
+    // The first ping's line, then the signal during the pause before the next.
+    ASSERT_TRUE(p.waitForReadyRead(5000));
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString out = QString::fromUtf8(p.readAll());
+    EXPECT_EQ(out.count("[ ip success ]"), 1) << out.toStdString();
+    EXPECT_TRUE(out.contains("Ping Report for 127.0.0.1 [127.0.0.1]\n\n")) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("Time Outs: 0\n")) << out.toStdString();
+    EXPECT_EQ(read(store::kNorvikKey, "nopings"), "Error");  // a run without a count keeps none
 }
 
 TEST_F(PingCli, BadInputGivesTheRunsMessagesAndExitCodes) {
@@ -116,6 +139,26 @@ TEST(FormatCli, PingAndTraceWriteCsvAndJson) {
     EXPECT_EQ(hops[0]["address"].toString(), "127.0.0.1");
     r = test::runCli({"trace", "--format", "csv", "127.0.0.1"}, temp.path());
     EXPECT_EQ(r.out.substr(0, 43), "hop,address,name,round_trip_ms\r\n1,127.0.0.1") << r.out;
+
+    // The monitor's report: one round, loopback at hop 1, six times.
+    const struct {
+        const char *format, *pattern;
+    } reports[] = {
+        {"text", R"(^Hop  Host       Loss %  Sent  Last  Avg  Best  Worst  StDev  Jitter\n)"
+                 R"(  1  127\.0\.0\.1     0\.0     1( +\d+\.\d){6}\n$)"},
+        {"csv", R"(^Hop,Host,Loss %,Sent,Last,Avg,Best,Worst,StDev,Jitter\r\n)"
+                R"(1,127\.0\.0\.1,0\.0,1(,\d+\.\d){6}\r\n$)"},
+        {"json", R"(^\{"kind":"monitor","target":"127\.0\.0\.1","destination":"127\.0\.0\.1",)"
+                 R"("rounds":1,"reached":true,"hops":\[\{"hop":1,"address":"127\.0\.0\.1",.*)"
+                 R"("jitter_ms":0\.0\}\]\}\n$)"},
+    };
+    for (const auto& c : reports) {
+        r = test::runCli({"trace", "--report", "-c", "1", "--format", c.format, "127.0.0.1"},
+                         temp.path());
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(QRegularExpression(c.pattern).match(QString::fromStdString(r.out)).hasMatch())
+            << r.out;
+    }
 }
 
 }  // namespace

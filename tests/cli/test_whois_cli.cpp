@@ -22,17 +22,44 @@ CliResult whoisCli(std::vector<std::string> args) {
 
 std::string portOf(const LoopbackTcpServer& s) { return std::to_string(s.port()); }
 
-TEST(WhoisCli, PrintsTheAnswerAsReceived) {
-    const std::string answer = "Domain: EXAMPLE.TEST\r\nName: M\xC3\xBCller\nraw \xFF\r\n";
-    LoopbackTcpServer server(ServerScript::answer(answer));
-    // The domain goes out as the engine's query: ASCII-compatible beyond ASCII.
-    const auto r = whoisCli({"-h", "127.0.0.1", "-p", portOf(server),
-                             "b\xC3\xBC"
-                             "cher.de"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, answer);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(server.requests(), std::vector<std::string>{"xn--bcher-kva.de\r\n"});
+// The answer as received, the query as the engine sends it; an endless one
+// cut; silent servers end at the real 10-second time-out of the window's timer.
+TEST(WhoisCli, AnswersCutsAndTimeOuts) {
+    const std::string a = "Domain: EXAMPLE.TEST\r\nName: M\xC3\xBCller\nraw \xFF\r\n";
+    ServerScript endless;
+    endless.endlessBlock = std::string(4095, 'e') + "\n";
+    const ServerScript answer = ServerScript::answer(a);
+    const std::string late =
+        "Timeout Occurred reaching 127.0.0.1\n\nIt may be worth updating your "
+        "Whois Server List\n";
+    const std::string cut = "\n[answer cut at 4 MiB]\n", q = "example.test\r\n";
+    const std::string gone = "Timed Out. The server is currently unavailable\n";
+    const struct {
+        std::vector<std::string> args;
+        ServerScript script;
+        int exit;
+        std::string outEnd;
+        std::size_t outSize;
+        std::string err, request;
+    } cases[] = {
+        {{"whois", "b\u00fccher.de"}, answer, 0, a, a.size(), "", "xn--bcher-kva.de\r\n"},
+        {{"whois", "example.test"}, endless, 0, cut, (4u << 20) + 22, "", q},
+        {{"whois", "example.test"}, ServerScript::silent(), 1, "", 0, late, q},
+        {{"servers", "--store"}, ServerScript::silent(), 1, "", 0, gone, "whois-servers\r\n"}};
+    TempStore store;
+    for (const auto& c : cases) {
+        LoopbackTcpServer server(c.script);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1,
+                    {c.args[0] == "whois" ? "-h" : "--host", "127.0.0.1", "-p", portOf(server)});
+        const auto r = runCli(args, store.path());
+        EXPECT_EQ(r.exitCode, c.exit) << r.err;
+        EXPECT_EQ(r.out.size(), c.outSize);
+        EXPECT_TRUE(r.out.ends_with(c.outEnd)) << r.out.substr(0, 100);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(server.requests(), std::vector<std::string>{c.request});
+    }
+    EXPECT_FALSE(directoryExists(*store.open()));  // the timed-out download stored nothing
 }
 
 TEST(WhoisCli, FollowAsksEachReferredServerOnceAndAtMostThreeSteps) {
@@ -110,27 +137,6 @@ TEST(WhoisCli, ControlCharactersReachATerminalVisibleAndAPipeAsSent) {
     }
 }
 
-TEST(WhoisCli, EndlessAnswersAreCut) {
-    ServerScript endless;
-    endless.endlessBlock = std::string(4095, 'e') + "\n";
-    LoopbackTcpServer server(endless);
-    const auto r = whoisCli({"-h", "127.0.0.1", "-p", portOf(server), "example.test"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.size(), (std::size_t{4} << 20) + 22);
-    EXPECT_EQ(r.out.substr(r.out.size() - 23), "\n[answer cut at 4 MiB]\n");
-}
-
-TEST(WhoisCli, ASilentServerTimesOutAfterTenSeconds) {
-    LoopbackTcpServer silent(ServerScript::silent());
-    const auto r = whoisCli({"-h", "127.0.0.1", "-p", portOf(silent), "example.test"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "Timeout Occurred reaching 127.0.0.1\n\nIt may be worth updating your Whois Server "
-              "List\n");
-    EXPECT_EQ(silent.requests(), std::vector<std::string>{"example.test\r\n"});
-}
-
 using Words = std::vector<std::string>;
 
 std::string printed(const std::string& answer) {
@@ -184,18 +190,6 @@ TEST_F(ServersCli, AStoredOrGivenHostIsAsked) {
     EXPECT_EQ(readDirectory(*keys),
               (Directory{{"de", {" 1", "z.x"}}, {"gb", {" 2", "a.x", "b.x"}}}));
     EXPECT_EQ(server.requests(), (Words{"whois-servers\r\n", "whois-servers\r\n"}));
-}
-
-// Waits the real 10 seconds of the window's timer.
-TEST_F(ServersCli, AHostThatNeverAnswersTimesOut) {
-    LoopbackTcpServer server(ServerScript::silent());
-    ASSERT_TRUE(server.listening());
-    const auto r = servers({"--host", "127.0.0.1", "-p", std::to_string(server.port()), "--store"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Timed Out. The server is currently unavailable\n");
-    auto keys = tmp.open();
-    EXPECT_FALSE(directoryExists(*keys));
 }
 
 }  // namespace

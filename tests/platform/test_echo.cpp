@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/Netns.h"
+#include "../support/NetnsFixture.h"
 #include "platform/LinuxEchoService.h"
 
 namespace norvik {
@@ -154,8 +154,8 @@ class LoopbackEcho : public ::testing::TestWithParam<Mode> {
             GTEST_SKIP() << modeName(GetParam()) << " ICMP sockets are not allowed here, and no "
                          << "namespace can be built to allow them: " << why;
         lab_ = std::make_unique<test::NetnsLab>();
-        ASSERT_TRUE(lab_->add("loop") &&
-                    lab_->sysctl("loop", "net/ipv4/ping_group_range", "0 2147483647"))
+        ASSERT_TRUE(lab_->build(
+            {{{"loop", false, {}, {{"net/ipv4/ping_group_range", "0 2147483647"}}}}, {}}))
             << lab_->error();
     }
 
@@ -292,15 +292,7 @@ constexpr char kCrafter[] = "203.0.113.34";
 constexpr char kNobody[] = "0.0.0.0";  // no reply address: nothing answered
 using Answer = test::EchoAnswer;
 
-class EchoTopology : public ::testing::TestWithParam<Mode> {
-  protected:
-    void SetUp() override {
-        const std::string why = test::NetnsLab::unavailableReason();
-        if (!why.empty()) GTEST_SKIP() << "needs network namespaces: " << why;
-        ASSERT_TRUE(test::buildRoutedLab(lab_)) << lab_.error();
-    }
-    test::NetnsLab lab_;
-};
+using EchoTopology = test::NetnsFixture<::testing::TestWithParam<Mode>>;
 
 TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
     struct Case {

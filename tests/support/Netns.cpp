@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <stdexcept>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -130,17 +132,6 @@ bool NetnsLab::add(const std::string& role) {
     return ip(role, {"link", "set", "lo", "up"});
 }
 
-bool NetnsLab::link(const std::string& a, const std::string& addressA, const std::string& b,
-                    const std::string& addressB) {
-    // The two ends: <base>a in a's namespace, <base>b in b's.
-    const std::string end = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
-    return run({"ip", "link", "add", end + "a", "netns", name(a), "type", "veth", "peer", "name",
-                end + "b", "netns", name(b)}) &&
-           ip(a, {"addr", "add", addressA, "dev", end + "a"}) &&
-           ip(b, {"addr", "add", addressB, "dev", end + "b"}) &&
-           ip(a, {"link", "set", end + "a", "up"}) && ip(b, {"link", "set", end + "b", "up"});
-}
-
 bool NetnsLab::ip(const std::string& role, const std::vector<std::string>& args) {
     std::vector<std::string> argv{"ip", "-n", name(role)};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -160,31 +151,88 @@ std::uint16_t icmpChecksum(const std::string& m) {
     return static_cast<std::uint16_t>(~s);
 }
 
-bool buildRoutedLab(NetnsLab& l) {
-    bool ok = l.add("sender") && l.add("r1") && l.add("r2") && l.add("dest") && l.add("crafter") &&
-              l.add("island") && l.link("sender", "192.0.2.2/24", "r1", "192.0.2.1/24") &&
-              l.link("r1", "198.51.100.1/24", "r2", "198.51.100.2/24") &&
-              l.link("r2", "203.0.113.1/27", "dest", "203.0.113.2/27") &&
-              l.link("r2", "203.0.113.33/27", "crafter", "203.0.113.34/27") &&
-              l.ip("crafter", {"addr", "add", "203.0.113.35/32", "dev", "lo"}) &&
-              l.sysctl("crafter", "net/ipv4/icmp_echo_ignore_all", "1") &&
-              l.sysctl("sender", "net/ipv4/ping_group_range", "0 2147483647") &&
-              l.sysctl("island", "net/ipv4/ping_group_range", "0 2147483647") &&
-              l.sysctl("r1", "net/ipv4/ping_group_range", "1 0") &&
-              l.ip("sender", {"route", "add", "default", "via", "192.0.2.1"}) &&
-              l.ip("sender", {"route", "add", "unreachable", "203.0.113.240/28"}) &&
-              l.ip("r1", {"route", "add", "203.0.113.0/25", "via", "198.51.100.2"}) &&
-              l.ip("r2", {"route", "add", "default", "via", "198.51.100.1"}) &&
-              l.ip("r2", {"route", "add", "203.0.113.35/32", "via", "203.0.113.34"}) &&
-              l.ip("r2", {"route", "add", "unreachable", "203.0.113.64/28"}) &&
-              l.ip("r2", {"route", "add", "prohibit", "203.0.113.80/28"}) &&
-              l.ip("r2", {"route", "add", "blackhole", "203.0.113.96/28"}) &&
-              l.ip("dest", {"route", "add", "default", "via", "203.0.113.1"}) &&
-              l.ip("crafter", {"route", "add", "default", "via", "203.0.113.33"});
-    for (const char* router : {"r1", "r2"})
-        ok = ok && l.sysctl(router, "net/ipv4/ip_forward", "1") &&
-             l.sysctl(router, "net/ipv4/icmp_ratemask", "0");
-    return ok;
+bool NetnsLab::build(const Topology& t) {
+    for (const auto& n : t.nodes) {
+        if (!add(n.role)) return false;
+        auto sysctls = n.sysctl;
+        if (n.router)
+            sysctls.insert(sysctls.begin(),
+                           {{"net/ipv4/ip_forward", "1"}, {"net/ipv4/icmp_ratemask", "0"}});
+        if (n.router && ::access("/proc/sys/net/ipv6", F_OK) == 0)  // a kernel with IPv6
+            sysctls.insert(sysctls.begin(), {{"net/ipv6/conf/all/forwarding", "1"},
+                                             {"net/ipv6/icmp/ratelimit", "0"}});
+        for (const auto& [key, value] : sysctls)
+            if (!sysctl(n.role, key, value)) return false;
+    }
+    for (const auto& l : t.links) {
+        const std::string end = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
+        if (!run({"ip", "link", "add", end + "a", "netns", name(l.a), "type", "veth", "peer",
+                  "name", end + "b", "netns", name(l.b)}))
+            return false;
+        for (const auto& [role, dev, addresses] :
+             {std::tie(l.a, "a", l.addressesA), std::tie(l.b, "b", l.addressesB)}) {
+            for (const auto& address : addresses) {
+                std::vector<std::string> args{"addr", "add", address, "dev", end + dev};
+                if (address.find(':') != std::string::npos) args.push_back("nodad");
+                if (!ip(role, args)) return false;
+            }
+            if (!ip(role, {"link", "set", end + dev, "up"})) return false;
+        }
+    }
+    for (const auto& n : t.nodes)
+        for (const auto& args : n.ip)
+            if (!ip(n.role, args)) return false;
+    return true;
+}
+
+Topology::Node& Topology::node(const std::string& role) {
+    for (auto& n : nodes)
+        if (n.role == role) return n;
+    throw std::logic_error("no node " + role);
+}
+
+Topology path(int routers) {
+    Topology t;
+    const auto router = [](int k) { return "r" + std::to_string(k); };
+    const auto mid = [](int k, int side) {  // link k (1..routers-1) between rk and rk+1
+        return "198.51.100." + std::to_string(4 * (k - 1) + 1 + side);
+    };
+    t.nodes.push_back({"sender", false, {{"route", "add", "default", "via", "192.0.2.1"}}, {}});
+    t.links.push_back({"sender", router(1), {"192.0.2.2/24"}, {"192.0.2.1/24"}});
+    for (int k = 1; k <= routers; ++k) {
+        Topology::Node r{router(k), true, {}, {}};
+        if (k > 1) r.ip.push_back({"route", "add", "default", "via", mid(k - 1, 0)});
+        if (k < routers) {
+            r.ip.push_back({"route", "add", "203.0.113.0/25", "via", mid(k, 1)});
+            t.links.push_back({router(k), router(k + 1), {mid(k, 0) + "/30"}, {mid(k, 1) + "/30"}});
+        }
+        t.nodes.push_back(r);
+    }
+    t.nodes.push_back({"dest", false, {{"route", "add", "default", "via", "203.0.113.1"}}, {}});
+    t.links.push_back({router(routers), "dest", {"203.0.113.1/27"}, {"203.0.113.2/27"}});
+    return t;
+}
+
+Topology routedLab() {
+    Topology t = path(2);
+    const std::pair<std::string, std::string> anyGroup{"net/ipv4/ping_group_range", "0 2147483647"};
+    t.nodes.push_back({"crafter",
+                       false,
+                       {{"addr", "add", "203.0.113.35/32", "dev", "lo"},
+                        {"route", "add", "default", "via", "203.0.113.33"}},
+                       {{"net/ipv4/icmp_echo_ignore_all", "1"}}});
+    t.nodes.push_back({"island", false, {}, {anyGroup}});
+    t.links.push_back({"r2", "crafter", {"203.0.113.33/27"}, {"203.0.113.34/27"}});
+    auto& sender = t.node("sender");
+    sender.sysctl.push_back(anyGroup);
+    sender.ip.push_back({"route", "add", "unreachable", "203.0.113.240/28"});
+    t.node("r1").sysctl.push_back({"net/ipv4/ping_group_range", "1 0"});
+    t.node("r2").ip.insert(t.node("r2").ip.end(),
+                           {{"route", "add", "203.0.113.35/32", "via", "203.0.113.34"},
+                            {"route", "add", "unreachable", "203.0.113.64/28"},
+                            {"route", "add", "prohibit", "203.0.113.80/28"},
+                            {"route", "add", "blackhole", "203.0.113.96/28"}});
+    return t;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace norvik::test {
@@ -14,6 +15,8 @@ namespace norvik::test {
 // -1 when it could not be started or was killed. What it printed, standard
 // output and error together, goes to *output.
 int runProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
+
+struct Topology;
 
 // Network namespaces and veth links between them, built with `ip` for one
 // test. Every name carries the process id, so parallel test programs never
@@ -32,15 +35,13 @@ class NetnsLab {
     // Each step returns false on failure and leaves the reason in error().
     // A namespace for a role ("sender", "router"...), with its loopback up.
     bool add(const std::string& role);
-    // A veth pair from role a to role b, each end with its address
-    // ("192.0.2.1/24") and up.
-    bool link(const std::string& a, const std::string& addressA, const std::string& b,
-              const std::string& addressB);
     // `ip -n <namespace> args...`, e.g. {"route", "add", "default", "via", "192.0.2.1"}.
     bool ip(const std::string& role, const std::vector<std::string>& args);
     // Writes a value under /proc/sys inside the namespace: sysctl(role,
     // "net/ipv4/ip_forward", "1").
     bool sysctl(const std::string& role, const std::string& key, const std::string& value);
+    // Every node, link, sysctl and `ip` command of the topology.
+    bool build(const Topology& topology);
 
     // The namespace's name as `ip netns` knows it.
     std::string name(const std::string& role) const;
@@ -95,21 +96,62 @@ class NetnsChild {
 // The ICMP checksum of a message whose checksum field is zero.
 std::uint16_t icmpChecksum(const std::string& message);
 
-// The routed lab that the echo and trace tests share:
+// A lab declared as data, built by NetnsLab::build(): namespaces ("nodes")
+// and veth links between them. Addresses come from 192.0.2.0/24,
+// 198.51.100.0/24, 203.0.113.0/24 or 2001:db8::/32; IPv6 ones are added
+// without duplicate address detection, so they work at once. Anything the
+// fields do not name goes in a node's `ip` commands or sysctls, e.g. a hop
+// that forwards but never answers: ip {"rule", "add", "iif", "lo",
+// "blackhole"} and {"-6", "rule", ...} (its own packets, errors included, go
+// nowhere). Per-link delay
+// has no netem here: bench/bench_trace.cpp relays packets between TUN
+// devices for it.
+struct Topology {
+    struct Node {
+        std::string role;
+        // Forwards (IPv4 and IPv6) and sends its ICMP errors without the
+        // per-host rate limit.
+        bool router = false;
+        // Each `ip -n <node> ...`, run in order once every link is up:
+        // routes, rules, addresses on lo.
+        std::vector<std::vector<std::string>> ip;
+        // Keys under /proc/sys and their values, set before the links.
+        std::vector<std::pair<std::string, std::string>> sysctl;
+    };
+    struct Link {
+        std::string a, b;                                 // roles
+        std::vector<std::string> addressesA, addressesB;  // "192.0.2.1/24", "2001:db8:1::1/64"
+    };
+    std::vector<Node> nodes;
+    std::vector<Link> links;
+
+    // The node of this role; it must exist.
+    Node& node(const std::string& role);
+};
+
+// A straight path: sender -- r1 -- ... -- rN -- dest. The first link is
+// 192.0.2.2/24 (sender) to 192.0.2.1/24 (r1), those between routers /30s of
+// 198.51.100.0/24 from .1 (left) and .2 (right) on, the last 203.0.113.1/27
+// (rN) to 203.0.113.2/27 (dest); routers <= 63. The sender and dest route by
+// default to their neighbour; each router routes back by default (r1 has
+// the sender's link) and on only to 203.0.113.0/25, so r1 has no route for
+// 203.0.113.128/25.
+Topology path(int routers);
+
+// The routed lab that the echo and trace tests share, path(2) and more:
 //
 //   sender 192.0.2.2 -- 192.0.2.1 r1 198.51.100.1 -- 198.51.100.2 r2 203.0.113.1  -- 203.0.113.2
 //   dest
 //                                                                    203.0.113.33 -- 203.0.113.34
 //                                                                    crafter
 //
-// and an island with no links. r1 knows only 203.0.113.0/25 (via r2); r2 has
-// an unreachable (203.0.113.64/28), a prohibit (.80/28) and a blackhole
-// (.96/28) route and the crafter's second address 203.0.113.35. The sender
-// has an unreachable route for 203.0.113.240/28. The routers forward and
-// skip the per-host ICMP rate limit; r1 lets no group open datagram sockets,
-// the sender and the island let all. The crafter's kernel answers no echo:
-// answerEchoes() does, there.
-bool buildRoutedLab(NetnsLab& lab);
+// and an island with no links. r2 has an unreachable (203.0.113.64/28), a
+// prohibit (.80/28) and a blackhole (.96/28) route and the crafter's second
+// address 203.0.113.35. The sender has an unreachable route for
+// 203.0.113.240/28. r1 lets no group open datagram sockets, the sender and
+// the island let all. The crafter's kernel answers no echo: answerEchoes()
+// does, there.
+Topology routedLab();
 
 // How answerEchoes() answers each echo request it waits for.
 struct EchoAnswer {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "../support/LoopbackResolver.h"
-#include "../support/Netns.h"
+#include "../support/NetnsFixture.h"
 #include "../support/ScriptedMessageBox.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
@@ -57,17 +57,11 @@ std::string timesMasked(const std::string& text) {
     return out;
 }
 
-class TraceAcrossNamespaces : public ::testing::Test {
+class TraceAcrossNamespaces : public test::NetnsFixture<> {
   protected:
-    void SetUp() override {
-        const std::string why = test::NetnsLab::unavailableReason();
-        if (!why.empty()) GTEST_SKIP() << "needs network namespaces: " << why;
-        ASSERT_TRUE(test::buildRoutedLab(lab_)) << lab_.error();
-    }
     std::string trace(const std::string& to, const std::string& size = "32") {
         return test::runInside(lab_.name("sender"), tracing(to, size));
     }
-    test::NetnsLab lab_;
 };
 
 TEST_F(TraceAcrossNamespaces, EachEndingLineForLine) {

@@ -16,155 +16,13 @@
 #include "whois/MemoryLookupView.h"
 #include "whois/WhoisLookup.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace norvik::test {
 namespace {
 
 using namespace whois;
 using End = ServerScript::End;
-using Statuses = std::vector<std::string>;
-
-// Every status line the lookup writes, in order.
-struct RecordingView : MemoryLookupView {
-    Statuses statuses;
-    void setStatusText(const QString& t) override {
-        MemoryLookupView::setStatusText(t);
-        statuses.push_back(t.toStdString());
-    }
-};
-
-const QString kTimeout =
-    "Timeout Occurred reaching %1\r\n\r\nIt may be worth updating your Whois Server List";
-
-class Lookup : public ::testing::Test {
-  protected:
-    Lookup() { ensureCoreApp(); }
-
-    // Starts a lookup of `domain` at 127.0.0.1 on the server's port.
-    void start(std::uint16_t port, const QString& domain = "Example.TEST",
-               const QString& server = "127.0.0.1") {
-        lookup.reset();  // the old one lets go of the client and timer first
-        lookup = std::make_unique<WhoisLookup>(view, client, timer, port);
-        lookup->onEnded = [this](WhoisLookup::Outcome o) { outcomes.push_back(o); };
-        view.domain = domain;
-        view.server = server;
-        lookup->start();
-    }
-    bool ended() {
-        return spinUntil([&] { return view.lookupEnabled; });
-    }
-
-    RecordingView view;
-    platform::QtTcpClient client;
-    ManualTimer timer;
-    std::unique_ptr<WhoisLookup> lookup;
-    std::vector<WhoisLookup::Outcome> outcomes;
-};
-
-TEST_F(Lookup, ServerAnswersEndInDoneWithTheAnswerShown) {
-    const std::string longLine(1 << 20, 'x');
-    struct Case {
-        const char* name;
-        ServerScript script;
-        Statuses statuses;
-        QString result;
-    };
-    const std::string c = "Connecting...", r = "Connected...Retrieving Info", d = "Done";
-    const Case cases[] = {
-        {"one piece, CR LF",
-         ServerScript::answer("Domain: EXAMPLE.TEST\r\nStatus: ok\r\n"),
-         {c, r, d},
-         "Domain: EXAMPLE.TEST\r\r\nStatus: ok\r\r\n"},
-        {"pieces with UTF-8 split",
-         ServerScript::inPieces({"Name: M\xC3", "\xBCller\r", "\nend"}),
-         {c, r, r, r, d},
-         QString::fromUtf8("Name: M\xC3\xBCller\r\r\nend")},
-        {"close without data", ServerScript::answer(""), {c, d}, ""},
-        {"NUL and invalid UTF-8",
-         ServerScript::answer(std::string("A\0B\xFF\n", 5)),
-         {c, r, d},
-         QString::fromLatin1(QByteArray("A\0B\xFF\r\n", 6))},
-        {"1 MiB line without CR LF",
-         ServerScript::answer(longLine),
-         {},
-         QString::fromLatin1(longLine)},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        LoopbackTcpServer server(k.script);
-        view.statuses.clear();
-        outcomes.clear();
-        start(server.port());
-        EXPECT_FALSE(view.lookupEnabled);
-        ASSERT_TRUE(ended());
-        if (!k.statuses.empty()) {
-            EXPECT_EQ(view.statuses, k.statuses);
-        }
-        EXPECT_EQ(view.status, "Done");
-        EXPECT_EQ(view.result, k.result);
-        EXPECT_EQ(outcomes, std::vector{WhoisLookup::Outcome::Done});
-        EXPECT_EQ(server.requests(), std::vector<std::string>{"Example.TEST\r\n"});
-        // The timer goes on; its ticks change nothing after "Done".
-        EXPECT_TRUE(timer.enabled());
-        timer.fire();
-        timer.fire();
-        EXPECT_EQ(view.status, "Done");
-        EXPECT_EQ(view.result, k.result);
-    }
-    // Every lookup enabled the timer; only the first started it.
-    EXPECT_EQ(timer.restarts, 1);
-}
-
-TEST_F(Lookup, ATickWhileConnectingFailsWithTheTimeoutText) {
-    LoopbackTcpServer silent(ServerScript::silent());
-    const std::uint16_t refused = LoopbackTcpServer::closedPort();
-    struct Case {
-        const char* name;
-        std::uint16_t port;
-        QString server;
-    };
-    const Case cases[] = {{"accepts, never answers", silent.port(), "127.0.0.1"},
-                          {"refused", refused, "127.0.0.1"},
-                          {"empty server", 43, ""},
-                          {"malformed server", 43, "not a host!"},
-                          {"NUL in server", 43, QString::fromLatin1("a\0b", 3)}};
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        view.statuses.clear();
-        start(k.port, "example.test", k.server);
-        EXPECT_EQ(view.statuses, Statuses{"Connecting..."});
-        spinFor(100);
-        EXPECT_EQ(view.status, "Connecting...");
-        // The box names the server it holds at the tick.
-        view.server += " (now)";
-        timer.fire();
-        EXPECT_EQ(view.statuses, (Statuses{"Connecting...", "Failed!"}));
-        EXPECT_EQ(view.result, kTimeout.arg(k.server + " (now)"));
-        EXPECT_TRUE(view.lookupEnabled);
-        EXPECT_FALSE(timer.enabled());
-        EXPECT_EQ(client.State(), platform::TcpClient::kClosed);
-        timer.fire();
-        EXPECT_EQ(view.status, "Failed!");
-    }
-    EXPECT_EQ(timer.restarts, 5);
-    EXPECT_EQ(silent.requests().at(0), "example.test\r\n");
-}
-
-TEST_F(Lookup, DomainHistoryAddsEachExactTextOnce) {
-    const std::pair<QString, QStringList> steps[] = {
-        {"example.test", {"example.test"}},
-        {"Example.test", {"example.test", "Example.test"}},
-        {"example.test", {"example.test", "Example.test"}},
-        {"www.example.test", {"example.test", "Example.test", "www.example.test"}},
-        {"", {"example.test", "Example.test", "www.example.test", ""}},
-        {"", {"example.test", "Example.test", "www.example.test", ""}},
-    };
-    for (const auto& [domain, items] : steps) {
-        start(43, domain, "");
-        EXPECT_EQ(view.items, items) << domain.toStdString();
-    }
-}
+using namespace std::string_literals;
+using Strings = std::vector<std::string>;
 
 TEST(WhoisText, QueriesKeepAsciiAndUseAceBeyondIt) {
     const std::pair<QString, std::string> cases[] = {
@@ -186,7 +44,7 @@ TEST(WhoisText, AnswersDecodeAsUtf8ElseLatin1) {
         {"caf\xC3\xA9", QString::fromUtf8("caf\xC3\xA9")},
         {"caf\xE9", QString::fromLatin1("caf\xE9")},
         {"\xC3\xA9\xFF", QString::fromLatin1("\xC3\xA9\xFF")},
-        {std::string("a\0b", 3), QString::fromLatin1(QByteArray("a\0b", 3))},
+        {"a\0b"s, QString::fromLatin1(QByteArray("a\0b", 3))},
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(DecodeAnswer(bytes), text);
 }
@@ -235,57 +93,90 @@ TEST(WhoisText, ReferralsNameAnotherServer) {
     for (const Case& c : cases) EXPECT_EQ(FindReferral(c.answer, asked), c.found) << c.answer;
 }
 
-// The ends that the whois lookup and the list download share through one
-// port-43 exchange, run for both over real loopback TCP with a timer ticked
-// by hand: a server that stays open, one that drips, a reset after data,
-// and one that never stops sending; then what only the list download does.
+// The whois lookup and the list download share one port-43 exchange: each
+// case runs for both over real loopback TCP with a timer ticked by hand.
 
 using platform::TcpClient;
 
-// One client as these tests drive it, with its own texts.
+// One client as these tests drive it, with its own texts and every status
+// line it wrote.
 struct Client {
     virtual ~Client() = default;
-    virtual void start(std::uint16_t port) = 0;
-    virtual std::string status() = 0;
+    virtual void start(std::uint16_t port, const std::string& host = "127.0.0.1") = 0;
     virtual std::string shown() = 0;  // the answer or the list as shown
     virtual bool cut() = 0;
-    virtual bool keptCap() = 0;  // all that the cap allows was kept
-    std::string retrieving, lateMark, cutMark;
+    virtual bool keptCap() = 0;      // all that the cap allows was kept
+    virtual std::string kept() = 0;  // what a time-out leaves as it was
+    std::string status() const { return statuses.empty() ? "" : statuses.back(); }
+    Strings statuses, ends;  // ends: the lookup's outcomes
+    std::string request, retrieving, timedOut, lateMark, cutMark;
     platform::QtTcpClient tcp;
     ManualTimer timer;
 };
 
 struct LookupClient : Client {
-    whois::MemoryLookupView view;
-    std::unique_ptr<whois::WhoisLookup> lookup;
+    struct View : MemoryLookupView {
+        Strings* statuses;
+        void setStatusText(const QString& t) override {
+            MemoryLookupView::setStatusText(t);
+            statuses->push_back(t.toStdString());
+        }
+    } view;
+    std::unique_ptr<WhoisLookup> lookup;
+    std::uint16_t port = 0;
     LookupClient() {
-        retrieving = "Connected...Retrieving Info";
+        view.statuses = &statuses;
+        view.domain = "Example.TEST";
+        request = "Example.TEST\r\n";
+        retrieving = kRetrieving;
+        timedOut = kFailed;
         lateMark = "[answer cut after 60 s]\r\n";
         cutMark = "[answer cut at 4 MiB]\r\n";
     }
-    void start(std::uint16_t port) override {
-        if (!lookup) lookup = std::make_unique<whois::WhoisLookup>(view, tcp, timer, port);
-        view.server = "127.0.0.1";
+    void start(std::uint16_t to, const std::string& host) override {
+        if (!lookup || to != port) {
+            lookup.reset();  // the old one lets go of the client and timer first
+            lookup = std::make_unique<WhoisLookup>(view, tcp, timer, port = to);
+            lookup->onEnded = [this](WhoisLookup::Outcome o) {
+                ends.push_back(o == WhoisLookup::Outcome::Done ? kDone : kFailed);
+            };
+        }
+        view.server = QString::fromStdString(host);
         lookup->start();
     }
-    std::string status() override { return view.status.toStdString(); }
     std::string shown() override { return view.result.toStdString(); }
     bool cut() override { return lookup->cut(); }
-    bool keptCap() override { return lookup->whoisReply().size() == whois::kAnswerCap; }
+    bool keptCap() override { return lookup->whoisReply().size() == kAnswerCap; }
+    std::string kept() override { return view.items.join('|').toStdString(); }
 };
 
 struct ListClient : Client {
-    whois::MemoryListView view;
-    std::unique_ptr<whois::ListDownload> download;
-    ListClient() { retrieving = "Retrieving..."; }
-    void start(std::uint16_t port) override {
-        if (!download)
-            download = std::make_unique<whois::ListDownload>(
-                tcp, timer, view, whois::ListSource{[] { return std::string("127.0.0.1"); }, port});
-        view.download = download.get();
+    struct View : MemoryListView {
+        Strings* statuses;
+        void setStatusText(const std::string& t) override {
+            MemoryListView::setStatusText(t);
+            statuses->push_back(t);
+        }
+    } view;
+    std::string host;
+    std::unique_ptr<ListDownload> download;
+    std::uint16_t port = 0;
+    ListClient() {
+        view.statuses = &statuses;
+        request = kListRequest;
+        retrieving = kListRetrieving;
+        timedOut = kListTimedOut;
+    }
+    void start(std::uint16_t to, const std::string& h) override {
+        if (!download || to != port) {
+            download.reset();
+            download = std::make_unique<ListDownload>(
+                tcp, timer, view, ListSource{[this] { return host; }, port = to});
+            view.download = download.get();
+        }
+        host = h;
         download->start();
     }
-    std::string status() override { return view.status; }
     std::string shown() override {
         std::string all;
         for (const std::string& line : view.lines) all += line + "\n";
@@ -294,9 +185,32 @@ struct ListClient : Client {
     bool cut() override { return download->cut(); }
     // Every whole 9-byte line of the cap, the cut one left out.
     bool keptCap() override {
-        return download->serverEntries().serverEntries.size() == whois::kListCap / 9;
+        return download->serverEntries().serverEntries.size() == kListCap / 9;
+    }
+    std::string kept() override {
+        std::string all;
+        for (const std::string& entry : view.filter) all += entry + "|";
+        return all + std::to_string(download->serverEntries().serverEntries.size());
     }
 };
+
+TEST(LookupHistory, DomainHistoryAddsEachExactTextOnce) {
+    ensureCoreApp();
+    LookupClient c;
+    const std::pair<QString, QStringList> steps[] = {
+        {"example.test", {"example.test"}},
+        {"Example.test", {"example.test", "Example.test"}},
+        {"example.test", {"example.test", "Example.test"}},
+        {"www.example.test", {"example.test", "Example.test", "www.example.test"}},
+        {"", {"example.test", "Example.test", "www.example.test", ""}},
+        {"", {"example.test", "Example.test", "www.example.test", ""}},
+    };
+    for (const auto& [domain, items] : steps) {
+        c.view.domain = domain;
+        c.start(43, "");
+        EXPECT_EQ(c.view.items, items) << domain.toStdString();
+    }
+}
 
 enum class Kind { Lookup, ListDownload };
 
@@ -315,9 +229,91 @@ class Port43 : public ::testing::TestWithParam<Kind> {
         ASSERT_TRUE(server->listening());
         c->start(server->port());
     }
+    bool lookup() const { return GetParam() == Kind::Lookup; }
     std::unique_ptr<Client> c;
     std::unique_ptr<LoopbackTcpServer> server;
 };
+
+// Lookup: the answer as received, CR LF made CR CR LF, UTF-8 else Latin-1;
+// list: the lines of the parsed list.
+TEST_P(Port43, AnAnswerTheServerClosesIsShownWithDone) {
+    const std::string longLine(1 << 20, 'x');
+    const struct {
+        const char* name;
+        ServerScript script;
+        std::string lookupShows, listShows;
+    } cases[] = {
+        {"pieces, UTF-8 split between them",
+         ServerScript::inPieces({"a.x C=A\r\nM\xC3", "\xBCller.x C=B\r", "\n"}),
+         "a.x C=A\r\r\nM\xC3\xBCller.x C=B\r\r\n", "A\ta.x \nB\tM\xC3\xBCller.x \n"},
+        {"close without data", ServerScript::answer(""), "", ""},
+        {"NUL and Latin-1", ServerScript::answer("w\xE9\0.x C=A\r\n"s), "w\xC3\xA9\0.x C=A\r\r\n"s,
+         "A\tw\xC3\xA9\0.x \n"s},
+        {"1 MiB line without CR LF", ServerScript::answer(longLine), longLine, ""},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        c->statuses.clear();
+        c->ends.clear();
+        serve(k.script);
+        ASSERT_TRUE(spinUntil([&] { return c->status() == "Done"; }));
+        ASSERT_GE(c->statuses.size(), 2u);
+        EXPECT_EQ(c->statuses.front(), "Connecting...");
+        for (std::size_t i = 1; i + 1 < c->statuses.size(); ++i)
+            EXPECT_EQ(c->statuses[i], c->retrieving);
+        EXPECT_EQ(c->statuses.size() > 2, !k.script.pieces[0].empty());
+        const std::string shown = lookup() ? k.lookupShows : k.listShows;
+        EXPECT_EQ(c->shown(), shown);
+        EXPECT_EQ(c->ends, lookup() ? Strings{"Done"} : Strings{});
+        EXPECT_EQ(server->requests(), Strings{c->request});
+        EXPECT_FALSE(c->cut());
+        // The timer goes on; its ticks change nothing after "Done".
+        EXPECT_TRUE(c->timer.enabled());
+        c->timer.fire();
+        c->timer.fire();
+        EXPECT_EQ(c->status(), "Done");
+        EXPECT_EQ(c->shown(), shown);
+    }
+    // Every start enabled the timer; only the first started it.
+    EXPECT_EQ(c->timer.restarts, 1);
+}
+
+// Nothing arrived: a server that accepts and is silent, a refused port
+// (127.0.0.2: the server listens on 127.0.0.1 only), hosts that are none.
+TEST_P(Port43, ATickBeforeAnyDataTimesOutLeavingTheRestAsItWas) {
+    server = std::make_unique<LoopbackTcpServer>(ServerScript::silent());
+    c->start(server->port(), "");  // the list: the built-in one
+    const std::string kept = c->kept();
+    std::vector<std::string> hosts = {"127.0.0.1", "127.0.0.2", "not a host!",
+                                      "127.0.0.1:", "a\0b"s};
+    if (lookup()) hosts.push_back("");  // for the list: the built-in one
+    for (const std::string& host : hosts) {
+        SCOPED_TRACE(host);
+        c->statuses.clear();
+        c->ends.clear();
+        c->start(server->port(), host);
+        spinFor(100);
+        EXPECT_EQ(c->statuses, Strings{"Connecting..."});
+        // The lookup names the server its box holds at the tick.
+        auto* l = dynamic_cast<LookupClient*>(c.get());
+        if (l) l->view.server += " (now)";
+        c->timer.fire();
+        EXPECT_EQ(c->statuses, (Strings{"Connecting...", c->timedOut}));
+        EXPECT_EQ(c->ends, lookup() ? Strings{kFailed} : Strings{});
+        EXPECT_EQ(c->shown(),
+                  l ? "Timeout Occurred reaching " + host +
+                          " (now)\r\n\r\nIt may be worth updating your Whois Server List"
+                    : "");
+        EXPECT_EQ(c->kept(), kept);
+        EXPECT_FALSE(c->timer.enabled());
+        EXPECT_EQ(c->tcp.State(), TcpClient::kClosed);
+        c->timer.fire();
+        EXPECT_EQ(c->statuses.size(), 2u);
+    }
+    EXPECT_EQ(c->timer.restarts, int(hosts.size()));
+    EXPECT_EQ(c->timer.interval(), lookup() ? 0 : kListTimerMs);  // the lookup's is the window's
+    EXPECT_EQ(server->requests().at(0), c->request);
+}
 
 TEST_P(Port43, AServerThatStaysOpenIsEndedByTheFirstQuietTick) {
     serve(ServerScript::inPieces({"a.x C=A\r\n", "b.x C=A\r\n"}, End::KeepOpen));
@@ -391,90 +387,6 @@ INSTANTIATE_TEST_SUITE_P(BothClients, Port43, ::testing::Values(Kind::Lookup, Ki
                          [](const auto& info) {
                              return info.param == Kind::Lookup ? "Lookup" : "ListDownload";
                          });
-
-// The list download alone: states and status texts, the built-in list and
-// the time-out.
-
-using Strings = std::vector<std::string>;
-
-// The window's controls as plain fields, with every status written down.
-struct RecordingListView : whois::MemoryListView {
-    Strings statuses;
-    void setStatusText(const std::string& text) override {
-        MemoryListView::setStatusText(text);
-        statuses.push_back(text);
-    }
-};
-
-class ListDownloadTest : public ::testing::Test {
-  protected:
-    ListDownloadTest() { ensureCoreApp(); }
-
-    // A list host on loopback, and the download that asks it.
-    void serve(ServerScript script) {
-        server = std::make_unique<LoopbackTcpServer>(std::move(script));
-        ASSERT_TRUE(server->listening());
-        host = "127.0.0.1";
-        make(server->port());
-    }
-    void make(std::uint16_t port) {
-        download = std::make_unique<whois::ListDownload>(
-            winsock, timer, view, whois::ListSource{[this] { return host; }, port});
-        view.download = download.get();
-    }
-    bool reaches(const std::string& status, int ms = 5000) {
-        return spinUntil([&] { return view.statusText() == status; }, ms);
-    }
-
-    std::string host;
-    RecordingListView view;
-    ManualTimer timer;
-    platform::QtTcpClient winsock;
-    std::unique_ptr<LoopbackTcpServer> server;
-    std::unique_ptr<whois::ListDownload> download;
-};
-
-TEST_F(ListDownloadTest, AnAnswerInPiecesIsShownWhenTheHostCloses) {
-    serve(ServerScript::inPieces({"w1.x C=GB\r\nw2", ".x C=GB\r\n", "z.x C=de\r\n"}));
-    EXPECT_TRUE(timer.enabled());
-    EXPECT_EQ(timer.interval(), 10000);
-    download->start();
-    EXPECT_EQ(view.statuses, Strings{"Connecting..."});
-    ASSERT_TRUE(reaches("Done"));
-    ASSERT_GE(view.statuses.size(), 3u);
-    for (std::size_t i = 1; i + 1 < view.statuses.size(); ++i)
-        EXPECT_EQ(view.statuses[i], "Retrieving...");
-    EXPECT_EQ(server->requests(), Strings{"whois-servers\r\n"});
-    EXPECT_EQ(view.filter, (Strings{" All servers", "de", "GB"}));
-    EXPECT_EQ(view.lines, (Strings{"de\tz.x ", "GB\tw1.x ", "GB\tw2.x "}));
-    // Ticks after the end change nothing; the timer keeps running.
-    timer.fire();
-    timer.fire();
-    EXPECT_EQ(view.statusText(), "Done");
-    EXPECT_TRUE(timer.enabled());
-    EXPECT_FALSE(download->cut());
-}
-
-TEST_F(ListDownloadTest, RefusedAndUnusableHostsEndAtTheTimeOutKeepingTheFilter) {
-    make(LoopbackTcpServer::closedPort());
-    download->start();  // no host yet: the built-in list
-    const Strings filter = view.filter;
-    for (const char* bad : {"127.0.0.1", "no host!", "127.0.0.1:", "\x01\x02"}) {
-        host = bad;
-        view.statuses.clear();
-        download->start();
-        EXPECT_TRUE(timer.enabled());
-        spinFor(100);
-        EXPECT_EQ(view.statuses, Strings{"Connecting..."}) << bad;
-        timer.fire();
-        EXPECT_EQ(view.statusText(), "Timed Out. The server is currently unavailable") << bad;
-        EXPECT_FALSE(timer.enabled());
-        EXPECT_TRUE(view.lines.empty());
-        // The filter and the entries of the download before stay.
-        EXPECT_EQ(view.filter, filter);
-        EXPECT_FALSE(download->serverEntries().serverEntries.empty());
-    }
-}
 
 }  // namespace
 }  // namespace norvik::test
