@@ -290,6 +290,9 @@ constexpr char kR2[] = "198.51.100.2";
 constexpr char kDest[] = "203.0.113.2";
 constexpr char kCrafter[] = "203.0.113.34";
 constexpr char kNobody[] = "0.0.0.0";  // no reply address: nothing answered
+constexpr char kR1v6[] = "2001:db8:1::1";
+constexpr char kR2v6[] = "2001:db8:100:1::2";
+constexpr char kDestV6[] = "2001:db8:3::2";
 using Answer = test::EchoAnswer;
 
 using EchoTopology = test::NetnsFixture<::testing::TestWithParam<Mode>>;
@@ -302,6 +305,9 @@ TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
         const char* answeredBy;
         std::size_t size = 32;
         const char* from = "sender";
+        // Answers end the wait when they come; the first over IPv6 waits
+        // for neighbour discovery along the path.
+        int timeoutMs = 3000;
     };
     const Case cases[] = {
         {"ttl 1 expires at r1", kDest, 1, kTtlExpiredTransit, kR1},
@@ -313,10 +319,22 @@ TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
         {"blackhole route at r2", "203.0.113.100", -1, kTimedOut, kNobody},
         {"unreachable route at the sender", "203.0.113.250", -1, kDestHostUnreachable, kNobody},
         {"no routes at all", kDest, -1, kDestNetUnreachable, kNobody, 32, "island"},
+        // The same over ICMPv6, the hop limit for the time to live.
+        {"v6 hop limit 1 expires at r1", kDestV6, 1, kTtlExpiredTransit, kR1v6},
+        {"v6 hop limit 3 reaches the destination", kDestV6, 3, kSuccess, kDestV6},
+        {"v6 4000 bytes, fragmented by the sender", kDestV6, -1, kSuccess, kDestV6, 4000},
+        {"v6 no route at r1", "2001:db8:9::1", -1, kDestNetUnreachable, kR1v6},
+        {"v6 unreachable route at r2", "2001:db8:3:4::1", -1, kDestNetUnreachable, kR2v6},
+        {"v6 prohibit route at r2", "2001:db8:3:5::1", -1, kDestProtUnreachable, kR2v6},
+        // r2's neighbour discovery gives up after three seconds.
+        {"v6 no such neighbour at r2", "2001:db8:3::99", -1, kDestHostUnreachable, kR2v6, 32,
+         "sender", 4000},
+        {"v6 blackhole route at r2", "2001:db8:3:6::1", -1, kTimedOut, kNobody},
+        {"v6 no routes at all", kDestV6, -1, kDestNetUnreachable, kNobody, 32, "island"},
     };
     for (const Case& c : cases) {
         const std::string payload = payloadOf(c.size);
-        const int timeoutMs = c.status == kTimedOut ? 300 : 1000;
+        const int timeoutMs = c.status == kTimedOut ? 300 : c.timeoutMs;
         const Outcome o =
             echoIn(lab_.name(c.from), GetParam(), request(c.to, payload, c.ttl, timeoutMs));
         EXPECT_EQ(o.status, c.status) << c.name;
