@@ -84,8 +84,12 @@ int runEcho(const Args& args, std::ostream& out, std::ostream& err) {
 
     out << net::EchoStatusText(result.status) << "\n"
         << result.roundTripMs << " ms\n"
-        << result.data.size() << " bytes\n"
-        << result.replyAddress.toString() << "\n";
+        << result.data.size()
+        << " bytes\n"
+        // No one answered: the unspecified address of the request's family.
+        << (result.replyAddress.isUnspecified() && parsed->isV6() ? std::string("::")
+                                                                  : result.replyAddress.toString())
+        << "\n";
     if (service.lastSocketKind() == platform::IcmpSocketKind::None) {
         const std::string why = service.unavailableReason();
         if (!why.empty()) err << "norvik-cli: " << why << "\n";
