@@ -85,12 +85,14 @@ class TableResolver : public LoopbackResolver {
     std::map<std::string, std::array<std::uint8_t, 4>> names;
     std::map<std::array<std::uint8_t, 4>, std::string> hosts;
 
-    std::optional<std::array<std::uint8_t, 4>> lookupName(const std::string& name) override {
+    std::optional<platform::IpAddress> lookupName(const std::string& name,
+                                                  platform::FamilyRule rule) override {
         const auto it = names.find(name);
-        return it != names.end() ? it->second : LoopbackResolver::lookupName(name);
+        return it != names.end() ? platform::IpAddress::v4(it->second)
+                                 : LoopbackResolver::lookupName(name, rule);
     }
-    std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& addr) override {
-        const auto it = hosts.find(addr);
+    std::optional<std::string> lookupAddress(const platform::IpAddress& addr) override {
+        const auto it = hosts.find(v4Bytes(addr));
         return it != hosts.end() ? std::optional(it->second) : std::nullopt;
     }
 };
