@@ -8,6 +8,7 @@
 
 #include "ShellFixture.h"
 #include "shell/QuietPresence.h"
+#include "shell/Startup.h"
 #include "shell/TerminationSignals.h"
 
 namespace norvik::test {
@@ -54,6 +55,11 @@ TEST_F(Startup, RememberedAddressesAreCopiedIntoTheSessionListSlotForSlot) {
     EXPECT_EQ(storedSlots("SessionIPs"), kRemembered);
     EXPECT_EQ(items("Combo1"), (QStringList{"alpha.test", "127.0.0.1", "omega.test"}));
     EXPECT_EQ(text("Combo1"), "alpha.test");
+    // A list that readers see as the remembered one still loses what lies
+    // past them.
+    put("SessionIPs", "11", "eleventh of a long list");
+    start();
+    EXPECT_EQ(storedSlots("SessionIPs"), kRemembered);
 }
 
 TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
@@ -65,7 +71,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         Slots saved;
     };
     const Case cases[] = {
-        {"Quit, remember off", false, [this] { form->quiticon_Click(); }, kRemembered},
+        {"Quit, remember off", false, [this] { form->quit(); }, kRemembered},
         {"Close, remember on", true, [this] { form->close(); }, kRemembered},
         // The words do what the icon does.
         {"Quit words, remember on", true, [this] { click(w("quitwords")); }, kRenumbered},
@@ -82,7 +88,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         expectEnded(true);
         EXPECT_TRUE(form->isHidden());
         // Nothing acts once the program has ended.
-        form->quiticon_Click();
+        form->quit();
         EXPECT_EQ(endCalls, 1);
         EXPECT_EQ(storedSlots("IPs"), c.saved);
     }
@@ -91,12 +97,12 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
 TEST_F(Startup, QuietArgumentIsTrimmedAndCaseFolded) {
     using shell::Form1;
     for (const char* quiet : {"/quiet", "/QUIET", "  /quiet  ", " /Quiet "}) {
-        EXPECT_TRUE(Form1::IsQuietArgument(QString::fromLatin1(quiet))) << quiet;
+        EXPECT_TRUE(shell::IsQuietArgument(QString::fromLatin1(quiet))) << quiet;
     }
     // Only blanks are stripped: tabs and line ends around the word stay.
     for (const char* normal : {"", "/quiet x", "-quiet", "quiet", "/quiet/", "/ quiet", "\t/quiet",
                                "/quiet\n", " \t/Quiet "}) {
-        EXPECT_FALSE(Form1::IsQuietArgument(QString::fromLatin1(normal))) << normal;
+        EXPECT_FALSE(shell::IsQuietArgument(QString::fromLatin1(normal))) << normal;
     }
 }
 
