@@ -62,6 +62,7 @@ TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
           "settingsback2", "settingsexplain", "settingscheck1", "settingscheck2", "settingscheck3",
           "settingsminititle", "settingsrem"}},
     };
+    for (const auto& page : pages) click(w(page.first));  // each page built
     for (const auto& page : pages) {
         click(w(page.first));
         for (const auto& [icon, controls] : pages) {
@@ -119,6 +120,7 @@ TEST_F(Pages, PingPageListsAndTheirResetOnReshowing) {
 TEST_F(Pages, TracePageFillsFromTheSessionList) {
     putAll("IPs", {{"1", "alpha.test"}, {"2", "beta.test"}, {"4", "delta.test"}});
     start();
+    click(w("tracerouteicon"));
     w<QComboBox>("traceCombo1")->setEditText("typed before");
     click(w("tracerouteicon"));
     expectTexts({{"nme", "TraceRoute"}, {"traceCombo1", "alpha.test"}, {"traceText3", "32"}});

@@ -31,7 +31,7 @@ TEST_F(Startup, EmptyStoreStartsOnThePingPageAndWritesTheDefaultsBack) {
     EXPECT_EQ(setting("Display Packet Size Returned"), "1");
     EXPECT_EQ(setting("Display Address Returned"), std::nullopt);
     EXPECT_EQ(setting("Display Data Pointer"), std::nullopt);
-    EXPECT_TRUE(w<QCheckBox>("settingsremember")->isChecked());
+    EXPECT_TRUE(w<QCheckBox>("settingsremember", settingsPage())->isChecked());
     EXPECT_EQ(displayChecks(), "010");
 
     expectTexts({{"nme", "Ping"},
@@ -76,7 +76,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         endCalls = 0;
         put("", "Remember Settings on exit", c.remember ? "1" : "0");
         start();
-        EXPECT_EQ(w<QCheckBox>("settingsremember")->isChecked(), c.remember);
+        EXPECT_EQ(w<QCheckBox>("settingsremember", settingsPage())->isChecked(), c.remember);
         put("SessionIPs", "2", "beta.test");
         c.end();
         EXPECT_EQ(storedSlots("IPs"), c.saved);
