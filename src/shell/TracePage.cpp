@@ -157,6 +157,7 @@ TracePage::TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& host
     table_->setTabKeyNavigation(false);
     table_->setWordWrap(false);
     table_->verticalHeader()->setVisible(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     // The parts of the table are named for assistive technology too.
     table_->horizontalHeader()->setAccessibleName(QStringLiteral("Columns"));
     table_->verticalHeader()->setAccessibleName(QStringLiteral("Rows"));
