@@ -3,11 +3,14 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QIconEngine>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QSvgRenderer>
@@ -27,6 +30,60 @@ QString iconPath(const char* name) {
     (void)registered;
     return QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg");
 }
+
+// A drawing drawn as Qt's SVG icon engine draws it (scaled into the size
+// asked for, keeping its proportions; the style's look for a disabled or
+// selected icon), but read only when first drawn and without loading that
+// engine's plugin: most icons are made at start-up and not yet drawn, and
+// some never are (a window's icon, offscreen).
+class SvgIconEngine : public QIconEngine {
+  public:
+    explicit SvgIconEngine(QString path) : path_(std::move(path)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        QSize pixels = rect.size();
+        if (painter->device() != nullptr) pixels *= painter->device()->devicePixelRatio();
+        painter->drawPixmap(rect, pixmap(pixels, mode, state));
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        const QPixmap pm = pixmap(size, mode, state);
+        return pm.isNull() ? QSize() : pm.size();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const QString key = QStringLiteral("norvik-svg %1 %2x%3 %4")
+                                .arg(path_)
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(int(mode));
+        QPixmap pm;
+        if (QPixmapCache::find(key, &pm)) return pm;
+        QSvgRenderer svg(path_);
+        if (!svg.isValid()) return pm;
+        QSize actual = svg.defaultSize();
+        if (!actual.isNull()) actual.scale(size, Qt::KeepAspectRatio);
+        if (actual.isEmpty()) return pm;
+        QImage image(actual, QImage::Format_ARGB32_Premultiplied);
+        image.fill(0x00000000);
+        QPainter p(&image);
+        svg.render(&p);
+        p.end();
+        pm = QPixmap::fromImage(image);
+        if (mode != QIcon::Normal) {
+            QStyleOption option(0);
+            option.palette = QGuiApplication::palette();
+            const QPixmap generated = QApplication::style()->generatedIconPixmap(mode, pm, &option);
+            if (!generated.isNull()) pm = generated;
+        }
+        QPixmapCache::insert(key, pm);
+        return pm;
+    }
+    QIconEngine* clone() const override { return new SvgIconEngine(*this); }
+    QString key() const override { return QStringLiteral("NorvikSvg"); }
+
+  private:
+    QString path_;
+};
 
 // A drawing rendered at the pixel size it is shown at, every inked pixel
 // then filled with one colour (its coverage kept); a disabled icon is
@@ -86,7 +143,7 @@ double luminance(const QColor& c) {
 
 }  // namespace
 
-QIcon NamedIcon(const char* name) { return QIcon(iconPath(name)); }
+QIcon NamedIcon(const char* name) { return QIcon(new SvgIconEngine(iconPath(name))); }
 
 QIcon TintedIcon(const char* name, const QColor& colour) {
     return QIcon(new TintedIconEngine(iconPath(name), colour));

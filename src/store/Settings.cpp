@@ -34,7 +34,39 @@ void WriteCheckSetting(Registry& reg, const std::string& valueName, bool checked
     reg.WriteKeyValue(kNorvikKey, valueName, checked ? "1" : "0");
 }
 
+namespace {
+
+// Whether the session list already holds just what the reset would leave:
+// slot for slot the remembered texts as they read, no subkey, and no slot
+// past the readers' (a longer list always has the next one). A throwing
+// store says no; the reset then meets the fault itself.
+bool SessionHoldsRemembered(Registry& reg) {
+    platform::KeyStore& store = reg.keyStore();
+    const auto session = Registry::SubPathKeys(kSessionIPsSubPath);
+    try {
+        if (!store.keyExists(HKEY_LOCAL_MACHINE, session) ||
+            store.subKeyAt(HKEY_LOCAL_MACHINE, session, 0))
+            return false;
+        for (int n = 1; n <= kSlotsRead + 1; ++n) {
+            const std::string name = std::to_string(n);
+            const std::string wanted = n <= kSlotsRead ? reg.ReadKeyValue(kIPsKey, name) : kError;
+            const auto held = store.readTypedValue(HKEY_LOCAL_MACHINE, session, name);
+            const bool same = wanted == kError ? !held
+                                               : held && held->type == platform::KeyStore::REG_SZ &&
+                                                     held->data == wanted;
+            if (!same) return false;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
 bool ResetSessionFromRemembered(Registry& reg, const StoreStep& step) {
+    // Rewriting an unchanged list would only cost a journal and its syncs.
+    if (SessionHoldsRemembered(reg)) return true;
     if (!step([&reg] { reg.DeleteSubKey(HKEY_LOCAL_MACHINE, kSessionIPsSubPath); })) return false;
     if (!step([&reg] { reg.CreateKeyPath(kSessionIPsKey); })) return false;
     for (int n = 1; n <= kSlotsRead; ++n) {

@@ -50,7 +50,8 @@ void WriteCheckSetting(Registry& reg, const std::string& valueName, bool checked
 // store step (the deletion, the creation, each slot) runs through `step`,
 // which returns false to end the reset there; false then. There is no
 // batch: each step commits on its own, so the store is not held while a
-// step's failure waits for the user.
+// step's failure waits for the user. A session list that already holds
+// just that is left as it is, with no step run.
 using StoreStep = std::function<bool(const std::function<void()>&)>;
 bool ResetSessionFromRemembered(Registry& reg, const StoreStep& step);
 

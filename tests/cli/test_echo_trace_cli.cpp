@@ -3,7 +3,6 @@
 // Usage errors: test_resolve_cli.cpp (CliUsage); namespace traces: tests/trace.
 #include <gtest/gtest.h>
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -17,18 +16,6 @@ namespace norvik {
 namespace {
 
 const std::string kNoStore = "/nonexistent/norvik-echo-test.sqlite3";  // these keep nothing
-
-// The text with each round trip written as "N ms": an echo's ("<digits>
-// ms" on a line of its own) and a hop's ("<10 ms" or "<digits> ms"
-// between tabs). A loaded machine may take 10 ms and more.
-std::string shape(const std::string& text) {
-    static const QRegularExpression echo(QStringLiteral("(?m)^[0-9]+ ms$"));
-    static const QRegularExpression hop(QStringLiteral("\t(<10|[0-9]+) ms\t"));
-    return QString::fromStdString(text)
-        .replace(echo, QStringLiteral("N ms"))
-        .replace(hop, QStringLiteral("\tN ms\t"))
-        .toStdString();
-}
 
 TEST(EchoCli, EchoesAndTracesLoopback) {
     const std::string why = platform::LinuxEchoService().unavailableReason();
@@ -54,7 +41,7 @@ TEST(EchoCli, EchoesAndTracesLoopback) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         const auto r = test::runCli(c.args, kNoStore);
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(shape(r.out), c.out);
+        EXPECT_EQ(test::maskTimes(r.out), c.out);
         EXPECT_EQ(r.err, c.err);
     }
 }
@@ -98,7 +85,7 @@ TEST_F(EchoCliAcrossNamespaces, RoutersAnswerAndWithoutSocketsTheCommandsSayHowT
          "0\n0   [ ip success ]\nN ms\n16 bytes\n203.0.113.2\n"},
     };
     for (const auto& [args, want] : cases)
-        EXPECT_EQ(shape(cliInside(lab_.name("sender"), args)), want);
+        EXPECT_EQ(test::maskTimes(cliInside(lab_.name("sender"), args)), want);
     const std::pair<std::string, std::string> closed[] = {
         {"echo", "1\n11050   [ ip general failure ]\n"},
         {"trace", "1\nNorvik - Tracer Error: Unable to Open an Icmp File Handle\n"}};

@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -129,35 +128,20 @@ TEST(PollWaiter, WakesForDataAndErrorsButNotForNothing) {
 }
 
 // ---------------------------------------------------------------------------
-// Echoes to 127.0.0.1 through each kind of socket. A kind the host allows
-// is used in this process; otherwise the echo runs in a namespace of its
-// own that allows it (datagram sockets: the test opens ping_group_range
-// there; raw sockets: root).
+// Echoes to 127.0.0.1 through each kind of socket, in a namespace of the
+// test's that lets every group open datagram sockets.
 
-class LoopbackEcho : public ::testing::TestWithParam<Mode> {
+class LoopbackEcho : public test::NetnsFixture<::testing::TestWithParam<Mode>> {
   protected:
-    void SetUp() override {
-        if (LinuxEchoService(GetParam()).unavailableReason().empty()) return;  // here
-        const std::string why = test::NetnsLab::unavailableReason();
-        if (!why.empty())
-            GTEST_SKIP() << modeName(GetParam()) << " ICMP sockets are not allowed here, and no "
-                         << "namespace can be built to allow them: " << why;
-        lab_ = std::make_unique<test::NetnsLab>();
-        ASSERT_TRUE(lab_->build(
-            {{{"loop", false, {}, {{"net/ipv4/ping_group_range", "0 2147483647"}}}}, {}}))
-            << lab_->error();
+    test::Topology topology() override {
+        return {{{"loop", false, {}, {{"net/ipv4/ping_group_range", "0 2147483647"}}}}, {}};
     }
-
-    // Runs fn where this kind of socket is allowed: in this process, or in a
-    // child inside the test's namespace.
     std::string run(const std::function<std::string()>& fn) {
-        return lab_ ? test::runInside(lab_->name("loop"), fn) : fn();
+        return test::runInside(lab_.name("loop"), fn);
     }
     Outcome echo(const EchoRequest& r, platform::Waiter wait = platform::pollWaiter) {
         return decode(run(echoing(GetParam(), r, std::move(wait))));
     }
-
-    std::unique_ptr<test::NetnsLab> lab_;
 };
 
 TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {

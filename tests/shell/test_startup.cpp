@@ -54,6 +54,11 @@ TEST_F(Startup, RememberedAddressesAreCopiedIntoTheSessionListSlotForSlot) {
     EXPECT_EQ(storedSlots("SessionIPs"), kRemembered);
     EXPECT_EQ(items("Combo1"), (QStringList{"alpha.test", "127.0.0.1", "omega.test"}));
     EXPECT_EQ(text("Combo1"), "alpha.test");
+    // A list that readers see as the remembered one still loses what lies
+    // past them.
+    put("SessionIPs", "11", "eleventh of a long list");
+    start();
+    EXPECT_EQ(storedSlots("SessionIPs"), kRemembered);
 }
 
 TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/IcmpPacket.h"
+
 namespace norvik::test {
 
 namespace {
@@ -142,14 +144,6 @@ bool NetnsLab::sysctl(const std::string& role, const std::string& key, const std
         {"ip", "netns", "exec", name(role), "sh", "-c", "echo \"$1\" > /proc/sys/$0", key, value});
 }
 
-std::uint16_t icmpChecksum(const std::string& m) {
-    std::uint64_t s = 0;
-    for (std::size_t i = 0; i < m.size(); i += 2)
-        s += (std::uint8_t(m[i]) << 8) | (i + 1 < m.size() ? std::uint8_t(m[i + 1]) : 0);
-    while (s >> 16) s = (s & 0xFFFF) + (s >> 16);
-    return static_cast<std::uint16_t>(~s);
-}
-
 bool NetnsLab::build(const Topology& t) {
     for (const auto& n : t.nodes) {
         if (!add(n.role)) return false;
@@ -163,6 +157,7 @@ bool NetnsLab::build(const Topology& t) {
         for (const auto& [key, value] : sysctls)
             if (!sysctl(n.role, key, value)) return false;
     }
+    std::vector<std::pair<std::string, std::string>> v6Ends;  // role, device
     for (const auto& l : t.links) {
         const std::string end = "nv" + std::to_string(::getpid()) + "l" + std::to_string(links_++);
         if (!run({"ip", "link", "add", end + "a", "netns", name(l.a), "type", "veth", "peer",
@@ -172,7 +167,10 @@ bool NetnsLab::build(const Topology& t) {
              {std::tie(l.a, "a", l.addressesA), std::tie(l.b, "b", l.addressesB)}) {
             for (const auto& address : addresses) {
                 std::vector<std::string> args{"addr", "add", address, "dev", end + dev};
-                if (address.find(':') != std::string::npos) args.push_back("nodad");
+                if (address.find(':') != std::string::npos) {
+                    args.push_back("nodad");
+                    v6Ends.emplace_back(role, end + dev);
+                }
                 if (!ip(role, args)) return false;
             }
             if (!ip(role, {"link", "set", end + dev, "up"})) return false;
@@ -181,6 +179,19 @@ bool NetnsLab::build(const Topology& t) {
     for (const auto& n : t.nodes)
         for (const auto& args : n.ip)
             if (!ip(n.role, args)) return false;
+    // IPv6 works on an end once the kernel has seen its carrier, up to a
+    // second after it came up: then the end has its link-local address.
+    for (const auto& [role, dev] : v6Ends) {
+        std::string out;
+        for (int i = 0; i < 100 && out.find("fe80") == std::string::npos; ++i) {
+            if (i) ::poll(nullptr, 0, 50);
+            runProgram({"ip", "-n", name(role), "-6", "addr", "show", "dev", dev}, &out);
+        }
+        if (out.find("fe80") == std::string::npos) {
+            error_ = "no IPv6 link-local address on " + dev + " in " + role + " after 5 s";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -243,7 +254,8 @@ std::string icmpMessage(int type, int code, std::uint32_t rest, const std::strin
     const std::uint32_t r = htonl(rest);
     std::memcpy(m.data() + 4, &r, 4);
     m += body;
-    const std::uint16_t sum = icmpChecksum(m);
+    const std::uint16_t sum =
+        platform::icmpChecksum(reinterpret_cast<const unsigned char*>(m.data()), m.size());
     m[2] = static_cast<char>(sum >> 8);
     m[3] = static_cast<char>(sum & 0xFF);
     return m;

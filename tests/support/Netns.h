@@ -93,13 +93,11 @@ class NetnsChild {
     std::string why_;
 };
 
-// The ICMP checksum of a message whose checksum field is zero.
-std::uint16_t icmpChecksum(const std::string& message);
-
 // A lab declared as data, built by NetnsLab::build(): namespaces ("nodes")
 // and veth links between them. Addresses come from 192.0.2.0/24,
 // 198.51.100.0/24, 203.0.113.0/24 or 2001:db8::/32; IPv6 ones are added
-// without duplicate address detection, so they work at once. Anything the
+// without duplicate address detection, and build() returns once IPv6 works
+// on every end that has one (the kernel takes up to a second). Anything the
 // fields do not name goes in a node's `ip` commands or sysctls, e.g. a hop
 // that forwards but never answers: ip {"rule", "add", "iif", "lo",
 // "blackhole"} and {"-6", "rule", ...} (its own packets, errors included, go
