@@ -35,6 +35,7 @@
 #include "BenchApp.h"
 #include "platform/qt/EventLoopWaiter.h"
 #include "shell/MonitorModel.h"
+#include "shell/RunGuard.h"
 #include "shell/TracePage.h"
 
 namespace {
@@ -162,32 +163,32 @@ int main(int argc, char** argv) {
         idleFrom = {};
     };
 
-    // As the window waits: while input is refused, in 20 ms slices with the
-    // events of each slice after them.
-    bool blocked = false;
+    // The window's own input guard and waits, watched.
     QLabel status;
     QWidget window;
-    shell::TraceFrame frame{
-        &status, [&](bool b) { blocked = b; },
-        [&](int fd, int ms, const bool& stop) {
-            if (!blocked) {
-                if (waited != Clock::time_point{}) roundOver();
-                return platform::eventLoopWaiter(fd, ms);
-            }
-            const auto end = Clock::now() + std::chrono::milliseconds(ms);
-            for (;;) {
-                const auto left =
-                    std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
-                const bool ready = platform::eventLoopWaiter(
-                    fd, static_cast<int>(std::clamp<std::int64_t>(left, 0, 20)));
-                QCoreApplication::processEvents();
-                if (ready || stop || Clock::now() >= end) {
-                    waited = Clock::now();
-                    return ready;
-                }
-            }
-        },
-        [] { return false; }};
+    shell::RunGuard guard(window, platform::eventLoopWaiter);
+    struct Watched : shell::RunControl {
+        shell::RunGuard& guard;
+        std::function<void(bool blocked)> beforeWait;
+        std::function<void()> afterRoundWait;
+        Watched(shell::RunGuard& g) : guard(g) {}
+        bool ended() const override { return guard.ended(); }
+        bool inputBlocked() const override { return guard.inputBlocked(); }
+        void blockInput(bool b, bool hold) override { guard.blockInput(b, hold); }
+        bool wait(int fd, int ms, const bool& stop) override {
+            const bool blocked = guard.inputBlocked();
+            beforeWait(blocked);
+            const bool ready = guard.wait(fd, ms, stop);
+            if (blocked) afterRoundWait();
+            return ready;
+        }
+        void addRun(shell::StoppableRun& run) override { guard.addRun(run); }
+    } runs(guard);
+    runs.beforeWait = [&](bool blocked) {
+        if (!blocked && waited != Clock::time_point{}) roundOver();
+    };
+    runs.afterRoundWait = [&] { waited = Clock::now(); };
+    shell::TraceFrame frame{&status, runs};
     frame.openProbes = [&](platform::Family) { return std::make_unique<Borrowed>(path); };
     frame.roundSpacingMs = spacingMs;
     page = new shell::TracePage(frame, reg, hosts, resolver, echo, boxes, &window);

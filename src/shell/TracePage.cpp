@@ -67,9 +67,11 @@ class TracePage::MonitorRun : public trace::MonitorView, public platform::ProbeS
     platform::Waiter waiter() override {
         return [this](int fd, int timeoutMs) { return wait(fd, timeoutMs); };
     }
-    void setInputBlocked(bool blocked) override { page_.frame_.blockInput(blocked && inRound_); }
+    void setInputBlocked(bool blocked) override {
+        page_.frame_.runs.blockInput(blocked && inRound_, true);
+    }
     bool stopRequested() override { return page_.stop_; }
-    bool endRequested() override { return page_.frame_.ended(); }
+    bool endRequested() override { return page_.frame_.runs.ended(); }
     void roundEnded(const trace::MonitorTable& table) override {
         inRound_ = false;
         page_.roundEnded(table);
@@ -77,7 +79,7 @@ class TracePage::MonitorRun : public trace::MonitorView, public platform::ProbeS
 
   private:
     bool wait(int fd, int timeoutMs) {
-        if (inRound_) return page_.frame_.wait(fd, timeoutMs, page_.stop_);
+        if (inRound_) return page_.frame_.runs.wait(fd, timeoutMs, page_.stop_);
         // Short slices, each followed by the events that came meanwhile.
         constexpr int kSliceMs = 20;
         using Clock = std::chrono::steady_clock;
@@ -86,10 +88,11 @@ class TracePage::MonitorRun : public trace::MonitorView, public platform::ProbeS
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return false;
             const int ms = static_cast<int>(std::min<std::int64_t>(left.count(), kSliceMs));
-            if (page_.frame_.wait(fd, ms, page_.stop_)) return true;
-            if (page_.stop_ || page_.frame_.ended() || platform::waitsAbandoned()) return false;
+            if (page_.frame_.runs.wait(fd, ms, page_.stop_)) return true;
+            if (page_.stop_ || page_.frame_.runs.ended() || platform::waitsAbandoned())
+                return false;
             QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (page_.stop_ || page_.frame_.ended()) return false;
+            if (page_.stop_ || page_.frame_.runs.ended()) return false;
         }
     }
 
@@ -212,6 +215,7 @@ TracePage::TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& host
         input->setAccessibleName(caption->text().trimmed());
     }
 
+    frame_.runs.addRun(*this);
     connect(traceButton_, &QPushButton::clicked, this, &TracePage::trace);
     connect(stopButton_, &QPushButton::clicked, this, [this] {
         stop_ = tracing_;
@@ -318,7 +322,7 @@ void TracePage::stop() {
 }
 
 void TracePage::trace() {
-    if (frame_.ended() || tracing_) return;
+    if (frame_.runs.ended() || tracing_) return;
     tracing_ = true;
     stop_ = false;
     stopButton_->setEnabled(true);
@@ -332,7 +336,7 @@ void TracePage::trace() {
     }
     tracing_ = false;
     stop_ = false;
-    if (frame_.ended()) return;
+    if (frame_.runs.ended()) return;
     stopButton_->setVisible(false);
     monitorBox_->setEnabled(true);
 }
@@ -364,7 +368,7 @@ void TracePage::monitor() {
         }
         destination = platform::IpAddress::parse(hosts_.HostNameToIP(typed));
         hosts_.SocketsCleanup();
-        if (frame_.ended()) return;
+        if (frame_.runs.ended()) return;
     }
     std::unique_ptr<platform::ProbeSocket> socket;
     if (destination) {
@@ -450,17 +454,17 @@ void TracePage::setTraceEnabled(bool enabled) {
     traceButton_->repaint();
 }
 
-void TracePage::setInputBlocked(bool blocked) { frame_.blockInput(blocked); }
+void TracePage::setInputBlocked(bool blocked) { frame_.runs.blockInput(blocked, true); }
 
 platform::Waiter TracePage::waiter() {
     // Stop and Escape abandon the echo at once; other input that comes while
     // the echo waits is held and reaches the window once the hop is over.
-    return [this](int fd, int timeoutMs) { return frame_.wait(fd, timeoutMs, stop_); };
+    return [this](int fd, int timeoutMs) { return frame_.runs.wait(fd, timeoutMs, stop_); };
 }
 
 void TracePage::letEventsThrough() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-bool TracePage::endRequested() { return frame_.ended(); }
+bool TracePage::endRequested() { return frame_.runs.ended(); }
 
 bool TracePage::stopRequested() { return stop_; }
 

@@ -10,6 +10,7 @@
 #include "platform/ProbeSocket.h"
 #include "platform/Resolver.h"
 #include "shell/Page.h"
+#include "shell/RunGuard.h"
 #include "store/Registry.h"
 #include "trace/Monitor.h"
 #include "trace/TraceView.h"
@@ -33,12 +34,8 @@ inline constexpr const char* kTraceMonitor = "Trace Monitor";
 struct TraceFrame {
     // The status line under the results, shared with the Whois Lookup page.
     QLabel* status;
-    // Refuses or allows the user's input to the window during an echo.
-    std::function<void(bool blocked)> blockInput;
-    // The wait of an echo: ends at once when `stop` becomes true.
-    std::function<bool(int fd, int timeoutMs, const bool& stop)> wait;
-    // True once the program has ended.
-    std::function<bool()> ended;
+    // Input refused during each echo, the echo's wait, the program's end.
+    RunControl& runs;
     // Opens the socket a monitor probes through; null when none opens.
     // Empty: the system's ICMP socket.
     std::function<std::unique_ptr<platform::ProbeSocket>(platform::Family)> openProbes = nullptr;
@@ -57,7 +54,7 @@ struct TraceFrame {
 // Stop or Escape, and a table of each hop's loss and round trips takes the
 // results box's place. A round's wait refuses input as an echo's does;
 // between rounds the window's events go through.
-class TracePage : public Page, public trace::TraceView {
+class TracePage : public Page, public trace::TraceView, public StoppableRun {
     Q_OBJECT
   public:
     TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& hosts,
@@ -69,14 +66,11 @@ class TracePage : public Page, public trace::TraceView {
     std::vector<QWidget*> tabOrder() const override;
     // The results box with its Copy and Save buttons, for the window to
     // place.
-    QWidget* resultsSection() const { return resultsSection_; }
-    // The Stop button, which acts while input is refused.
-    QWidget* stopButton() const;
-
-    // True while a trace runs.
-    bool tracing() const { return tracing_; }
-    // Stop or Escape: the trace under way ends at once.
-    void stop();
+    QWidget* resultsSection() const override { return resultsSection_; }
+    // StoppableRun: the trace under way.
+    bool running() const override { return tracing_; }
+    void stop() override;
+    QWidget* stopButton() const override;
     // Runs a trace to the destination shown, or with "Monitor" ticked
     // watches the path until stopped.
     void trace();

@@ -17,6 +17,7 @@
 #include "platform/qt/EventLoopWaiter.h"
 #include "shell/MonitorModel.h"
 #include "shell/ResultButtons.h"
+#include "shell/RunGuard.h"
 #include "shell/TracePage.h"
 
 namespace norvik::test {
@@ -70,7 +71,7 @@ TEST_F(TracePage, TraceFillsTheBoxAndStatusAndKeepsTheDestinationOnce) {
                  {"traceText3", "128"}});
     EXPECT_TRUE(w("traceaway")->isEnabled());
     EXPECT_FALSE(form->inputBlocked());
-    EXPECT_FALSE(form->tracing());
+    EXPECT_FALSE(static_cast<shell::TracePage&>(form->page(shell::Form1::PageId::Trace)).running());
 
     // The same text again is listed once; other capitals are another entry.
     echo.answer("198.51.100.9", 1, kSuccess);
@@ -137,29 +138,37 @@ TEST_F(TracePage, ClosingTheWindowStopsTheTraceAfterTheEchoInFlight) {
     traceRoute();
     EXPECT_EQ(echo.requests.size(), 2u);
     expectEnded(true);
-    EXPECT_FALSE(form->tracing());
+    EXPECT_FALSE(static_cast<shell::TracePage&>(form->page(shell::Form1::PageId::Trace)).running());
     // Nothing was written after the close.
     EXPECT_EQ(text("trace"), "Tracing Route to 203.0.113.2:\n\nHop #\t1\t<10 ms\t198.51.100.1\n");
     EXPECT_EQ(text("traceLabel4"), "Tracing...");
     EXPECT_TRUE(items("traceCombo1").isEmpty());
 }
 
-// The page alone over a temporary store; rounds follow each other at once.
-class TraceMonitor : public ::testing::Test {
+// The page alone over a temporary store, in a window with its own input
+// guard (Escape, input refused during a round); rounds follow each other at
+// once.
+class TraceMonitor : public ::testing::Test, public shell::RunControl {
   protected:
     void SetUp() override {
         if (!platform::LinuxProbeSocket::open(platform::Family::V4))
             GTEST_SKIP() << "no ICMP socket opens here";
         reg.CreateKeyPath(store::kNorvikKey);
     }
-    // Its results section goes into the window given.
+    bool ended() const override { return end; }
+    bool inputBlocked() const override { return guard.inputBlocked(); }
+    void blockInput(bool b, bool hold) override { guard.blockInput(b, hold); }
+    bool wait(int fd, int ms, const bool& stop) override {
+        end = end || ++waits > 500;  // a run that is never stopped fails, not hangs
+        if (onWait) onWait();
+        return guard.wait(fd, ms, stop);
+    }
+    // Only the window's own page is stopped by Escape.
+    void addRun(shell::StoppableRun& run) override {
+        if (guarded++ == 0) guard.addRun(run);
+    }
     std::unique_ptr<shell::TracePage> page(QWidget& in) {
-        shell::TraceFrame frame{&status, [this](bool b) { blocked = b; },
-                                [this](int fd, int ms, const bool& stop) {
-                                    if (onWait) onWait();
-                                    return !stop && platform::pollWaiter(fd, ms);
-                                },
-                                [this] { return ended; }};
+        shell::TraceFrame frame{&status, *this};
         frame.roundSpacingMs = 0;
         auto p = std::make_unique<shell::TracePage>(frame, reg, hosts, resolver, echo, boxes, &in);
         p->findChild<QComboBox*>("traceCombo1")->setEditText("localhost");
@@ -168,6 +177,7 @@ class TraceMonitor : public ::testing::Test {
     QString cell(shell::TracePage& p, int row, int column) {
         return p.monitorModel().index(row, column).data(Qt::AccessibleTextRole).toString();
     }
+    bool blocked() const { return guard.inputBlocked(); }
 
     QApplication& app = qtApp();
     TempStore temp;
@@ -179,7 +189,9 @@ class TraceMonitor : public ::testing::Test {
     ScriptedEchoService echo;
     QLabel status;
     QWidget window;
-    bool blocked = false, ended = false;
+    shell::RunGuard guard{window, platform::pollWaiter};
+    int guarded = 0, waits = 0;
+    bool end = false;
     std::function<void()> onWait;
 };
 
@@ -209,12 +221,12 @@ TEST_F(TraceMonitor, RoundsUpdateTheTableInPlaceUntilStoppedMidRound) {
         EXPECT_FALSE(box->isEnabled());
         if (model.rowCount() == 1) p->monitorTable()->selectRow(0);
         // Into the fourth round, Stop: that round counts for nothing.
-        if (blocked && cell(*p, 0, 3) == "3") p->findChild<QPushButton*>("tracestop")->click();
+        if (blocked() && cell(*p, 0, 3) == "3") p->findChild<QPushButton*>("tracestop")->click();
     };
     p->trace();
     EXPECT_EQ(status.text(), "Trace Route Stopped");
-    EXPECT_FALSE(p->tracing());
-    EXPECT_FALSE(blocked);
+    EXPECT_FALSE(p->running());
+    EXPECT_FALSE(blocked());
     EXPECT_TRUE(box->isEnabled());
     EXPECT_EQ(resets, 0);
     EXPECT_EQ(inserted, 1);
@@ -261,21 +273,26 @@ TEST_F(TraceMonitor, RoundsUpdateTheTableInPlaceUntilStoppedMidRound) {
     EXPECT_FALSE(window.findChild<QWidget*>("trace")->isHidden());
 }
 
-TEST_F(TraceMonitor, ClosingTheWindowMidRoundEndsItAtOnce) {
+TEST_F(TraceMonitor, EscapeAndClosingTheWindowMidRound) {
     auto p = page(window);
     p->findChild<QCheckBox*>("tracemonitor")->setChecked(true);
-    int waits = 0;
     onWait = [&] {
-        ++waits;
-        if (blocked && p->monitorModel().rowCount() == 1) ended = true;
+        if (blocked() && cell(*p, 0, 3) == "2") key(p->monitorTable(), Qt::Key_Escape);
     };
     p->trace();
-    EXPECT_FALSE(p->tracing());
-    // Nothing more was told once the round under way was dropped.
+    EXPECT_EQ(status.text(), "Trace Route Stopped");
+    EXPECT_EQ(cell(*p, 0, 3), "2");
+
+    // Closed, the run ends at once and tells nothing more.
+    waits = 0;
+    onWait = [&] {
+        if (blocked() && cell(*p, 0, 3) == "1") end = true;
+    };
+    p->trace();
+    EXPECT_FALSE(p->running());
     EXPECT_EQ(status.text(), "Tracing...");
     EXPECT_EQ(cell(*p, 0, 3), "1");
     EXPECT_FALSE(p->findChild<QPushButton*>("traceaway")->isEnabled());
-    EXPECT_EQ(p->findChild<QComboBox*>("traceCombo1")->count(), 0);
     EXPECT_LE(waits, 3);
 }
 
