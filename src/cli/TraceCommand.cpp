@@ -47,9 +47,13 @@ int runReport(const std::string& destination, int rounds, const std::string& siz
     platform::StderrMessageBox boxes(err);
     platform::SystemResolver resolver;
     net::HostToIP hosts(resolver, boxes);
-    hosts.SocketsStart();
-    const auto address = platform::IpAddress::parse(hosts.HostNameToIP(destination));
-    hosts.SocketsCleanup();
+    // An IPv6 literal is taken as it is; anything else resolves to IPv4.
+    auto address = platform::IpAddress::parse(destination);
+    if (!address) {
+        hosts.SocketsStart();
+        address = platform::IpAddress::parse(hosts.HostNameToIP(destination));
+        hosts.SocketsCleanup();
+    }
     if (!address) {
         err << "norvik-cli: " << destination << " does not resolve\n";
         return 1;
@@ -68,6 +72,7 @@ int runReport(const std::string& destination, int rounds, const std::string& siz
     trace::Monitor monitor(view, *socket, resolver);
     monitor.run(destination, *address, options);
     std::string table = exports::Render(format, monitor.table());
+    if (format == exports::Format::Text) table = platform::CrLfToLf(table);
     if (!table.empty() && table.back() != '\n') table += '\n';
     out << table;
     out.flush();
@@ -96,12 +101,16 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     std::optional<std::string> size, destination;
     bool report = false;
     int rounds = 10;
-    const auto roundsOption = [&rounds](const std::string* value) -> ArgParser::Verdict {
+    bool roundsGiven = false;
+    const auto roundsOption = [&rounds,
+                               &roundsGiven](const std::string* value) -> ArgParser::Verdict {
+        if (!value) return std::string();
         int n = 0;
-        const char* end = value ? value->data() + value->size() : nullptr;
-        if (!value || std::from_chars(value->data(), end, n).ptr != end || n < 1)
-            return std::string("-c wants a number of rounds from 1 up");
+        const char* end = value->data() + value->size();
+        if (std::from_chars(value->data(), end, n).ptr != end || n < 1)
+            return "norvik-cli: not a number of rounds: " + *value;
         rounds = n;
+        roundsGiven = true;
         return std::nullopt;
     };
     if (const int bad = ArgParser(kUsage)
@@ -113,6 +122,10 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
                             .word(destination)
                             .parse(args, err))
         return bad;
+    if (roundsGiven && !report) {
+        err << "norvik-cli: -c counts the rounds of --report\n" << kUsage;
+        return 2;
+    }
     if (report)
         return runReport(*destination, rounds, size.value_or("32"), view.names, format, out, err);
     if (size) view.packetSize = *size;
