@@ -300,7 +300,10 @@ void PingPage::showStatusArea() {
 void PingPage::repaintStatus() { status_->repaintNow(); }
 void PingPage::setTodo(const std::string& text) { results_->setTodo(text); }
 void PingPage::setDone(const std::string& text) { results_->setDone(text); }
-void PingPage::setPercent(const std::string& text) { results_->setPercent(text); }
+void PingPage::setPercent(const std::string& text) {
+    // Until stopped there is no whole to have done a share of.
+    results_->setPercent(running_ && untilBox_->isChecked() ? std::string() : text);
+}
 void PingPage::setProgress(float percent) {
     results_->setProgress(static_cast<int>(std::lround(percent)));
 }

@@ -104,6 +104,8 @@ PingResults::PingResults(QWidget* parent) : QWidget(parent) {
     live_->setAccessibleName(QStringLiteral("Loss, average and jitter"));
     plot_ = new RttPlot(this);
     plot_->setObjectName(QStringLiteral("pingplot"));
+    // The room the results have goes to the plot, not between the counters.
+    plot_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* progress = new QGridLayout;
     progress->addWidget(todoCaption_, 0, 0);
     progress->addWidget(todo_, 0, 1);
