@@ -145,6 +145,50 @@ TEST_F(TracePage, ClosingTheWindowStopsTheTraceAfterTheEchoInFlight) {
     EXPECT_TRUE(items("traceCombo1").isEmpty());
 }
 
+// A silent hop answered, an address new to a hop, a hop new to the path and
+// a path grown shorter: cells change and rows come and go where they are,
+// never a reset.
+TEST(TraceMonitorModel, RoundsChangeCellsAndInsertOrRemoveOnlyTheirRows) {
+    qtApp();
+    const auto table = [](std::vector<std::vector<const char*>> hops) {
+        trace::MonitorTable t;
+        for (const auto& by : hops) {
+            t.hops.push_back({static_cast<int>(t.hops.size()) + 1, 2, 0, {}});
+            for (const char* a : by) {
+                t.hops.back().addresses.push_back({*platform::IpAddress::parse(a), "", {}});
+                t.hops.back().addresses.back().trips.add(1000);
+                ++t.hops.back().answered;
+            }
+        }
+        return t;
+    };
+    shell::MonitorModel model;
+    QStringList told;
+    const auto tell = [&](const char* what) {
+        return [&told, what](const QModelIndex&, int first, int last) {
+            told << QString("%1 %2-%3").arg(what).arg(first).arg(last);
+        };
+    };
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, tell("insert"));
+    QObject::connect(&model, &QAbstractItemModel::rowsRemoved, tell("remove"));
+    QObject::connect(
+        &model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& a, const QModelIndex& b) {
+            told << QString("change %1:%2-%3").arg(a.row()).arg(a.column()).arg(b.column());
+        });
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { told << "reset"; });
+    const char* a = "192.0.2.1";
+    const char* b = "192.0.2.2";
+    const char* c = "192.0.2.9";
+    model.update(table({{}, {b}}));
+    model.update(table({{a}, {b, c}, {a}}));
+    model.update(table({{a}, {b, c}}));
+    EXPECT_EQ(told, (QStringList{"insert 0-0", "insert 1-1", "change 0:1-9", "change 1:1-2",
+                                 "insert 2-2", "insert 3-3", "remove 3-3"}));
+    QStringList hosts;
+    for (int r = 0; r < model.rowCount(); ++r) hosts << model.index(r, 1).data().toString();
+    EXPECT_EQ(hosts, (QStringList{a, "192.0.2.2 (50%)", "192.0.2.9 (50%)"}));
+}
+
 // The page alone over a temporary store, in a window with its own input
 // guard (Escape, input refused during a round); rounds follow each other at
 // once.
