@@ -117,7 +117,7 @@ void setCounters(benchmark::State& state) { state.SetItemsProcessed(state.iterat
 void Service(benchmark::State& state, Mode mode) {
     LinuxEchoService service(mode);
     norvik::platform::EchoRequest request;
-    request.address = kLoopback;
+    request.address = norvik::platform::IpAddress::v4(kLoopback);
     request.payload = payloadOf(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         const auto r = service.send(request, norvik::platform::pollWaiter);

@@ -1,8 +1,9 @@
 // What a ping run costs beyond the echoes themselves: 50 bare echoes to
 // 127.0.0.1 against a 50-ping run through the engine, and through norvik-cli
 // as a person would start it. Then norvik-cli against iputils ping
-// (`ping -c N -i 0 -q 127.0.0.1`) at 1,000 and 10,000 pings, the two started
-// in turn in every iteration, with the ratio of their times.
+// (`ping -c N -i 0 -q 127.0.0.1`) at 1,000 and 10,000 pings, and over IPv6
+// (`ping -6 -c 1000 -i 0 -q ::1`) at 1,000, the two started in turn in every
+// iteration, with the ratio of their times.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -38,7 +39,7 @@ constexpr int kPings = 50;
 void BM_BareEchoes50(benchmark::State& state) {
     platform::LinuxEchoService echo;
     platform::EchoRequest req;
-    req.address = platform::inetAddr("127.0.0.1");
+    req.address = platform::IpAddress::v4(platform::inetAddr("127.0.0.1"));
     req.payload = ping::BuildPayload("32");
     for (auto _ : state) {
         for (int i = 0; i < kPings; ++i) {
@@ -120,7 +121,8 @@ double timedRun(const std::vector<std::string>& argv, const std::vector<std::str
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? took.count() : -1;
 }
 
-std::vector<std::string> iputilsPing(int count) {
+std::vector<std::string> iputilsPing(int count, bool v6 = false) {
+    if (v6) return {"ping", "-6", "-c", std::to_string(count), "-i", "0", "-q", "::1"};
     return {"ping", "-c", std::to_string(count), "-i", "0", "-q", "127.0.0.1"};
 }
 
@@ -139,9 +141,11 @@ std::string iputilsMissing() {
 
 void BM_CliAgainstIputils(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
+    const bool v6 = state.range(1) == 6;
     QTemporaryDir dir;
     const std::string cli = qEnvironmentVariable("NORVIK_CLI", "src/norvik-cli").toStdString();
-    const std::vector<std::string> norvik = {cli, "ping", "-n", std::to_string(count), "127.0.0.1"};
+    const std::vector<std::string> norvik = {cli, "ping", "-n", std::to_string(count),
+                                             v6 ? "::1" : "127.0.0.1"};
     const std::vector<std::string> env = {"NORVIK_STORE=" +
                                           (dir.path() + "/s.sqlite3").toStdString()};
     static const std::string missing = [] {
@@ -168,7 +172,7 @@ void BM_CliAgainstIputils(benchmark::State& state) {
         norvikSum += n;
         norvikBest = std::min(norvikBest, n);
         if (!missing.empty()) continue;
-        const double i = timedRun(iputilsPing(count), {});
+        const double i = timedRun(iputilsPing(count, v6), {});
         if (i < 0) {
             state.SkipWithError("iputils ping failed");
             break;
@@ -187,8 +191,10 @@ void BM_CliAgainstIputils(benchmark::State& state) {
     state.counters["ratio_best"] = norvikBest / iputilsBest;
 }
 BENCHMARK(BM_CliAgainstIputils)
-    ->Arg(1000)
-    ->Arg(10000)
+    ->ArgNames({"pings", "family"})
+    ->Args({1000, 4})
+    ->Args({10000, 4})
+    ->Args({1000, 6})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2);

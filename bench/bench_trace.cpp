@@ -7,6 +7,11 @@
 //     and `traceroute -I -q 1 -N 1 -n` run side by side over the same path.
 // (b) A 30-hop chain of veth links at loopback speed: a trace against 30
 //     bare echoes at time to live 1..30, for what the trace adds per hop.
+// (c) The same as (a) over IPv6 on 4 hops, against `traceroute -6 -I -q 1
+//     -N 1 -n`.
+// (d) A 4-hop IPv6 path of veth links (tests/support's path(3)) at loopback
+//     speed: the trace engine in-process, norvik-cli trace -6 and the same
+//     traceroute, each run in turn; process start-up is most of it.
 //
 // A small timing program rather than Google Benchmark: the runs are few and
 // slow, and traceroute is timed as a process.
@@ -51,6 +56,10 @@ std::string left(int i) { return "198.51.100." + std::to_string(4 * i + 1); }
 std::string right(int i) { return "198.51.100." + std::to_string(4 * i + 2); }
 std::string role(int i) { return "n" + std::to_string(i); }
 const std::string kSender = left(0);
+// The same links over IPv6: 2001:db8:100:<i>::1 on the left, ::2 on the
+// right; routed by device, as the links are point to point.
+std::string left6(int i) { return "2001:db8:100:" + std::to_string(i) + "::1"; }
+std::string right6(int i) { return "2001:db8:100:" + std::to_string(i) + "::2"; }
 
 // Namespaces 0..hops, forwarding in between; routers send their errors
 // without rate limits, and routes lead on to the last and back to 0.
@@ -60,15 +69,22 @@ bool buildChain(test::NetnsLab& lab, int hops) {
             !lab.sysctl(role(i), "net/ipv4/icmp_ratemask", "0"))
             return false;
         if (i > 0 && i < hops && !lab.sysctl(role(i), "net/ipv4/ip_forward", "1")) return false;
+        if (!lab.sysctl(role(i), "net/ipv6/icmp/ratelimit", "0") ||
+            (i > 0 && i < hops && !lab.sysctl(role(i), "net/ipv6/conf/all/forwarding", "1")))
+            return false;
     }
     return true;
 }
 
 bool routeChain(test::NetnsLab& lab, int hops) {
     for (int i = 0; i <= hops; ++i) {
-        if (i < hops && !lab.ip(role(i), {"route", "add", "default", "via", right(i)}))
+        if (i < hops && (!lab.ip(role(i), {"route", "add", "default", "via", right(i)}) ||
+                         !lab.ip(role(i), {"-6", "route", "add", "default", "dev",
+                                           "nt" + std::to_string(i) + "l"})))
             return false;
-        if (i > 0 && !lab.ip(role(i), {"route", "replace", kSender + "/32", "via", left(i - 1)}))
+        if (i > 0 && (!lab.ip(role(i), {"route", "replace", kSender + "/32", "via", left(i - 1)}) ||
+                      !lab.ip(role(i), {"-6", "route", "replace", left6(0) + "/128", "dev",
+                                        "nt" + std::to_string(i - 1) + "r"})))
             return false;
     }
     return true;
@@ -96,7 +112,7 @@ double bareEchoes(const std::string& to, int hops) {
     const auto start = Clock::now();
     for (int ttl = 1; ttl <= hops; ++ttl) {
         platform::EchoRequest q;
-        q.address = platform::inetAddr(to);
+        q.address = *net::AddressOfText(to);
         q.payload = std::string(32, 'a');
         q.ttl = ttl;
         q.timeoutMs = 2400;
@@ -145,8 +161,7 @@ std::string cliPath() {
     return path.substr(0, path.rfind('/')) + "/../src/norvik-cli";
 }
 
-int delayedPath(int runs) {
-    constexpr int kHops = 5;
+int delayedPath(int runs, int kHops, bool v6) {
     constexpr auto kDelay = std::chrono::microseconds(5000);  // one way, per link
     test::NetnsLab lab;
     if (!buildChain(lab, kHops)) {
@@ -154,7 +169,7 @@ int delayedPath(int runs) {
     }
     std::vector<test::DelayedLink> links;
     for (int i = 0; i < kHops; ++i)
-        links.push_back({role(i), left(i), role(i + 1), right(i), kDelay});
+        links.push_back({role(i), left(i), role(i + 1), right(i), kDelay, left6(i), right6(i)});
     const test::DelayRelay relay(lab, links);
     if (!relay.error().empty()) {
         std::cerr << relay.error() << "\n";
@@ -163,7 +178,9 @@ int delayedPath(int runs) {
     if (!routeChain(lab, kHops)) {
         return labFailed(lab);
     }
-    const std::string dest = right(kHops - 1);
+    const std::string dest = v6 ? right6(kHops - 1) : right(kHops - 1);
+    const std::vector<std::string> family =
+        v6 ? std::vector<std::string>{"-6"} : std::vector<std::string>{};
     const std::string sender = lab.name(role(0));
     double floorMs = 0;  // the sum of the hops' round trips
     for (int k = 1; k <= kHops; ++k) floorMs += 2.0 * k * kDelay.count() / 1000.0;
@@ -183,25 +200,32 @@ int delayedPath(int runs) {
         engine.push_back(ms);
         engineHops = countHops(got, "Hop #");
         std::string out;
-        cli.push_back(timedProgram(sender, {cliBinary, "trace", dest}, &out));
+        std::vector<std::string> argv = {cliBinary, "trace"};
+        argv.insert(argv.end(), family.begin(), family.end());
+        argv.push_back(dest);
+        cli.push_back(timedProgram(sender, argv, &out));
         cliHops = countHops(out, "Hop #");
-        traceroute.push_back(
-            timedProgram(sender, {"traceroute", "-I", "-q", "1", "-N", "1", "-n", dest}, &out));
+        argv = {"traceroute"};
+        argv.insert(argv.end(), family.begin(), family.end());
+        argv.insert(argv.end(), {"-I", "-q", "1", "-N", "1", "-n", dest});
+        traceroute.push_back(timedProgram(sender, argv, &out));
         tracerouteHops = countHops(out, " ms");
         bare.push_back(timedProgram(sender, {"true"}, &out));
     }
     const double e = median(engine), c = median(cli), t = median(traceroute), b = median(bare);
     const double sum = median(echoes);
     std::printf(
-        "(a) 5 hops, %.1f ms each way per link: hop round trips sum to %.1f ms as set, "
+        "(%s) %d %shops, %.1f ms each way per link: hop round trips sum to %.1f ms as set, "
         "%.1f ms as measured by bare echoes\n",
-        kDelay.count() / 1000.0, floorMs, sum);
-    std::printf("    trace engine in-process   %7.1f ms  %.3fx the measured sum  (%d hops)\n", e,
-                e / sum, engineHops);
-    std::printf("    norvik-cli trace          %7.1f ms  %.3fx  (%d hops)\n", c, c / sum, cliHops);
-    std::printf("    traceroute -I -q1 -N1 -n  %7.1f ms  %.3fx  (%d hops)\n", t, t / sum,
+        v6 ? "c" : "a", kHops, v6 ? "IPv6 " : "", kDelay.count() / 1000.0, floorMs, sum);
+    std::printf("    %-28s%7.1f ms  %.3fx the measured sum  (%d hops)\n", "trace engine in-process",
+                e, e / sum, engineHops);
+    std::printf("    %-28s%7.1f ms  %.3fx  (%d hops)\n",
+                v6 ? "norvik-cli trace -6" : "norvik-cli trace", c, c / sum, cliHops);
+    std::printf("    %-28s%7.1f ms  %.3fx  (%d hops)\n",
+                v6 ? "traceroute -6 -I -q1 -N1 -n" : "traceroute -I -q1 -N1 -n", t, t / sum,
                 tracerouteHops);
-    std::printf("    ip netns exec true        %7.1f ms  (a process started in the namespace)\n",
+    std::printf("    %-28s%7.1f ms  (a process started in the namespace)\n", "ip netns exec true",
                 b);
     std::printf("    ratio to traceroute: engine %.3f, norvik-cli %.3f\n", e / t, c / t);
     std::printf("    medians of %d runs\n", runs);
@@ -240,6 +264,41 @@ int longChain(int runs) {
     return 0;
 }
 
+int ipv6Path(int runs) {
+    constexpr int kHops = 4;
+    test::NetnsLab lab;
+    if (!lab.build(test::path(kHops - 1))) return labFailed(lab);
+    const std::string dest = "2001:db8:3::2";
+    const std::string sender = lab.name("sender");
+    const std::string cli = cliPath();
+    const std::vector<std::string> traceroute = {"traceroute", "-6", "-I", "-q", "1",
+                                                 "-N",         "1",  "-n", dest};
+    std::string out;
+    // Neighbour discovery along the path first, outside the timings.
+    timedProgram(sender, traceroute, &out);
+    std::vector<double> engine, norvik, peer;
+    int engineHops = 0, cliHops = 0, peerHops = 0;
+    for (int r = 0; r < runs; ++r) {
+        const std::string got = test::runInside(sender, [&] {
+            auto [ms, text] = engineTrace(dest);
+            return std::to_string(ms) + "\n" + text;
+        });
+        engine.push_back(std::atof(got.c_str()));
+        engineHops = countHops(got, "Hop #");
+        norvik.push_back(timedProgram(sender, {cli, "trace", "-6", dest}, &out));
+        cliHops = countHops(out, "Hop #");
+        peer.push_back(timedProgram(sender, traceroute, &out));
+        peerHops = countHops(out, " ms");
+    }
+    const double e = median(engine), c = median(norvik), t = median(peer);
+    std::printf("(d) 4 IPv6 hops at loopback speed, medians of %d runs\n", runs);
+    std::printf("    trace engine in-process          %7.2f ms  (%d hops)\n", e, engineHops);
+    std::printf("    norvik-cli trace -6              %7.2f ms  (%d hops)\n", c, cliHops);
+    std::printf("    traceroute -6 -I -q1 -N1 -n      %7.2f ms  (%d hops)\n", t, peerHops);
+    std::printf("    ratio to traceroute: engine %.3f, norvik-cli %.3f\n", e / t, c / t);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -249,8 +308,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
-    int rc = delayedPath(runs);
+    int rc = delayedPath(runs, 5, false);
+    std::fflush(stdout);
+    rc |= delayedPath(runs, 4, true);
     std::fflush(stdout);
     rc |= longChain(runs * 5);
+    std::fflush(stdout);
+    rc |= ipv6Path(runs * 3);
     return rc;
 }

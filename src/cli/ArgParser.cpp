@@ -8,12 +8,23 @@
 namespace norvik::cli {
 
 ArgParser& ArgParser::flag(const char* name, bool& on) {
-    options_.push_back({name, &on, nullptr});
+    options_.push_back({name, &on, nullptr, nullptr});
     return *this;
 }
 
+ArgParser& ArgParser::flag(const char* name, std::function<void()> on) {
+    options_.push_back({name, nullptr, nullptr, std::move(on)});
+    return *this;
+}
+
+ArgParser& ArgParser::family(platform::FamilyRule& rule) {
+    return flag("-4", [&rule] { rule = platform::FamilyRule::Ipv4Only; }).flag("-6", [&rule] {
+        rule = platform::FamilyRule::Ipv6Only;
+    });
+}
+
 ArgParser& ArgParser::option(const char* name, Take take) {
-    options_.push_back({name, nullptr, std::move(take)});
+    options_.push_back({name, nullptr, std::move(take), nullptr});
     return *this;
 }
 
@@ -45,6 +56,8 @@ int ArgParser::parse(const Args& args, std::ostream& err) const {
             if (a != o.name) continue;
             if (o.flag != nullptr) {
                 *o.flag = true;
+            } else if (o.on) {
+                o.on();
             } else {
                 const std::string* value = i + 1 < args.size() ? &args[i + 1] : nullptr;
                 if (const Verdict no = o.take(value)) return refuse(*no);

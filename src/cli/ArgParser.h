@@ -10,6 +10,7 @@
 
 #include "cli/Commands.h"
 #include "export/Export.h"
+#include "platform/Resolver.h"
 
 class QCoreApplication;
 
@@ -31,6 +32,11 @@ class ArgParser {
     explicit ArgParser(const char* usage) : usage_(usage) {}
 
     ArgParser& flag(const char* name, bool& on);
+    // A flag that does something when given.
+    ArgParser& flag(const char* name, std::function<void()> on);
+    // -4 and -6: the name's IPv4 or IPv6 address only. Without them the
+    // rule stays as it was (the window's: IPv4 first).
+    ArgParser& family(platform::FamilyRule& rule);
     ArgParser& option(const char* name, Take take);
     // Any value, kept as it is.
     ArgParser& option(const char* name, std::optional<std::string>& into);
@@ -49,6 +55,7 @@ class ArgParser {
         std::string name;
         bool* flag;
         Take take;
+        std::function<void()> on;
     };
     const char* usage_;
     std::vector<Option> options_;

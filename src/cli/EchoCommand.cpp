@@ -1,5 +1,5 @@
-// norvik-cli echo [-s SIZE] [-t TTL] ADDRESS: one ICMP echo, the way a ping
-// sends it, with the time to live open to choose. Prints the status text,
+// norvik-cli echo [-4|-6] [-s SIZE] [-t TTL] ADDRESS: one ICMP echo, the way
+// a ping sends it, with the time to live (IPv6: hop limit) open to choose. Prints the status text,
 // then the round-trip time, the size of the echoed data and the replying
 // address, one a line.
 #include <charconv>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/ArgParser.h"
+#include "net/HostToIP.h"
 #include "net/PingModule.h"
 #include "platform/LinuxEchoService.h"
 #include "platform/Resolver.h"
@@ -17,7 +18,8 @@ namespace norvik::cli {
 namespace {
 
 const char kUsage[] =
-    "usage: norvik-cli echo [-s SIZE] [-t TTL] ADDRESS\n"
+    "usage: norvik-cli echo [-4|-6] [-s SIZE] [-t TTL] ADDRESS\n"
+    "  -4, -6   take only an IPv4 or only an IPv6 ADDRESS\n"
     "  -s SIZE  payload characters, 0 to 65535 (default 32)\n"
     "  -t TTL   time to live, 1 to 255 (default: the system's)\n";
 
@@ -44,6 +46,7 @@ int runEcho(const Args& args, std::ostream& out, std::ostream& err) {
     int size = 32;
     int ttl = -1;
     std::optional<std::string> address;
+    platform::FamilyRule rule = platform::FamilyRule::Ipv4First;
     // A whole decimal number within [low, high] into `into`.
     const auto numberOption = [](int& into, int low, int high, const char* refusal) {
         return [&into, low, high, refusal](const std::string* text) -> ArgParser::Verdict {
@@ -55,6 +58,7 @@ int runEcho(const Args& args, std::ostream& out, std::ostream& err) {
     };
     if (const int bad =
             ArgParser(kUsage)
+                .family(rule)
                 .option("-s", numberOption(size, 0, 65535,
                                            "norvik-cli echo: -s needs a size from 0 to 65535"))
                 .option("-t",
@@ -64,14 +68,14 @@ int runEcho(const Args& args, std::ostream& out, std::ostream& err) {
                 .parse(args, err))
         return bad;
 
-    const std::uint32_t parsed = platform::inetAddr(*address);
-    if (parsed == platform::kInaddrNone) {
+    const auto parsed = net::AddressOfText(*address);
+    if (!parsed || !platform::allows(rule, parsed->family())) {
         out << net::EchoStatusText(-1) << "\n";
         return 1;
     }
 
     platform::EchoRequest request;
-    request.address = parsed;
+    request.address = *parsed;
     request.payload = payloadOf(size);
     request.ttl = ttl;
     request.timeoutMs = net::kEchoTimeoutMs;
@@ -80,8 +84,12 @@ int runEcho(const Args& args, std::ostream& out, std::ostream& err) {
 
     out << net::EchoStatusText(result.status) << "\n"
         << result.roundTripMs << " ms\n"
-        << result.data.size() << " bytes\n"
-        << platform::inetNtoa(result.replyAddress) << "\n";
+        << result.data.size()
+        << " bytes\n"
+        // No one answered: the unspecified address of the request's family.
+        << (result.replyAddress.isUnspecified() && parsed->isV6() ? std::string("::")
+                                                                  : result.replyAddress.toString())
+        << "\n";
     if (service.lastSocketKind() == platform::IcmpSocketKind::None) {
         const std::string why = service.unavailableReason();
         if (!why.empty()) err << "norvik-cli: " << why << "\n";

@@ -19,12 +19,14 @@ namespace norvik::cli {
 
 int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     const char usage[] =
-        "usage: norvik-cli ping [-n COUNT] [-s SIZE] [--format text|csv|json] ADDRESS\n"
+        "usage: norvik-cli ping [-4|-6] [-n COUNT] [-s SIZE] [--format text|csv|json] ADDRESS\n"
         "  -n 0  ping once a second until SIGINT or SIGTERM, then report\n";
     std::optional<std::string> count, size, address;
     exports::Format format = exports::Format::Text;
+    platform::FamilyRule rule = platform::FamilyRule::Ipv4First;
     if (const int bad =
             ArgParser(usage)
+                .family(rule)
                 .option("--format", FormatOption(format))
                 .option("-n", count)
                 .option("-s", size)
@@ -39,6 +41,7 @@ int runPing(const Args& args, std::ostream& out, std::ostream& err) {
     store::Registry reg(*store, boxes);
     platform::SystemResolver resolver;
     net::HostToIP hosts(resolver, boxes);
+    hosts.setFamilyRule(rule);
     platform::LinuxEchoService echo;
 
     ping::MemoryPingView view;

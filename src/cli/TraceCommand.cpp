@@ -26,7 +26,8 @@ namespace norvik::cli {
 namespace {
 
 const char kUsage[] =
-    "usage: norvik-cli trace [-s SIZE] [--names] [--format text|csv|json] ADDRESS\n"
+    "usage: norvik-cli trace [-4|-6] [-s SIZE] [--names] [--format text|csv|json] ADDRESS\n"
+    "  -4, -6    the name's IPv4 or IPv6 address only (default: IPv4, else IPv6)\n"
     "  -s SIZE   bytes per packet, corrected into 32..128 (default 32)\n"
     "  --names   turn each hop's address into its host name (takes longer)\n"
     "  --format  text as the page shows it (default), or one row per hop as CSV or JSON\n"
@@ -43,22 +44,24 @@ class ReportView : public trace::MonitorView {
 };
 
 int runReport(const std::string& destination, int rounds, const std::string& size, bool names,
-              exports::Format format, std::ostream& out, std::ostream& err) {
+              platform::FamilyRule rule, exports::Format format, std::ostream& out,
+              std::ostream& err) {
     platform::StderrMessageBox boxes(err);
     platform::SystemResolver resolver;
     net::HostToIP hosts(resolver, boxes);
-    // An IPv6 literal is taken as it is; anything else resolves to IPv4.
-    auto address = platform::IpAddress::parse(destination);
-    if (!address) {
-        hosts.SocketsStart();
-        address = platform::IpAddress::parse(hosts.HostNameToIP(destination));
-        hosts.SocketsCleanup();
-    }
+    hosts.setFamilyRule(rule);
+    hosts.SocketsStart();
+    const auto address = platform::IpAddress::parse(hosts.HostNameToIP(destination));
+    hosts.SocketsCleanup();
     if (!address) {
         err << "norvik-cli: " << destination << " does not resolve\n";
         return 1;
     }
     const auto socket = platform::LinuxProbeSocket::open(address->family());
+    if (!socket && address->isV6()) {
+        err << "norvik-cli: trace --report probes IPv4 addresses only\n";
+        return 1;
+    }
     if (!socket) {
         err << "norvik-cli: " << platform::LinuxEchoService().unavailableReason() << "\n";
         return 1;
@@ -99,6 +102,7 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     trace::MemoryTraceView view;
     exports::Format format = exports::Format::Text;
     std::optional<std::string> size, destination;
+    platform::FamilyRule rule = platform::FamilyRule::Ipv4First;
     bool report = false;
     int rounds = 10;
     bool roundsGiven = false;
@@ -114,6 +118,7 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
         return std::nullopt;
     };
     if (const int bad = ArgParser(kUsage)
+                            .family(rule)
                             .option("--format", FormatOption(format))
                             .flag("--report", report)
                             .option("-c", roundsOption)
@@ -127,13 +132,15 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
         return 2;
     }
     if (report)
-        return runReport(*destination, rounds, size.value_or("32"), view.names, format, out, err);
+        return runReport(*destination, rounds, size.value_or("32"), view.names, rule, format, out,
+                         err);
     if (size) view.packetSize = *size;
     view.destination = *destination;
 
     platform::StderrMessageBox boxes(err);
     platform::SystemResolver resolver;
     net::HostToIP hosts(resolver, boxes);
+    hosts.setFamilyRule(rule);
     platform::LinuxEchoService echo;
 
     const bool text = format == exports::Format::Text;
@@ -148,8 +155,9 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
         printLines(view.results, printed, out, true);
         if (printed > 0 && view.results.back() != '\n') out << '\n';
     } else if (ending != trace::Ending::NotRun && ending != trace::Ending::StartFailed) {
-        out << exports::Render(
-            format, exports::TraceDocument{view.destination, view.results, tracer.hops()});
+        out << exports::Render(format,
+                               exports::TraceDocument{view.destination, view.results, tracer.hops(),
+                                                      view.destinationField});
     }
     out.flush();
 

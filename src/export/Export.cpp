@@ -23,6 +23,9 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 QJsonValue msValue(std::uint32_t us) { return QJsonValue(us / 1000.0); }
 double threeDecimals(double v) { return std::round(v * 1000) / 1000; }
 
+// 6 for IPv6 text, else 4.
+int familyOf(const std::string& address) { return address.find(':') != std::string::npos ? 6 : 4; }
+
 std::string json(const QJsonObject& o) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -169,6 +172,7 @@ std::string Render(Format format, const PingDocument& doc) {
     std::string out = json(QJsonObject{{"kind", "ping"},
                                        {"target", q(doc.target)},
                                        {"address", q(doc.address)},
+                                       {"family", familyOf(doc.address)},
                                        {"statistics", stats},
                                        {"pings", QJsonArray()}});
     // Inside the document's strings a quote is escaped, so this can only
@@ -199,7 +203,10 @@ std::string Render(Format format, const TraceDocument& doc) {
             {"round_trip_ms", h.answered ? msValue(h.roundTripUs) : QJsonValue()},
         });
     }
-    return json(QJsonObject{{"kind", "trace"}, {"target", q(doc.target)}, {"hops", hops}});
+    return json(QJsonObject{{"kind", "trace"},
+                            {"target", q(doc.target)},
+                            {"family", familyOf(doc.address)},
+                            {"hops", hops}});
 }
 
 std::string Render(Format format, const WhoisDocument& doc) {

@@ -41,6 +41,7 @@ struct TraceDocument {
     std::string target;
     std::string text;
     std::vector<trace::HopRecord> hops;
+    std::string address;  // the destination as resolved; its family goes into JSON
 };
 
 // A whois answer and where and when it came from.
@@ -63,7 +64,8 @@ struct RdapDocument {
 
 // Text is the document's text as it stands; CSV has a header row and CR LF
 // row ends (fields quoted where they hold a comma, quote or line break);
-// JSON is one object for the whole run.
+// JSON is one object for the whole run, with "family" 4 or 6 for a ping or
+// trace (6 when the resolved address is IPv6 text).
 std::string Render(Format format, const PingDocument& doc);
 std::string Render(Format format, const TraceDocument& doc);
 std::string Render(Format format, const WhoisDocument& doc);

@@ -22,9 +22,19 @@ std::string HostToIP::AddressBytesToText(const std::array<std::uint8_t, 4>& byte
 }
 
 std::string HostToIP::HostNameToIP(const std::string& name) {
-    auto bytes = resolver_.lookupName(name);
-    if (!bytes) return {};
-    return AddressBytesToText(*bytes);
+    const auto address = resolver_.lookupName(name, rule_);
+    if (!address) return {};
+    if (address->isV6()) return address->toString();
+    std::array<std::uint8_t, 4> bytes{};
+    std::memcpy(bytes.data(), address->bytes().data(), 4);
+    return AddressBytesToText(bytes);
+}
+
+std::optional<platform::IpAddress> AddressOfText(const std::string& text) {
+    if (const std::uint32_t v4 = platform::inetAddr(text); v4 != platform::kInaddrNone)
+        return platform::IpAddress::v4(v4);
+    if (text.find(':') == std::string::npos) return std::nullopt;
+    return platform::IpAddress::parse(text);
 }
 
 std::string HostToIP::IPToHostName(const std::string& ipText) {
@@ -33,15 +43,13 @@ std::string HostToIP::IPToHostName(const std::string& ipText) {
                     Buttons::Ok, Icon::Critical);
         return {};
     }
-    const std::uint32_t addr = platform::inetAddr(ipText);
-    if (addr == platform::kInaddrNone) {
+    const auto address = AddressOfText(ipText);
+    if (!address) {
         boxes_.show("No Such IP Address Exists.", "Norvik - No Such IP", Buttons::Ok,
                     Icon::Critical);
         return {};
     }
-    std::array<std::uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), &addr, 4);  // already in network order
-    auto name = resolver_.lookupAddress(bytes);
+    auto name = resolver_.lookupAddress(*address);
     // A lookup given up because the program quits says nothing to anyone.
     if (!name && platform::waitsAbandoned()) {
         SocketsCleanup();

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "net/HostToIP.h"
 #include "platform/Resolver.h"
 
 namespace norvik::net {
@@ -9,24 +10,26 @@ namespace norvik::net {
 std::int32_t SendEcho(platform::EchoService& service, const std::string& addressText,
                       const std::string& payload, EchoReply& reply, const platform::Waiter& wait,
                       std::function<bool()> stopped) {
-    const std::uint32_t address = platform::inetAddr(addressText);
-    if (address == platform::kInaddrNone) return -1;
+    const auto address = AddressOfText(addressText);
+    if (!address) return -1;
 
     platform::EchoRequest request;
-    request.address = address;
+    request.address = *address;
     request.payload = payload;
     request.timeoutMs = kEchoTimeoutMs;
     request.stopped = std::move(stopped);
     const platform::EchoResult result = service.send(request, wait);
 
     reply.status = result.status;
-    if ((result.status == platform::status::kGeneralFailure && result.replyAddress == 0) ||
+    if ((result.status == platform::status::kGeneralFailure &&
+         result.replyAddress.isUnspecified()) ||
         result.status == platform::status::kStopped) {
         // Nothing went out: only the status tells; the rest of the record
         // keeps what the last echo left there.
         return reply.status;
     }
-    reply.address = result.replyAddress;
+    reply.address = result.replyAddress.v4NetworkOrder();
+    reply.from = result.replyAddress;
     reply.roundTripTime = result.roundTripMs;
     reply.roundTripUs = result.roundTripUs;
     reply.data = result.data;
@@ -34,6 +37,7 @@ std::int32_t SendEcho(platform::EchoService& service, const std::string& address
         static_cast<std::uint16_t>(result.data.size() > 0xFFFF ? 0xFFFF : result.data.size());
     reply.reserved = 0;
     reply.ttl = result.ttl;
+    reply.tos = result.tos;
     // Where the echoed bytes lie, as a number (its low 32 bits).
     reply.dataPointer =
         static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(reply.data.data()));

@@ -107,7 +107,7 @@ bool PingRun::run() {
 
         view_.setWindowEnabled(true);
         report(stoppedLine);
-        if (LeadingNumber(view_.countText()) != 1) view_.showReport();
+        if (endless || LeadingNumber(view_.countText()) != 1) view_.showReport();
         addressHistory();
     }
 
@@ -168,7 +168,10 @@ bool PingRun::pass(int i, double count) {
             record.ttl = reply_.ttl;
         }
         view_.setReplyField(0, net::EchoStatusText(status));
-        view_.setReplyField(1, PlainDecimal(static_cast<std::int32_t>(reply_.address)));
+        // A 128-bit address has no 32-bit decimal form: its text stands there.
+        view_.setReplyField(1, reply_.from.isV6()
+                                   ? reply_.from.toString()
+                                   : PlainDecimal(static_cast<std::int32_t>(reply_.address)));
         view_.setReplyField(2, PlainDecimal(reply_.roundTripTime) + " ms");
         view_.setReplyField(3, PlainDecimal(reply_.dataSizeField()) + " bytes");
         view_.setReplyField(5, PlainDecimal(static_cast<std::int32_t>(reply_.dataPointer)));

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/IpAddress.h"
+
 namespace norvik::platform {
 
 // How a caller waits for a socket: called with a file descriptor and the
@@ -21,9 +23,9 @@ bool waitsAbandoned();
 void setWaitsAbandoned(bool abandoned);
 
 struct EchoRequest {
-    std::uint32_t address = 0;  // network byte order
-    std::string payload;        // sent as bytes
-    int ttl = -1;               // -1: the system's default
+    IpAddress address;    // IPv4 (IpAddress::v4(networkOrder)) or IPv6
+    std::string payload;  // sent as bytes
+    int ttl = -1;         // -1: the system's default; IPv6: the hop limit
     int timeoutMs = 500;
     // Asked whenever a wait comes back without the answer: true abandons
     // the echo at once (status::kStopped), and an answer that comes later
@@ -52,13 +54,14 @@ inline constexpr int kStopped = -3;
 
 struct EchoResult {
     int status = status::kGeneralFailure;
-    std::uint32_t replyAddress = 0;  // network byte order; a router's for its errors
+    IpAddress replyAddress;  // a router's for its errors; unspecified when none answered
     std::uint32_t roundTripMs = 0;
     // The same round trip to the microsecond: from the request leaving to
     // the kernel's receive time of the answer. Zero when nothing came.
     std::uint32_t roundTripUs = 0;
     std::string data;      // echoed payload; empty for answers from a router
-    std::uint8_t ttl = 0;  // time to live of the reply, when known
+    std::uint8_t ttl = 0;  // time to live (IPv6: hop limit) of the reply, when known
+    std::uint8_t tos = 0;  // IPv6: the reply's traffic class; IPv4: 0
 };
 
 // One ICMP echo request and its answer.

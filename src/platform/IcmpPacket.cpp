@@ -24,8 +24,8 @@ std::uint32_t readAddress(const unsigned char* p) {
 // An echo reply's identifier, sequence and echoed payload (ICMP header
 // first).
 bool isOurReply(const unsigned char* icmp, std::size_t size, const EchoRequestId& ours,
-                bool checkIdentifier) {
-    if (size < kIcmpHeaderSize || icmp[0] != kEchoReply) return false;
+                bool checkIdentifier, int replyType = kEchoReply) {
+    if (size < kIcmpHeaderSize || icmp[0] != replyType) return false;
     if (checkIdentifier && read16(icmp + 4) != ours.identifier) return false;
     if (read16(icmp + 6) != ours.sequence) return false;
     return size - kIcmpHeaderSize == ours.payload.size() &&
@@ -121,6 +121,71 @@ bool quotesOurRequest(const unsigned char* quoted, std::size_t size,
     if (size < kIcmpHeaderSize || quoted[0] != kEchoRequest) return false;
     if (read16(quoted + 4) != ours.identifier || read16(quoted + 6) != ours.sequence) return false;
     return ours.destination == 0 || quotedDestination == ours.destination;
+}
+
+std::optional<int> statusForIcmp6Error(int type, int code) {
+    switch (type) {
+        case kIcmp6DestUnreachable:
+            switch (code) {
+                case 0:  // no route
+                case 2:  // beyond the scope of the source address
+                case 6:  // reject route
+                    return status::kDestNetUnreachable;
+                case 1:  // administratively prohibited
+                case 5:  // source address failed a policy
+                    return status::kDestProtUnreachable;
+                case 4:
+                    return status::kDestPortUnreachable;
+                default:  // address unreachable, and codes not known here
+                    return status::kDestHostUnreachable;
+            }
+        case kIcmp6PacketTooBig:
+            return status::kPacketTooBig;
+        case kIcmp6TimeExceeded:
+            return code == 1 ? status::kTtlExpiredReassembly : status::kTtlExpiredTransit;
+        case kIcmp6ParameterProblem:
+            return status::kParamProblem;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<int> answerOnRaw6Socket(const unsigned char* icmp, std::size_t size,
+                                      const Ip6Bytes& destination, const EchoRequestId& ours) {
+    if (size < kIcmpHeaderSize) return std::nullopt;
+    if (icmp[0] == kIcmp6EchoReply) {
+        if (!isOurReply(icmp, size, ours, true, kIcmp6EchoReply)) return std::nullopt;
+        return status::kSuccess;
+    }
+    const std::optional<int> status = statusForIcmp6Error(icmp[0], icmp[1]);
+    if (!status) return std::nullopt;
+    // The quoted request: its IPv6 header (next header ICMPv6, no
+    // extension headers: we add none) and at least its ICMPv6 header.
+    constexpr std::size_t kIp6HeaderSize = 40;
+    constexpr unsigned char kNextHeaderIcmp6 = 58;
+    const unsigned char* inner = icmp + kIcmpHeaderSize;
+    const std::size_t innerSize = size - kIcmpHeaderSize;
+    if (innerSize < kIp6HeaderSize || (inner[0] >> 4) != 6 || inner[6] != kNextHeaderIcmp6)
+        return std::nullopt;
+    Ip6Bytes quotedDestination{};
+    std::memcpy(quotedDestination.data(), inner + 24, 16);
+    if (!quotes6OurRequest(inner + kIp6HeaderSize, innerSize - kIp6HeaderSize, quotedDestination,
+                           destination, ours))
+        return std::nullopt;
+    return status;
+}
+
+bool isReply6OnDatagramSocket(const unsigned char* message, std::size_t size,
+                              const EchoRequestId& ours) {
+    return isOurReply(message, size, ours, false, kIcmp6EchoReply);
+}
+
+bool quotes6OurRequest(const unsigned char* quoted, std::size_t size,
+                       const Ip6Bytes& quotedDestination, const Ip6Bytes& destination,
+                       const EchoRequestId& ours) {
+    if (size < kIcmpHeaderSize || quoted[0] != kIcmp6EchoRequest) return false;
+    if (read16(quoted + 4) != ours.identifier || read16(quoted + 6) != ours.sequence) return false;
+    return destination == Ip6Bytes{} || quotedDestination == destination;
 }
 
 }  // namespace norvik::platform

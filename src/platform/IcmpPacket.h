@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -59,5 +60,38 @@ bool isReplyOnDatagramSocket(const unsigned char* message, std::size_t size,
 // ours.
 bool quotesOurRequest(const unsigned char* quoted, std::size_t size,
                       std::uint32_t quotedDestination, const EchoRequestId& ours);
+
+// ICMPv6: message types, as on the wire. A raw ICMPv6 socket hands over the
+// ICMPv6 message alone (no IPv6 header); the kernel checks its checksum.
+inline constexpr int kIcmp6DestUnreachable = 1;
+inline constexpr int kIcmp6PacketTooBig = 2;
+inline constexpr int kIcmp6TimeExceeded = 3;
+inline constexpr int kIcmp6ParameterProblem = 4;
+inline constexpr int kIcmp6EchoRequest = 128;
+inline constexpr int kIcmp6EchoReply = 129;
+
+using Ip6Bytes = std::array<std::uint8_t, 16>;
+
+// Status of an ICMPv6 error of this type and code; nullopt for the types
+// that are no answer to an echo.
+std::optional<int> statusForIcmp6Error(int type, int code);
+
+// An ICMPv6 message read from a raw ICMPv6 socket: the status when it is our
+// echo reply (identifier, sequence and payload ours) or an error quoting our
+// request (destination, identifier and sequence ours; an all-zero
+// destination takes any).
+std::optional<int> answerOnRaw6Socket(const unsigned char* message, std::size_t size,
+                                      const Ip6Bytes& destination, const EchoRequestId& ours);
+
+// An ICMPv6 message read from a datagram socket: true when it is our echo
+// reply.
+bool isReply6OnDatagramSocket(const unsigned char* message, std::size_t size,
+                              const EchoRequestId& ours);
+
+// The ICMPv6 header of the request an error quotes, and where it went: true
+// when it is ours.
+bool quotes6OurRequest(const unsigned char* quoted, std::size_t size,
+                       const Ip6Bytes& quotedDestination, const Ip6Bytes& destination,
+                       const EchoRequestId& ours);
 
 }  // namespace norvik::platform

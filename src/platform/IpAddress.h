@@ -37,6 +37,8 @@ class IpAddress {
     // IPv6: the 16 bytes; IPv4: the first 4 bytes hold the address.
     const std::array<std::uint8_t, 16>& bytes() const { return bytes_; }
     std::uint32_t scopeId() const { return scopeId_; }
+    // 0.0.0.0 or ::, the address of no one.
+    bool isUnspecified() const { return bytes_ == std::array<std::uint8_t, 16>{}; }
 
     // Dotted IPv4 text, or IPv6 text in its shortest form with "%zone"
     // when scoped (the interface's name, or its index when it has none).

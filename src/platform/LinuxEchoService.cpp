@@ -7,6 +7,7 @@
 #include <linux/bpf.h>
 #include <linux/errqueue.h>
 #include <linux/filter.h>
+#include <netinet/icmp6.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -37,7 +38,8 @@ void write16(unsigned char* p, std::uint16_t v) {
 // The header of one recvmsg into iov, with room for control data; the
 // sender's address (or, from the error queue, the quoted request's
 // destination) goes to from when asked for.
-msghdr messageFor(iovec& iov, unsigned char* control, std::size_t controlSize, sockaddr_in* from) {
+template <typename Address = sockaddr_in>
+msghdr messageFor(iovec& iov, unsigned char* control, std::size_t controlSize, Address* from) {
     msghdr msg{};
     msg.msg_name = from;
     msg.msg_namelen = from ? sizeof *from : 0;
@@ -191,8 +193,43 @@ struct LinuxEchoService::Exchange {
     EchoResult result;
     std::optional<timespec> received;  // the kernel's receive time of the answer
 
-    EchoRequestId id() const { return {request.address, identifier, sequence, request.payload}; }
+    EchoRequestId id() const {
+        return {request.address.v4NetworkOrder(), identifier, sequence, request.payload};
+    }
 };
+
+namespace {
+
+// The hop limit and traffic class of an IPv6 message, when it carries them.
+void readHopLimitAndClass(msghdr& msg, EchoResult& result) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level != IPPROTO_IPV6) continue;
+        int value = 0;
+        if (c->cmsg_type == IPV6_HOPLIMIT || c->cmsg_type == IPV6_TCLASS)
+            std::memcpy(&value, CMSG_DATA(c), sizeof value);
+        if (c->cmsg_type == IPV6_HOPLIMIT) result.ttl = static_cast<std::uint8_t>(value);
+        if (c->cmsg_type == IPV6_TCLASS) result.tos = static_cast<std::uint8_t>(value);
+    }
+}
+
+Ip6Bytes bytesOf(const in6_addr& address) {
+    Ip6Bytes bytes{};
+    std::memcpy(bytes.data(), &address, 16);
+    return bytes;
+}
+
+// A raw ICMPv6 socket would see every ICMPv6 message to this host: the
+// kernel keeps only echo replies and the errors that can answer an echo.
+bool attachIcmp6Filter(int fd) {
+    icmp6_filter filter;
+    ICMP6_FILTER_SETBLOCKALL(&filter);
+    for (int type : {kIcmp6EchoReply, kIcmp6DestUnreachable, kIcmp6PacketTooBig, kIcmp6TimeExceeded,
+                     kIcmp6ParameterProblem})
+        ICMP6_FILTER_SETPASS(type, &filter);
+    return ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) == 0;
+}
+
+}  // namespace
 
 LinuxEchoService::LinuxEchoService(Mode mode) : mode_(mode) {
     stampKeeper_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
@@ -222,15 +259,17 @@ bool LinuxEchoService::attachReplyFilter(int fd) {
     return attachClassicFilter(fd, identifier_);
 }
 
-LinuxEchoService::Socket LinuxEchoService::openSocket() const {
+LinuxEchoService::Socket LinuxEchoService::openSocket(bool v6) const {
     Socket s;
-    const auto open = [&s](IcmpSocketKind kind) {
+    const auto open = [&s, v6](IcmpSocketKind kind) {
         const int type = kind == IcmpSocketKind::Datagram ? SOCK_DGRAM : SOCK_RAW;
-        s.fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        s.fd = v6 ? ::socket(AF_INET6, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMPV6)
+                  : ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
         s.kind = s.fd >= 0 ? kind : IcmpSocketKind::None;
     };
-    if (usable_ != IcmpSocketKind::None) {
-        open(usable_);
+    IcmpSocketKind& usable = usable_[v6 ? 1 : 0];
+    if (usable != IcmpSocketKind::None) {
+        open(usable);
         if (s.fd >= 0) return s;
         // It opens no more (the rights changed, or no descriptor is free):
         // find out again.
@@ -238,7 +277,7 @@ LinuxEchoService::Socket LinuxEchoService::openSocket() const {
     ++probes_;
     if (mode_ != Mode::RawOnly) open(IcmpSocketKind::Datagram);
     if (s.fd < 0 && mode_ != Mode::DatagramOnly) open(IcmpSocketKind::Raw);
-    usable_ = s.kind;
+    usable = s.kind;
     return s;
 }
 
@@ -253,52 +292,69 @@ std::string LinuxEchoService::unavailableReason() const {
            executablePath() + ".";
 }
 
-EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait) {
-    Exchange ex{request, identifier_, ++sequence_, EchoResult{}, std::nullopt};
-    ex.result.status = status::kGeneralFailure;
-
-    Socket sock = openSocket();
-    lastKind_ = sock.kind;
-    if (sock.fd < 0) return ex.result;
-    const int fd = sock.fd;
-    const bool datagram = sock.kind == IcmpSocketKind::Datagram;
-
-    // Only what this request needs. A request bigger than every IPv4 link
-    // carries whole (68 bytes) goes out without the don't-fragment flag, so
-    // that it is fragmented on the way instead of being refused.
+// The socket options an IPv4 request needs, and only those.
+bool LinuxEchoService::prepare4(int fd, bool datagram, const EchoRequest& request) {
+    // A request bigger than every IPv4 link carries whole (68 bytes) goes
+    // out without the don't-fragment flag, so that it is fragmented on the
+    // way instead of being refused.
     constexpr std::size_t kIpHeaderSize = 20, kSmallestLinkMtu = 68;
     if (kIpHeaderSize + kIcmpHeaderSize + request.payload.size() > kSmallestLinkMtu &&
         !setOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DONT)) {
-        return ex.result;
+        return false;
     }
-    if (request.ttl >= 0 && !setOption(fd, IPPROTO_IP, IP_TTL, request.ttl)) return ex.result;
+    if (request.ttl >= 0 && !setOption(fd, IPPROTO_IP, IP_TTL, request.ttl)) return false;
     // The kernel stamps each answer as it arrives, so the microseconds do
     // not count the time the caller's wait takes to wake up.
     setOption(fd, SOL_SOCKET, SO_TIMESTAMPNS, 1);
     if (datagram) {
         // Without IP_RECVERR a datagram socket never sees the ICMP errors
         // that routers send back.
-        if (!setOption(fd, IPPROTO_IP, IP_RECVERR, 1)) return ex.result;
-        if (!setOption(fd, IPPROTO_IP, IP_RECVTTL, 1)) return ex.result;
-    } else {
-        // What came in before the filter is read and passed over like any
-        // other packet that is no answer.
-        if (!attachReplyFilter(fd)) return ex.result;
+        return setOption(fd, IPPROTO_IP, IP_RECVERR, 1) && setOption(fd, IPPROTO_IP, IP_RECVTTL, 1);
     }
+    // What came in before the filter is read and passed over like any
+    // other packet that is no answer.
+    return attachReplyFilter(fd);
+}
+
+// The same for IPv6. Its routers never fragment; this host does, for a
+// request bigger than the path takes. A hop limit of 0 would not leave
+// this host, so it is refused as IPv4 refuses a time to live of 0.
+bool LinuxEchoService::prepare6(int fd, bool datagram, const EchoRequest& request) {
+    if (request.ttl == 0 ||
+        (request.ttl > 0 && !setOption(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, request.ttl)))
+        return false;
+    setOption(fd, SOL_SOCKET, SO_TIMESTAMPNS, 1);
+    if (!setOption(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1) ||
+        !setOption(fd, IPPROTO_IPV6, IPV6_RECVTCLASS, 1))
+        return false;
+    return datagram ? setOption(fd, IPPROTO_IPV6, IPV6_RECVERR, 1) : attachIcmp6Filter(fd);
+}
+
+EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait) {
+    Exchange ex{request, identifier_, ++sequence_, EchoResult{}, std::nullopt};
+    ex.result.status = status::kGeneralFailure;
+
+    const bool v6 = request.address.isV6();
+    Socket sock = openSocket(v6);
+    lastKind_ = sock.kind;
+    if (sock.fd < 0) return ex.result;
+    const int fd = sock.fd;
+    const bool datagram = sock.kind == IcmpSocketKind::Datagram;
+    if (v6 ? !prepare6(fd, datagram, request) : !prepare4(fd, datagram, request)) return ex.result;
 
     const std::string& payload = request.payload;
     packet_.assign(kIcmpHeaderSize + payload.size(), 0);
-    packet_[0] = kEchoRequest;
+    packet_[0] = static_cast<unsigned char>(v6 ? kIcmp6EchoRequest : kEchoRequest);
     write16(&packet_[4], ex.identifier);  // a datagram socket puts its port here
     write16(&packet_[6], ex.sequence);
     std::memcpy(packet_.data() + kIcmpHeaderSize, payload.data(), payload.size());
-    if (!datagram) write16(&packet_[2], icmpChecksum(packet_.data(), packet_.size()));
+    // The kernel sums every ICMPv6 message, and those of datagram sockets.
+    if (!datagram && !v6) write16(&packet_[2], icmpChecksum(packet_.data(), packet_.size()));
     if (buffer_.size() < kIcmpHeaderSize + payload.size() + kAnswerSlack)
         buffer_.resize(kIcmpHeaderSize + payload.size() + kAnswerSlack);
 
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = request.address;
+    sockaddr_storage to{};
+    const socklen_t toSize = request.address.toSockaddr(to);
 
     timespec sentAt{};
     ::clock_gettime(CLOCK_REALTIME, &sentAt);  // the clock SO_TIMESTAMPNS stamps with
@@ -306,7 +362,7 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     ssize_t sent;
     do {
         sent = ::sendto(fd, packet_.data(), packet_.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                        sizeof to);
+                        toSize);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
         ex.result.status = statusForSendError(errno);
@@ -330,10 +386,12 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
                 // Replies first: that read also takes the socket's pending
                 // error, which an ICMP error sets beside queueing it, so the
                 // socket stops polling as ready once the queue is read.
-                answered = receiveDatagram(fd, ex) || receiveDatagramError(fd, ex);
+                answered = v6 ? receiveDatagram6(fd, ex) || receiveDatagramError6(fd, ex)
+                              : receiveDatagram(fd, ex) || receiveDatagramError(fd, ex);
             } else {
-                answered = receiveRaw(fd, ex);
+                answered = v6 ? receiveRaw6(fd, ex) : receiveRaw(fd, ex);
             }
+
             if (answered) {
                 ex.result.roundTripMs = static_cast<std::uint32_t>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(woke - start).count());
@@ -379,7 +437,7 @@ bool LinuxEchoService::receiveDatagram(int fd, Exchange& ex) {
             !isReplyOnDatagramSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id()))
             continue;  // another sequence, or not our payload: not our answer
         ex.result.status = status::kSuccess;
-        ex.result.replyAddress = from.sin_addr.s_addr;
+        ex.result.replyAddress = IpAddress::v4(from.sin_addr.s_addr);
         ex.result.data = payload;
         ex.received = receiveTimestamp(msg);
         for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
@@ -441,7 +499,7 @@ bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
         }
         if (!status) continue;
         ex.result.status = *status;
-        ex.result.replyAddress = from;
+        ex.result.replyAddress = IpAddress::v4(from);
         ex.result.ttl = static_cast<std::uint8_t>(ttl);
         ex.result.data.clear();
         ex.received = receiveTimestamp(msg);
@@ -457,7 +515,7 @@ bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
     for (int i = 0; i < kPacketsPerWakeUp; ++i) {
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[128];
-        msghdr msg = messageFor(iov, control, sizeof control, nullptr);
+        msghdr msg = messageFor(iov, control, sizeof control, static_cast<sockaddr_in*>(nullptr));
         const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -467,10 +525,118 @@ bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
         const auto answer = answerOnRawSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id());
         if (!answer) continue;
         ex.result.status = answer->status;
-        ex.result.replyAddress = answer->from;
+        ex.result.replyAddress = IpAddress::v4(answer->from);
         ex.result.ttl = answer->ttl;
         ex.received = receiveTimestamp(msg);
         if (answer->status == status::kSuccess)
+            ex.result.data = ex.request.payload;
+        else
+            ex.result.data.clear();
+        return true;
+    }
+    return false;
+}
+
+// Echo replies on an ICMPv6 datagram socket, as for IPv4, with the hop
+// limit and traffic class beside them.
+bool LinuxEchoService::receiveDatagram6(int fd, Exchange& ex) {
+    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
+        sockaddr_in6 from{};
+        iovec iov{buffer_.data(), buffer_.size()};
+        alignas(cmsghdr) unsigned char control[256];
+        msghdr msg = messageFor(iov, control, sizeof control, &from);
+        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
+            continue;  // EINTR, or the socket's pending error, which the error queue tells
+        }
+        if ((msg.msg_flags & MSG_TRUNC) ||
+            !isReply6OnDatagramSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id()))
+            continue;
+        ex.result.status = status::kSuccess;
+        ex.result.replyAddress = IpAddress::v6(bytesOf(from.sin6_addr), from.sin6_scope_id);
+        ex.result.data = ex.request.payload;
+        ex.received = receiveTimestamp(msg);
+        readHopLimitAndClass(msg, ex.result);
+        return true;
+    }
+    return false;
+}
+
+// ICMPv6 errors from the datagram socket's error queue: matched on the
+// destination the quoted request went to, its identifier (the socket's
+// port) and its sequence.
+bool LinuxEchoService::receiveDatagramError6(int fd, Exchange& ex) {
+    const Ip6Bytes destination = ex.request.address.bytes();
+    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
+        sockaddr_in6 to{};
+        iovec iov{buffer_.data(), buffer_.size()};
+        alignas(cmsghdr) unsigned char control[512];
+        msghdr msg = messageFor(iov, control, sizeof control, &to);
+        const ssize_t n = ::recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        const sock_extended_err* ee = nullptr;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
+            if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR)
+                ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+        if (!ee) continue;
+        std::optional<int> status;
+        IpAddress from = IpAddress::v6({});
+        if (ee->ee_origin == SO_EE_ORIGIN_ICMP6) {
+            sockaddr_in6 local{};
+            socklen_t localSize = sizeof local;
+            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0) continue;
+            ex.identifier = ntohs(local.sin6_port);
+            if (to.sin6_family != AF_INET6 ||
+                !quotes6OurRequest(buffer_.data(), static_cast<std::size_t>(n),
+                                   bytesOf(to.sin6_addr), destination, ex.id()))
+                continue;
+            status = statusForIcmp6Error(ee->ee_type, ee->ee_code);
+            sockaddr_in6 offender;
+            std::memcpy(&offender, SO_EE_OFFENDER(ee), sizeof offender);
+            if (offender.sin6_family == AF_INET6)
+                from = IpAddress::v6(bytesOf(offender.sin6_addr), offender.sin6_scope_id);
+        } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL) {
+            status = statusForSendError(static_cast<int>(ee->ee_errno));
+        }
+        if (!status) continue;
+        ex.result.status = *status;
+        ex.result.replyAddress = from;
+        ex.result.data.clear();
+        readHopLimitAndClass(msg, ex.result);
+        ex.received = receiveTimestamp(msg);
+        return true;
+    }
+    return false;
+}
+
+// A raw ICMPv6 socket gets the ICMPv6 message without the IPv6 header: the
+// sender comes as the message's address, the hop limit and traffic class
+// as control data.
+bool LinuxEchoService::receiveRaw6(int fd, Exchange& ex) {
+    const Ip6Bytes destination = ex.request.address.bytes();
+    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
+        sockaddr_in6 from{};
+        iovec iov{buffer_.data(), buffer_.size()};
+        alignas(cmsghdr) unsigned char control[256];
+        msghdr msg = messageFor(iov, control, sizeof control, &from);
+        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (msg.msg_flags & MSG_TRUNC) continue;
+        const auto status =
+            answerOnRaw6Socket(buffer_.data(), static_cast<std::size_t>(n), destination, ex.id());
+        if (!status) continue;
+        ex.result.status = *status;
+        ex.result.replyAddress = IpAddress::v6(bytesOf(from.sin6_addr), from.sin6_scope_id);
+        readHopLimitAndClass(msg, ex.result);
+        ex.received = receiveTimestamp(msg);
+        if (*status == status::kSuccess)
             ex.result.data = ex.request.payload;
         else
             ex.result.data.clear();

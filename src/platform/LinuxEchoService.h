@@ -16,8 +16,8 @@ namespace norvik::platform {
 // The two kinds of kernel ICMP socket an echo can go through.
 enum class IcmpSocketKind {
     None,      // no socket could be opened
-    Datagram,  // SOCK_DGRAM/IPPROTO_ICMP, for the groups in net.ipv4.ping_group_range
-    Raw,       // SOCK_RAW/IPPROTO_ICMP, for root or CAP_NET_RAW
+    Datagram,  // SOCK_DGRAM/IPPROTO_ICMP(V6), for the groups in net.ipv4.ping_group_range
+    Raw,       // SOCK_RAW/IPPROTO_ICMP(V6), for root or CAP_NET_RAW
 };
 
 // Status of a request whose send failed with this errno.
@@ -51,11 +51,16 @@ class LinuxEchoService : public EchoService {
     struct Socket;
     struct Exchange;
 
-    Socket openSocket() const;
+    Socket openSocket(bool v6 = false) const;
     bool attachReplyFilter(int fd);
+    bool prepare4(int fd, bool datagram, const EchoRequest& request);
+    bool prepare6(int fd, bool datagram, const EchoRequest& request);
     bool receiveDatagram(int fd, Exchange& ex);
     bool receiveDatagramError(int fd, Exchange& ex);
     bool receiveRaw(int fd, Exchange& ex);
+    bool receiveDatagram6(int fd, Exchange& ex);
+    bool receiveDatagramError6(int fd, Exchange& ex);
+    bool receiveRaw6(int fd, Exchange& ex);
 
     Mode mode_;
     // A UDP socket that asks for receive stamps and never sends: while one
@@ -69,8 +74,9 @@ class LinuxEchoService : public EchoService {
     int replyProgram_ = -1;
     bool replyProgramTried_ = false;
     IcmpSocketKind lastKind_ = IcmpSocketKind::None;
-    // The kind that opened last time; None until it is found out.
-    mutable IcmpSocketKind usable_ = IcmpSocketKind::None;
+    // The kind that opened last time, for IPv4 and IPv6; None until it is
+    // found out.
+    mutable IcmpSocketKind usable_[2] = {IcmpSocketKind::None, IcmpSocketKind::None};
     mutable int probes_ = 0;
     std::uint16_t identifier_;  // raw sockets only; a datagram socket's is its port
     std::uint16_t sequence_;

@@ -68,32 +68,6 @@ bool attachFilter(int fd, std::uint16_t identifier) {
 constexpr unsigned char kEchoRequest6 = 128, kEchoReply6 = 129;
 constexpr std::size_t kIp6HeaderSize = 40;
 
-// Status of an ICMPv6 error of this type and code answering an echo
-// request; nullopt for messages that answer none.
-std::optional<int> statusForIcmp6Error(int type, int code) {
-    switch (type) {
-        case ICMP6_DST_UNREACH:
-            switch (code) {
-                case ICMP6_DST_UNREACH_NOROUTE:
-                    return status::kDestNetUnreachable;
-                case ICMP6_DST_UNREACH_ADMIN:
-                    return status::kDestProtUnreachable;  // prohibited shares its code
-                case ICMP6_DST_UNREACH_NOPORT:
-                    return status::kDestPortUnreachable;
-                default:
-                    return status::kDestHostUnreachable;
-            }
-        case ICMP6_PACKET_TOO_BIG:
-            return status::kPacketTooBig;
-        case ICMP6_TIME_EXCEEDED:
-            return code == 1 ? status::kTtlExpiredReassembly : status::kTtlExpiredTransit;
-        case ICMP6_PARAM_PROB:
-            return status::kParamProblem;
-        default:
-            return std::nullopt;
-    }
-}
-
 // The same address, whatever zone either carries.
 bool sameAddress(const IpAddress& a, const IpAddress& b) {
     return a.family() == b.family() && a.bytes() == b.bytes();

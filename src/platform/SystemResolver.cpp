@@ -70,43 +70,52 @@ bool SystemResolver::run(std::function<void()> work) {
     return true;
 }
 
-std::optional<std::array<std::uint8_t, 4>> SystemResolver::resolveName(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_RAW;
-    addrinfo* res = nullptr;
-    if (::getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || res == nullptr)
-        return std::nullopt;
-    std::array<std::uint8_t, 4> bytes{};
-    const auto* sin = reinterpret_cast<const sockaddr_in*>(res->ai_addr);
-    std::memcpy(bytes.data(), &sin->sin_addr.s_addr, 4);
-    ::freeaddrinfo(res);
-    return bytes;
+std::optional<IpAddress> SystemResolver::resolveName(const std::string& name, FamilyRule rule) {
+    // No host name has a ':': the text is an IPv6 literal or nothing.
+    if (name.find(':') != std::string::npos) {
+        const auto literal = IpAddress::parse(name);
+        if (!literal || !allows(rule, literal->family())) return std::nullopt;
+        return literal;
+    }
+    const bool v6First = rule == FamilyRule::Ipv6First || rule == FamilyRule::Ipv6Only;
+    for (const Family family :
+         {v6First ? Family::V6 : Family::V4, v6First ? Family::V4 : Family::V6}) {
+        if (!allows(rule, family)) continue;
+        addrinfo hints{};
+        hints.ai_family = family == Family::V4 ? AF_INET : AF_INET6;
+        hints.ai_socktype = SOCK_RAW;
+        addrinfo* res = nullptr;
+        if (::getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || res == nullptr) continue;
+        const auto address = IpAddress::fromSockaddr(res->ai_addr);
+        ::freeaddrinfo(res);
+        if (address) return address;
+    }
+    return std::nullopt;
 }
 
-std::optional<std::string> SystemResolver::resolveAddress(const std::array<std::uint8_t, 4>& addr) {
-    sockaddr_in sin{};
-    sin.sin_family = AF_INET;
-    std::memcpy(&sin.sin_addr.s_addr, addr.data(), 4);
+std::optional<std::string> SystemResolver::resolveAddress(const IpAddress& address) {
+    sockaddr_storage socketAddress{};
+    const socklen_t size = address.toSockaddr(socketAddress);
     char host[NI_MAXHOST] = {};
-    if (::getnameinfo(reinterpret_cast<const sockaddr*>(&sin), sizeof sin, host, sizeof host,
+    if (::getnameinfo(reinterpret_cast<const sockaddr*>(&socketAddress), size, host, sizeof host,
                       nullptr, 0, NI_NAMEREQD) != 0)
         return std::nullopt;
     return std::string(host);
 }
 
-std::optional<std::array<std::uint8_t, 4>> SystemResolver::lookupName(const std::string& name) {
+std::optional<IpAddress> SystemResolver::lookupName(const std::string& name, FamilyRule rule) {
     // A name with a NUL inside would be cut short by the resolver; it names
     // nothing. Over-long names fail in the resolver itself.
     if (hasNul(name)) return std::nullopt;
-    auto result = std::make_shared<std::optional<std::array<std::uint8_t, 4>>>();
-    if (!run([this, name, result] { *result = resolveName(name); })) return std::nullopt;
+    auto result = std::make_shared<std::optional<IpAddress>>();
+    if (!run([this, name, rule, result] { *result = resolveName(name, rule); }))
+        return std::nullopt;
     return *result;
 }
 
-std::optional<std::string> SystemResolver::lookupAddress(const std::array<std::uint8_t, 4>& addr) {
+std::optional<std::string> SystemResolver::lookupAddress(const IpAddress& address) {
     auto result = std::make_shared<std::optional<std::string>>();
-    if (!run([this, addr, result] { *result = resolveAddress(addr); })) return std::nullopt;
+    if (!run([this, address, result] { *result = resolveAddress(address); })) return std::nullopt;
     return *result;
 }
 

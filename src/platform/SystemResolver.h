@@ -7,7 +7,7 @@
 
 namespace norvik::platform {
 
-// The system resolver (getaddrinfo / getnameinfo), IPv4 only.
+// The system resolver (getaddrinfo / getnameinfo).
 //
 // Given a waiter, a lookup runs on a short-lived thread of its own while the
 // caller waits through the waiter, so a slow DNS server never stops a
@@ -19,13 +19,15 @@ class SystemResolver : public Resolver {
     SystemResolver() = default;
     explicit SystemResolver(Waiter wait) : wait_(std::move(wait)) {}
 
-    std::optional<std::array<std::uint8_t, 4>> lookupName(const std::string& name) override;
-    std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& addr) override;
+    std::optional<IpAddress> lookupName(const std::string& name, FamilyRule rule) override;
+    std::optional<std::string> lookupAddress(const IpAddress& address) override;
 
   protected:
-    // The blocking lookups themselves, run on the lookup thread.
-    virtual std::optional<std::array<std::uint8_t, 4>> resolveName(const std::string& name);
-    virtual std::optional<std::string> resolveAddress(const std::array<std::uint8_t, 4>& addr);
+    // The blocking lookups themselves, run on the lookup thread. A name is
+    // asked for in one family, then, when the rule allows, in the other:
+    // a name with an IPv4 address is looked up as it always was.
+    virtual std::optional<IpAddress> resolveName(const std::string& name, FamilyRule rule);
+    virtual std::optional<std::string> resolveAddress(const IpAddress& address);
 
   private:
     // Runs work, on its own thread when there is a waiter. False when the

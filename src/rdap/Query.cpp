@@ -47,8 +47,15 @@ std::optional<Query> ParseQuery(const QString& typedIn) {
         if (p.second < 0) return std::nullopt;
         address = p.first;
         length = p.second;
-    } else if (!address.setAddress(t) || !(t.contains(u':') || t.count(u'.') == 3)) {
-        address.clear();
+    } else {
+        // An IPv6 literal may come in brackets, and with the zone of a
+        // link-local address, which no registry knows.
+        const bool bracketed = t.size() > 2 && t.startsWith(u'[') && t.endsWith(u']');
+        const QString literal = bracketed ? t.mid(1, t.size() - 2) : t;
+        if (!address.setAddress(literal) ||
+            !(literal.contains(u':') || (!bracketed && literal.count(u'.') == 3)))
+            address.clear();
+        address.setScopeId(QString());
     }
     if (!address.isNull()) {
         q.kind = Query::Kind::Ip;

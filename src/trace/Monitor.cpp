@@ -211,13 +211,11 @@ bool Monitor::wait(int ms) {
 }
 
 std::string Monitor::nameOf(const platform::IpAddress& address) {
-    if (!options_.names || !address.isV4()) return {};
+    if (!options_.names) return {};
     const std::string key = address.toString();
     if (const auto known = names_.find(key); known != names_.end()) return known->second;
-    std::array<std::uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), address.bytes().data(), 4);
     std::string name;
-    if (const auto found = resolver_.lookupAddress(bytes))
+    if (const auto found = resolver_.lookupAddress(address))
         name = found->substr(0, found->find('\0'));
     names_[key] = name;
     return name;

@@ -76,7 +76,8 @@ Ending Tracer::TraceRT() {
     const std::string destinationTyped = view_.destinationText();
     const std::string destinationText = hosts_.HostNameToIP(destinationTyped);
     if (view_.endRequested()) return Ending::Ended;
-    const std::uint32_t destination = platform::inetAddr(destinationText);
+    // The resolved text as the echo reads it: dotted IPv4 or IPv6 text.
+    const std::optional<platform::IpAddress> destination = net::AddressOfText(destinationText);
 
     // Every echo opens its own ICMP socket; none opening is what a failed
     // open of the ICMP handle was. The results then say why and what would
@@ -91,7 +92,7 @@ Ending Tracer::TraceRT() {
 
     // Nothing is carried over from an earlier trace.
     lastHop_.clear();
-    replyAddress_ = 0;
+    replyAddress_ = platform::IpAddress();
     replyRoundTrip_ = 0;
     names_.clear();
     hops_.clear();
@@ -101,7 +102,7 @@ Ending Tracer::TraceRT() {
     view_.setResults("Tracing Route to " + destinationTyped + ":" + kCrLf + kCrLf);
 
     Ending ending = Ending::HopsExhausted;
-    if (destinationText.empty() || destination == platform::kInaddrNone) {
+    if (destinationText.empty() || !destination) {
         // No address to send to (a name that does not resolve, or the
         // broadcast address): nothing goes out, and hop 1 is written as a
         // hop that got no answer.
@@ -110,7 +111,7 @@ Ending Tracer::TraceRT() {
         ending = finish(kTimeoutText, kTimedOutStatus, Ending::TimedOut);
     } else {
         for (int ttl = kFirstHop; ttl <= kLastHop; ++ttl) {
-            const Hop hop = TraceHop(destination, size.bytes, ttl);
+            const Hop hop = TraceHop(*destination, size.bytes, ttl);
             if (hop == Hop::Ended) return Ending::Ended;
             view_.letEventsThrough();
             if (view_.endRequested()) return Ending::Ended;
@@ -148,7 +149,7 @@ Ending Tracer::finish(const std::string& closing, const char* status, Ending end
     return ending;
 }
 
-Tracer::Hop Tracer::TraceHop(std::uint32_t destination, int packetSize, int ttl) {
+Tracer::Hop Tracer::TraceHop(const platform::IpAddress& destination, int packetSize, int ttl) {
     platform::EchoRequest request;
     request.address = destination;
     request.payload.assign(static_cast<std::size_t>(packetSize), kPacketFill);
@@ -163,20 +164,22 @@ Tracer::Hop Tracer::TraceHop(std::uint32_t destination, int packetSize, int ttl)
     if (result.status == platform::status::kStopped) return Hop::Stopped;  // gets no line
 
     // The record keeps what the last echo that went out left in it.
-    if (result.status != platform::status::kGeneralFailure || result.replyAddress != 0) {
+    if (result.status != platform::status::kGeneralFailure ||
+        !result.replyAddress.isUnspecified()) {
         replyAddress_ = result.replyAddress;
         replyRoundTrip_ = result.roundTripMs;
     }
     // An answer is the destination's reply or any router's error message;
     // a time-out or a request that never left is none.
-    const bool answered = result.status == platform::status::kSuccess || result.replyAddress != 0;
+    const bool answered =
+        result.status == platform::status::kSuccess || !result.replyAddress.isUnspecified();
     if (!answered) {
         AddHopLine(ttl, replyRoundTrip_, "", "");
         return Hop::NoReply;
     }
 
     const std::string previous = lastHop_;
-    lastHop_ = platform::inetNtoa(replyAddress_);
+    lastHop_ = replyAddress_.toString();
     if (lastHop_ == previous) return Hop::Loop;  // the repeated hop gets no line
 
     const std::string name = view_.namesWanted() ? HostNameOfAddress(replyAddress_) : "";
@@ -204,14 +207,13 @@ void Tracer::AddHopLine(int ttl, std::uint32_t roundTripMs, const std::string& a
     view_.letEventsThrough();
 }
 
-std::string Tracer::HostNameOfAddress(std::uint32_t address) {
-    if (const auto known = names_.find(address); known != names_.end()) return known->second;
-    std::array<std::uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), &address, 4);  // already in network order
+std::string Tracer::HostNameOfAddress(const platform::IpAddress& address) {
+    if (const auto known = names_.find(address.toString()); known != names_.end())
+        return known->second;
     std::string name;
-    if (const auto found = resolver_.lookupAddress(bytes))
+    if (const auto found = resolver_.lookupAddress(address))
         name = found->substr(0, found->find('\0'));
-    names_[address] = name;
+    names_[address.toString()] = name;
     return name;
 }
 

@@ -71,10 +71,10 @@ class Tracer {
     // One whole trace over the view's controls.
     Ending TraceRT();
     enum class Hop { Answered, Loop, NoReply, Ended, Stopped };
-    Hop TraceHop(std::uint32_t destination, int packetSize, int ttl);
+    Hop TraceHop(const platform::IpAddress& destination, int packetSize, int ttl);
     void AddHopLine(int ttl, std::uint32_t roundTripMs, const std::string& address,
                     const std::string& hostName, std::uint32_t roundTripUs = 0);
-    std::string HostNameOfAddress(std::uint32_t address);
+    std::string HostNameOfAddress(const platform::IpAddress& address);
     Ending finish(const std::string& closing, const char* status, Ending ending);
 
     TraceView& view_;
@@ -85,9 +85,9 @@ class Tracer {
 
     // One trace's state.
     std::string lastHop_;
-    std::uint32_t replyAddress_ = 0;  // the reply record's two fields read
+    platform::IpAddress replyAddress_;  // the reply record's two fields read
     std::uint32_t replyRoundTrip_ = 0;
-    std::map<std::uint32_t, std::string> names_;  // reverse names, per trace
+    std::map<std::string, std::string> names_;  // reverse names by address text, per trace
     std::vector<HopRecord> hops_;
 };
 

@@ -33,6 +33,8 @@ TEST(EchoCli, EchoesAndTracesLoopback) {
         {{"trace", "127.0.0.1"},
          "Tracing Route to 127.0.0.1:\n\nHop #\t1\tN ms\t127.0.0.1\n\n" + done,
          done},
+        {{"echo", "-6", "-t", "1", "[::1]"}, "0   [ ip success ]\nN ms\n32 bytes\n::1\n", ""},
+        {{"trace", "-6", "::1"}, "Tracing Route to ::1:\n\nHop #\t1\tN ms\t::1\n\n" + done, done},
         {{"trace", "-s", "64.5", "--names", "localhost"},
          "Tracing Route to localhost:\n\nHop #\t1\tN ms\t127.0.0.1\tlocalhost\n\n" + done,
          done},
@@ -48,12 +50,17 @@ TEST(EchoCli, EchoesAndTracesLoopback) {
 
 // Usage errors: test_resolve_cli.cpp (CliUsage).
 TEST(EchoCli, SendsNothingForBadAddresses) {
-    for (const char* address : {"255.255.255.255", "norvik.example", "1.2.3.4.5", ""}) {
+    for (const char* address :
+         {"255.255.255.255", "norvik.example", "1.2.3.4.5", "", "2001:db8::1::2", "[::1"}) {
         const auto r = test::runCli({"echo", address}, kNoStore);
         EXPECT_EQ(r.exitCode, 1) << address;
         EXPECT_EQ(r.out, "-1   [ inet_addr: bad IP format ]\n") << address;
         EXPECT_EQ(r.err.find("usage: norvik-cli echo"), std::string::npos) << r.err;
     }
+    // A forced family refuses the other's address the same way.
+    for (const auto& args : {std::vector<std::string>{"echo", "-6", "127.0.0.1"},
+                             std::vector<std::string>{"echo", "-4", "::1"}})
+        EXPECT_EQ(test::runCli(args, kNoStore).out, "-1   [ inet_addr: bad IP format ]\n");
 }
 
 // The command run inside a namespace of the test's: its exit status, then

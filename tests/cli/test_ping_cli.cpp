@@ -127,9 +127,13 @@ TEST(FormatCli, PingAndTraceWriteCsvAndJson) {
     EXPECT_EQ(ping["pings"].toArray().size(), 3);
     EXPECT_EQ(ping["statistics"].toObject()["received"].toInt(), 3);
     EXPECT_GT(ping["statistics"].toObject()["max_ms"].toDouble(), 0.0);
+    EXPECT_EQ(ping["family"].toInt(), 4);
+    r = test::runCli({"ping", "-n", "1", "--format", "json", "::1"}, temp.path());
+    EXPECT_EQ(parsed(r.out)["family"].toInt(), 6) << r.out;
 
     r = test::runCli({"trace", "--format", "json", "127.0.0.1"}, temp.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(parsed(r.out)["family"].toInt(), 4);
     const QJsonArray hops = parsed(r.out)["hops"].toArray();
     ASSERT_EQ(hops.size(), 1) << r.out;
     EXPECT_EQ(hops[0]["address"].toString(), "127.0.0.1");

@@ -22,6 +22,11 @@ TEST(ResolveCli, ForwardAndBackOnLoopbackAndTheFailures) {
         {{"resolve", "localhost"}, 0, "127.0.0.1\n", ""},
         {{"resolve", "127.0.0.1"}, 0, "127.0.0.1\n", ""},
         {{"reverse", "127.0.0.1"}, 0, "localhost\n", ""},
+        {{"resolve", "[::1]"}, 0, "::1\n", ""},
+        {{"resolve", "-4", "-6", "::1"}, 0, "::1\n", ""},
+        {{"resolve", "-4", "::1"}, 1, "", ""},
+        {{"resolve", "-6", "127.0.0.1"}, 1, "", ""},
+        {{"reverse", "2001:db8::1::2"}, 1, "", "No Such IP Address Exists."},
         {{"reverse", "255.255.255.255"}, 1, "", "No Such IP Address Exists."},
         {{"reverse", "not an address"}, 1, "", "No Such IP Address Exists."},
         {{"resolve", std::string(64, 'a') + ".test"}, 1, "", "too long for the resolver"},
@@ -40,7 +45,7 @@ TEST(CliUsage, EveryCommandRefusesBadArgumentsWithItsUsage) {
     test::TempStore temp;
     using Args = std::vector<std::string>;
     std::vector<std::pair<Args, std::string>> cases = {
-        {{"resolve"}, "usage: norvik-cli resolve NAME"},
+        {{"resolve"}, "usage: norvik-cli resolve"},
         {{"reverse", "a", "b"}, "usage: norvik-cli reverse ADDRESS"},
         {{"frobnicate"}, "unknown command"},
         {{"trace", ""}, "Norvik: Where exactly did you want to trace to?!\n"},

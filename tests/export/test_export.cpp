@@ -60,11 +60,16 @@ TEST(ExportTest, PingRowsUnderADecimalComma) {
 
 TEST(ExportTest, TraceAndWhoisRowsKeepQuotesCommasAndLineBreaks) {
     TraceDocument trace{
-        "dest", "", {{1, "192.0.2.1", "gw, \"edge\"\nrouter", true, 870}, {2, "", "", false, 0}}};
+        "dest",
+        "",
+        {{1, "2001:db8::1", "gw, \"edge\"\nrouter", true, 870}, {2, "", "", false, 0}},
+        "2001:db8::9"};
     // A field with a quote, comma or line break is quoted, its quotes doubled.
-    EXPECT_EQ(Render(Format::Csv, trace),
-              "hop,address,name,round_trip_ms\r\n1,192.0.2.1,\"gw, \"\"edge\"\"\nrouter\",0.870\r\n"
-              "2,,,\r\n");
+    EXPECT_EQ(
+        Render(Format::Csv, trace),
+        "hop,address,name,round_trip_ms\r\n1,2001:db8::1,\"gw, \"\"edge\"\"\nrouter\",0.870\r\n"
+        "2,,,\r\n");
+    EXPECT_EQ(parseJson(Render(Format::Json, trace))["family"].toInt(), 6);
     const QJsonArray hops = parseJson(Render(Format::Json, trace))["hops"].toArray();
     EXPECT_EQ(hops[0]["name"].toString().toStdString(), "gw, \"edge\"\nrouter");
     EXPECT_TRUE(hops[1]["address"].isNull());

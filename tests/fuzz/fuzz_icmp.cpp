@@ -54,5 +54,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(packet[0] == 8 && (ours.destination == 0 || !(length & 1)));
     for (int code = 0; code < 2 && length > 1; ++code)
         statusForIcmpError(packet[0], packet[1] + code);
+    // The same bytes as ICMPv6 (no IP header), the destination's 16 bytes
+    // from the packet's end.
+    Ip6Bytes to{};
+    if (length >= 16) std::memcpy(to.data(), packet + length - 16, 16);
+    if (const auto status = answerOnRaw6Socket(packet, length, to, ours))
+        FUZZ_CHECK(*status == status::kSuccess ? packet[0] == kIcmp6EchoReply
+                                               : length >= 56 && packet[0] <= 4);
+    if (isReply6OnDatagramSocket(packet, length, ours))
+        FUZZ_CHECK(packet[0] == kIcmp6EchoReply && length == 8 + ours.payload.size());
+    if (quotes6OurRequest(packet, length, to, Ip6Bytes{}, ours))
+        FUZZ_CHECK(packet[0] == kIcmp6EchoRequest);
     return 0;
 }

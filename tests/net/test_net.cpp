@@ -107,5 +107,53 @@ TEST_F(Resolution, UnknownNamesAndAddressesWithoutTheNetwork) {
     EXPECT_EQ(got, "|||1|No Such IP Address Exists.");
 }
 
+// Names from a hosts file of the test's own, in a namespace without a DNS
+// server: which address each family rule takes, and IPv6 literals.
+TEST_F(Resolution, FamilyRulesAndIpv6LiteralsThroughAHostsFile) {
+    using enum platform::FamilyRule;
+    const struct {
+        const char* name;
+        platform::FamilyRule rule;
+        const char* address;
+    } cases[] = {
+        {"a.test", Ipv4First, "192.0.2.10"},
+        {"a.test", Ipv6First, "192.0.2.10"},
+        {"a.test", Ipv6Only, ""},
+        {"aaaa.test", Ipv4First, "2001:db8::10"},
+        {"aaaa.test", Ipv6First, "2001:db8::10"},
+        {"aaaa.test", Ipv4Only, ""},
+        {"both.test", Ipv4First, "192.0.2.20"},
+        {"both.test", Ipv6First, "2001:db8::20"},
+        {"both.test", Ipv4Only, "192.0.2.20"},
+        {"both.test", Ipv6Only, "2001:db8::20"},
+        {"[2001:db8::1]", Ipv4First, "2001:db8::1"},
+        {"2001:DB8:0::1", Ipv6First, "2001:db8::1"},
+        {"2001:db8::1", Ipv4Only, ""},
+        {"127.0.0.1", Ipv6Only, ""},
+        {"fe80::1%lo", Ipv4First, "fe80::1%lo"},
+        {"2001:db8::1::2", Ipv4First, ""},
+        {"[::1", Ipv4First, ""},
+        {"fe80::1%nosuchif9", Ipv4First, ""},
+    };
+    const std::string got = test::runInside("", [&] {
+        if (::unshare(CLONE_NEWNET) != 0 ||
+            !test::useHostsFile("192.0.2.10 a.test\n2001:db8::10 aaaa.test\n"
+                                "192.0.2.20 both.test\n2001:db8::20 both.test\n"))
+            return std::string("no namespace");
+        std::string r;
+        for (const auto& c : cases) {
+            net.setFamilyRule(c.rule);
+            r += net.HostNameToIP(c.name) + "|";
+        }
+        r += net.IPToHostName("2001:db8::20") + "|" + net.IPToHostName("[2001:db8::10]") + "|";
+        r += net.IPToHostName("2001:db8::99");
+        return r + std::to_string(boxes.shown.size());
+    });
+    if (got == "no namespace") GTEST_SKIP() << "needs network and mount namespaces";
+    std::string want;
+    for (const auto& c : cases) want += std::string(c.address) + "|";
+    EXPECT_EQ(got, want + "both.test|aaaa.test|1");
+}
+
 }  // namespace
 }  // namespace norvik

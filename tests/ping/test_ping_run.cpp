@@ -68,7 +68,7 @@ TEST_F(PingRunTest, TwoRepliesAndATimeOutGiveTheCountersRecordsAndRequests) {
     // Every echo went to the resolved address with the payload and 500 ms.
     ASSERT_EQ(echo.requests.size(), 3u);
     for (const auto& r : echo.requests) {
-        EXPECT_EQ(r.address, platform::inetAddr("127.0.0.1"));
+        EXPECT_EQ(r.address.toString(), "127.0.0.1");
         EXPECT_EQ(r.payload, BuildPayload("32"));
         EXPECT_EQ(r.timeoutMs, 500);
     }
@@ -142,6 +142,23 @@ TEST_F(PingRunTest, BadAddressFailsEveryPassWithItsOwnStatus) {
     EXPECT_EQ(view.reportTimeouts, " 2");
 }
 
+// A 128-bit address has no decimal form: its text stands in the field.
+TEST_F(PingRunTest, AnIpv6ReplyShowsItsAddressTextHopLimitAndTrafficClass) {
+    view.address = "[2001:db8::5]";
+    view.count = "1";
+    echo.replyAfter(3);
+    echo.results.front().replyAddress = *platform::IpAddress::parse("2001:db8::5");
+    echo.results.front().ttl = 61;
+    echo.results.front().tos = 0x28;
+    PingRun r(view, reg, hosts, echo, boxes);
+    ASSERT_TRUE(r.run());
+    EXPECT_EQ(echo.requests.at(0).address.toString(), "2001:db8::5");
+    EXPECT_EQ(view.resolved, "2001:db8::5");
+    EXPECT_EQ(view.fields[1], "2001:db8::5");
+    EXPECT_EQ(std::tie(r.reply().ttl, r.reply().tos), std::make_tuple(61, 0x28));
+    EXPECT_EQ(r.records().at(0).ttl, 61);
+}
+
 TEST_F(PingRunTest, AddressHistoryAddsNewTextsOnlyCaseSensitively) {
     reg.WriteKeyValue(store::kSessionIPsKey, "2", "alpha");
     reg.WriteKeyValue(store::kSessionIPsKey, "3", "beta");
@@ -170,7 +187,8 @@ TEST_F(PingRunTest, OddInputIsHandledWithoutLosingTheStore) {
     view.items = {"kept"};
     view.count = "1";
     for (const std::string& address :
-         {std::string(10000, 'x'), std::string("h\xc3\xa9llo\x01\x7f"), std::string("a\0b", 3)}) {
+         {std::string(10000, 'x'), std::string("h\xc3\xa9llo\x01\x7f"), std::string("a\0b", 3),
+          std::string("2001:db8::1::2"), std::string("[::1"), std::string("fe80::1%nosuchif9")}) {
         view.address = address;
         ASSERT_TRUE(run());
         EXPECT_EQ(view.fields[0], "-1   [ inet_addr: bad IP format ]");

@@ -31,8 +31,6 @@ using platform::LinuxEchoService;
 using Mode = platform::LinuxEchoService::Mode;
 using namespace platform::status;
 
-std::string dotted(std::uint32_t address) { return ::inet_ntoa(in_addr{address}); }
-
 std::string modeName(Mode mode) {
     return mode == Mode::DatagramOnly ? "Datagram" : mode == Mode::RawOnly ? "Raw" : "Automatic";
 }
@@ -45,7 +43,7 @@ std::string payloadOf(std::size_t size) {
 
 EchoRequest request(const char* address, std::string payload, int ttl = -1, int timeoutMs = 500) {
     EchoRequest r;
-    r.address = ::inet_addr(address);
+    r.address = *platform::IpAddress::parse(address);
     r.payload = std::move(payload);
     r.ttl = ttl;
     r.timeoutMs = timeoutMs;
@@ -55,7 +53,7 @@ EchoRequest request(const char* address, std::string payload, int ttl = -1, int 
 // What one echo came to, carried as text out of the child that sent it.
 struct Outcome {
     int status = -2, ttl = 0, kind = 0;  // status -2, none of the real ones: the child failed
-    std::uint32_t address = 0;
+    std::string address = "none";
     bool reasonless = false;  // unavailableReason() empty after the send
     std::string data;
 };
@@ -67,7 +65,7 @@ std::function<std::string()> echoing(Mode mode, EchoRequest r,
         LinuxEchoService service(mode);
         const EchoResult res = service.send(r, wait);
         std::ostringstream s;
-        s << res.status << ' ' << res.replyAddress << ' ' << int(res.ttl) << ' '
+        s << res.status << ' ' << res.replyAddress.toString() << ' ' << int(res.ttl) << ' '
           << int(service.lastSocketKind()) << ' ' << service.unavailableReason().empty() << '\n'
           << res.data;
         return s.str();
@@ -111,6 +109,19 @@ TEST(EchoStatus, MapsIcmpErrorsAndSendFailures) {
                                  {EACCES, kGeneralFailure}};
     for (const auto& [error, want] : sendErrors)
         EXPECT_EQ(platform::statusForSendError(error), want) << std::strerror(error);
+    // ICMPv6: destination unreachable (1) by code, too big (2), time
+    // exceeded (3), parameter problem (4); echo and others answer nothing.
+    const int cases6[][3] = {
+        {1, 0, kDestNetUnreachable},  {1, 1, kDestProtUnreachable},  {1, 2, kDestNetUnreachable},
+        {1, 3, kDestHostUnreachable}, {1, 4, kDestPortUnreachable},  {1, 5, kDestProtUnreachable},
+        {1, 6, kDestNetUnreachable},  {1, 7, kDestHostUnreachable},  {2, 0, kPacketTooBig},
+        {3, 0, kTtlExpiredTransit},   {3, 1, kTtlExpiredReassembly}, {4, 0, kParamProblem},
+        {4, 2, kParamProblem},
+    };
+    for (const auto& [type, code, want] : cases6)
+        EXPECT_EQ(platform::statusForIcmp6Error(type, code), want) << type << "/" << code;
+    for (int type : {0, 5, 11, 128, 129, 133, 134, 135, 136, 137})
+        EXPECT_FALSE(platform::statusForIcmp6Error(type, 0).has_value()) << "type " << type;
 }
 
 TEST(PollWaiter, WakesForDataAndErrorsButNotForNothing) {
@@ -171,16 +182,26 @@ TEST_P(LoopbackEcho, EchoesWhatTheKernelTakesAndFailsTheRest) {
                          size <= 65507 ? kSuccess : kGeneralFailure});
     for (int ttl : {0, 256})  // fail without sending
         cases.push_back({"ttl " + std::to_string(ttl), "Norvik", ttl, kGeneralFailure});
+    // ICMPv6 to ::1: 65527 bytes fill the IPv6 payload length with the
+    // ICMPv6 header; hop limits as time to live.
+    const std::size_t v6From = cases.size();
+    for (std::size_t size : {0u, 32u, 65527u, 65528u})
+        cases.push_back({"::1 " + std::to_string(size) + " bytes", payloadOf(size), -1,
+                         size <= 65527 ? kSuccess : kGeneralFailure});
+    for (const auto& [ttl, status] : {std::pair{0, kGeneralFailure}, std::pair{1, kSuccess},
+                                      std::pair{255, kSuccess}, std::pair{256, kGeneralFailure}})
+        cases.push_back({"::1 hop limit " + std::to_string(ttl), "Norvik", ttl, status});
     const int kind =
         int(GetParam() == Mode::DatagramOnly ? IcmpSocketKind::Datagram : IcmpSocketKind::Raw);
     for (const Case& c : cases) {
-        EchoRequest r = request("127.0.0.1", c.payload, c.ttl, c.timeoutMs);
+        const bool v6 = static_cast<std::size_t>(&c - cases.data()) >= v6From;
+        EchoRequest r = request(v6 ? "::1" : "127.0.0.1", c.payload, c.ttl, c.timeoutMs);
         if (c.stopped) r.stopped = [] { return true; };
         const Outcome o = echo(r, c.wait);
         const bool ok = c.status == kSuccess;
         EXPECT_EQ(o.status, c.status) << c.name;
         EXPECT_EQ(o.data, ok ? c.payload : "") << c.name;
-        EXPECT_EQ(dotted(o.address), ok ? "127.0.0.1" : "0.0.0.0") << c.name;
+        EXPECT_EQ(o.address, ok ? (v6 ? "::1" : "127.0.0.1") : "0.0.0.0") << c.name;
         EXPECT_TRUE(!ok || (o.ttl > 0 && o.kind == kind))
             << c.name << ": ttl " << o.ttl << ", socket kind " << o.kind;
     }
@@ -253,6 +274,9 @@ constexpr char kR2[] = "198.51.100.2";
 constexpr char kDest[] = "203.0.113.2";
 constexpr char kCrafter[] = "203.0.113.34";
 constexpr char kNobody[] = "0.0.0.0";  // no reply address: nothing answered
+constexpr char kR1v6[] = "2001:db8:1::1";
+constexpr char kR2v6[] = "2001:db8:100:1::2";
+constexpr char kDestV6[] = "2001:db8:3::2";
 using Answer = test::EchoAnswer;
 
 using EchoTopology = test::NetnsFixture<::testing::TestWithParam<Mode>>;
@@ -265,6 +289,7 @@ TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
         const char* answeredBy;
         std::size_t size = 32;
         const char* from = "sender";
+        int timeoutMs = 1000;
     };
     const Case cases[] = {
         {"ttl 1 expires at r1", kDest, 1, kTtlExpiredTransit, kR1},
@@ -276,14 +301,26 @@ TEST_P(EchoTopology, RoutersAndRoutesDecideTheAnswer) {
         {"blackhole route at r2", "203.0.113.100", -1, kTimedOut, kNobody},
         {"unreachable route at the sender", "203.0.113.250", -1, kDestHostUnreachable, kNobody},
         {"no routes at all", kDest, -1, kDestNetUnreachable, kNobody, 32, "island"},
+        // The same over ICMPv6, the hop limit for the time to live.
+        {"v6 hop limit 1 expires at r1", kDestV6, 1, kTtlExpiredTransit, kR1v6},
+        {"v6 hop limit 3 reaches the destination", kDestV6, 3, kSuccess, kDestV6},
+        {"v6 4000 bytes, fragmented by the sender", kDestV6, -1, kSuccess, kDestV6, 4000},
+        {"v6 no route at r1", "2001:db8:9::1", -1, kDestNetUnreachable, kR1v6},
+        {"v6 unreachable route at r2", "2001:db8:3:4::1", -1, kDestNetUnreachable, kR2v6},
+        {"v6 prohibit route at r2", "2001:db8:3:5::1", -1, kDestProtUnreachable, kR2v6},
+        // r2's neighbour discovery gives up after three seconds.
+        {"v6 no such neighbour at r2", "2001:db8:3::99", -1, kDestHostUnreachable, kR2v6, 32,
+         "sender", 4000},
+        {"v6 blackhole route at r2", "2001:db8:3:6::1", -1, kTimedOut, kNobody},
+        {"v6 no routes at all", kDestV6, -1, kDestNetUnreachable, kNobody, 32, "island"},
     };
     for (const Case& c : cases) {
         const std::string payload = payloadOf(c.size);
-        const int timeoutMs = c.status == kTimedOut ? 300 : 1000;
+        const int timeoutMs = c.status == kTimedOut ? 300 : c.timeoutMs;
         const Outcome o =
             echoIn(lab_.name(c.from), GetParam(), request(c.to, payload, c.ttl, timeoutMs));
         EXPECT_EQ(o.status, c.status) << c.name;
-        EXPECT_EQ(dotted(o.address), c.answeredBy) << c.name;
+        EXPECT_EQ(o.address, c.answeredBy) << c.name;
         EXPECT_EQ(o.data, c.status == kSuccess ? payload : "") << c.name;
         // A reply leaves the destination with 64, less the routers' hops.
         EXPECT_TRUE(c.status != kSuccess || o.ttl == 62) << c.name << ": ttl " << o.ttl;
@@ -371,7 +408,7 @@ TEST_P(EchoTopology, HandMadeAnswersMapToTheirStatusOrAreIgnored) {
         EXPECT_EQ(said.value_or(crafter.why()).rfind("sent ", 0), 0u)
             << c.name << ": " << said.value_or(crafter.why());
         EXPECT_EQ(o.status, c.status) << c.name;
-        EXPECT_EQ(dotted(o.address), c.status == kTimedOut ? kNobody : kCrafter) << c.name;
+        EXPECT_EQ(o.address, c.status == kTimedOut ? kNobody : kCrafter) << c.name;
         EXPECT_EQ(o.data, c.status == kSuccess ? payload : "") << c.name;
     }
 }

@@ -36,6 +36,7 @@
 #include "platform/qt/QtTcpClient.h"
 #include "shell/Form1.h"
 #include "shell/Form2.h"
+#include "shell/Page.h"
 #include "store/Registry.h"
 
 // Readable QStrings in failure messages.
@@ -85,12 +86,14 @@ class TableResolver : public LoopbackResolver {
     std::map<std::string, std::array<std::uint8_t, 4>> names;
     std::map<std::array<std::uint8_t, 4>, std::string> hosts;
 
-    std::optional<std::array<std::uint8_t, 4>> lookupName(const std::string& name) override {
+    std::optional<platform::IpAddress> lookupName(const std::string& name,
+                                                  platform::FamilyRule rule) override {
         const auto it = names.find(name);
-        return it != names.end() ? it->second : LoopbackResolver::lookupName(name);
+        return it != names.end() ? platform::IpAddress::v4(it->second)
+                                 : LoopbackResolver::lookupName(name, rule);
     }
-    std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& addr) override {
-        const auto it = hosts.find(addr);
+    std::optional<std::string> lookupAddress(const platform::IpAddress& addr) override {
+        const auto it = hosts.find(v4Bytes(addr));
         return it != hosts.end() ? std::optional(it->second) : std::nullopt;
     }
 };
@@ -195,11 +198,13 @@ class ShellTest : public ::testing::Test {
     void expectShown(std::initializer_list<const char*> names, bool visible) {
         for (const char* name : names) EXPECT_EQ(shown(name), visible) << name;
     }
+    // The Settings page, built if it was not yet.
+    QWidget* settingsPage() { return &form->page(shell::Form1::PageId::Settings); }
     // The three display check boxes of the Settings page, e.g. "010".
     std::string displayChecks() {
         std::string out;
         for (const char* name : {"settingscheck1", "settingscheck2", "settingscheck3"})
-            out += w<QCheckBox>(name)->isChecked() ? '1' : '0';
+            out += w<QCheckBox>(name, settingsPage())->isChecked() ? '1' : '0';
         return out;
     }
     QStringList items(const char* name, QWidget* in = nullptr) {

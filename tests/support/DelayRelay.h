@@ -16,6 +16,7 @@ namespace norvik::test {
 struct DelayedLink {
     std::string a, addressA, b, addressB;  // roles and addresses without prefix
     std::chrono::microseconds delay;
+    std::string address6A = {}, address6B = {};  // IPv6 ends too, when given
 };
 
 class DelayRelay {

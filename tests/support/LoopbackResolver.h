@@ -4,22 +4,28 @@
 
 namespace norvik::test {
 
-// A resolver that knows dotted addresses and "localhost" only and turns
+// A resolver that knows literal addresses and "localhost" only and turns
 // every other name down, as a machine without a DNS server would: tests
 // may use any made-up host name without a query leaving the machine.
 class LoopbackResolver : public platform::Resolver {
   public:
-    std::optional<std::array<std::uint8_t, 4>> lookupName(const std::string& name) override {
-        std::uint32_t a = platform::inetAddr(name);
-        if (name == "localhost") a = platform::inetAddr("127.0.0.1");
-        if (a == platform::kInaddrNone) return std::nullopt;
-        std::array<std::uint8_t, 4> b{};
-        for (int i = 0; i < 4; ++i) b[i] = static_cast<std::uint8_t>(a >> (8 * i));
-        return b;
+    std::optional<platform::IpAddress> lookupName(const std::string& name,
+                                                  platform::FamilyRule rule) override {
+        std::optional<platform::IpAddress> a;
+        if (name.find(':') != std::string::npos) a = platform::IpAddress::parse(name);
+        if (const std::uint32_t v4 = platform::inetAddr(name); v4 != platform::kInaddrNone)
+            a = platform::IpAddress::v4(v4);
+        if (name == "localhost") a = platform::IpAddress::parse("127.0.0.1");
+        if (!a || !platform::allows(rule, a->family())) return std::nullopt;
+        return a;
     }
-    std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& b) override {
-        if (b[0] == 127 && b[1] == 0 && b[2] == 0 && b[3] == 1) return "localhost";
+    std::optional<std::string> lookupAddress(const platform::IpAddress& a) override {
+        if (a == platform::IpAddress::parse("127.0.0.1")) return "localhost";
         return std::nullopt;
+    }
+    // The first four bytes of an address: an IPv4 one's.
+    static std::array<std::uint8_t, 4> v4Bytes(const platform::IpAddress& a) {
+        return {a.bytes()[0], a.bytes()[1], a.bytes()[2], a.bytes()[3]};
     }
 };
 

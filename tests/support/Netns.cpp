@@ -8,6 +8,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -151,9 +152,13 @@ bool NetnsLab::build(const Topology& t) {
         if (n.router)
             sysctls.insert(sysctls.begin(),
                            {{"net/ipv4/ip_forward", "1"}, {"net/ipv4/icmp_ratemask", "0"}});
-        if (n.router && ::access("/proc/sys/net/ipv6", F_OK) == 0)  // a kernel with IPv6
+        const bool v6 = ::access("/proc/sys/net/ipv6", F_OK) == 0;  // a kernel with IPv6
+        if (n.router && v6)
             sysctls.insert(sysctls.begin(), {{"net/ipv6/conf/all/forwarding", "1"},
                                              {"net/ipv6/icmp/ratelimit", "0"}});
+        // Link-local addresses too skip duplicate address detection:
+        // neighbour discovery needs them from the first packet on.
+        if (v6) sysctls.insert(sysctls.begin(), {"net/ipv6/conf/default/accept_dad", "0"});
         for (const auto& [key, value] : sysctls)
             if (!sysctl(n.role, key, value)) return false;
     }
@@ -207,19 +212,46 @@ Topology path(int routers) {
     const auto mid = [](int k, int side) {  // link k (1..routers-1) between rk and rk+1
         return "198.51.100." + std::to_string(4 * (k - 1) + 1 + side);
     };
-    t.nodes.push_back({"sender", false, {{"route", "add", "default", "via", "192.0.2.1"}}, {}});
-    t.links.push_back({"sender", router(1), {"192.0.2.2/24"}, {"192.0.2.1/24"}});
+    const auto mid6 = [](int k, int side) {
+        return "2001:db8:100:" + std::to_string(k) + "::" + std::to_string(1 + side);
+    };
+    const auto via6 = [](const std::string& to, const std::string& via) {
+        return std::vector<std::string>{"-6", "route", "add", to, "via", via};
+    };
+    t.nodes.push_back(
+        {"sender",
+         false,
+         {{"route", "add", "default", "via", "192.0.2.1"}, via6("default", "2001:db8:1::1")},
+         {}});
+    t.links.push_back({"sender",
+                       router(1),
+                       {"192.0.2.2/24", "2001:db8:1::2/64"},
+                       {"192.0.2.1/24", "2001:db8:1::1/64"}});
     for (int k = 1; k <= routers; ++k) {
         Topology::Node r{router(k), true, {}, {}};
-        if (k > 1) r.ip.push_back({"route", "add", "default", "via", mid(k - 1, 0)});
+        if (k > 1) {
+            r.ip.push_back({"route", "add", "default", "via", mid(k - 1, 0)});
+            r.ip.push_back(via6("default", mid6(k - 1, 0)));
+        }
         if (k < routers) {
             r.ip.push_back({"route", "add", "203.0.113.0/25", "via", mid(k, 1)});
-            t.links.push_back({router(k), router(k + 1), {mid(k, 0) + "/30"}, {mid(k, 1) + "/30"}});
+            r.ip.push_back(via6("2001:db8:3::/48", mid6(k, 1)));
+            t.links.push_back({router(k),
+                               router(k + 1),
+                               {mid(k, 0) + "/30", mid6(k, 0) + "/64"},
+                               {mid(k, 1) + "/30", mid6(k, 1) + "/64"}});
         }
         t.nodes.push_back(r);
     }
-    t.nodes.push_back({"dest", false, {{"route", "add", "default", "via", "203.0.113.1"}}, {}});
-    t.links.push_back({router(routers), "dest", {"203.0.113.1/27"}, {"203.0.113.2/27"}});
+    t.nodes.push_back(
+        {"dest",
+         false,
+         {{"route", "add", "default", "via", "203.0.113.1"}, via6("default", "2001:db8:3::1")},
+         {}});
+    t.links.push_back({router(routers),
+                       "dest",
+                       {"203.0.113.1/27", "2001:db8:3::1/64"},
+                       {"203.0.113.2/27", "2001:db8:3::2/64"}});
     return t;
 }
 
@@ -241,7 +273,10 @@ Topology routedLab() {
                            {{"route", "add", "203.0.113.35/32", "via", "203.0.113.34"},
                             {"route", "add", "unreachable", "203.0.113.64/28"},
                             {"route", "add", "prohibit", "203.0.113.80/28"},
-                            {"route", "add", "blackhole", "203.0.113.96/28"}});
+                            {"route", "add", "blackhole", "203.0.113.96/28"},
+                            {"-6", "route", "add", "unreachable", "2001:db8:3:4::/64"},
+                            {"-6", "route", "add", "prohibit", "2001:db8:3:5::/64"},
+                            {"-6", "route", "add", "blackhole", "2001:db8:3:6::/64"}});
     return t;
 }
 
@@ -409,6 +444,21 @@ void NetnsChild::reap(bool kill) {
     resultFd_ = readyFd_ = -1;
     if (pid_ > 0) reapChild(pid_, kill);
     pid_ = -1;
+}
+
+bool useHostsFile(const std::string& lines) {
+    char path[] = "/tmp/norvik-hosts-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0) return false;
+    writeAll(fd, lines);
+    ::close(fd);
+    // The bind mount stays in this child's namespace: slave propagation
+    // keeps it from reaching the machine's.
+    const bool ok = ::unshare(CLONE_NEWNS) == 0 &&
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_SLAVE, nullptr) == 0 &&
+                    ::mount(path, "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
+    ::unlink(path);
+    return ok;
 }
 
 }  // namespace norvik::test

@@ -133,7 +133,10 @@ struct Topology {
 // (rN) to 203.0.113.2/27 (dest); routers <= 63. The sender and dest route by
 // default to their neighbour; each router routes back by default (r1 has
 // the sender's link) and on only to 203.0.113.0/25, so r1 has no route for
-// 203.0.113.128/25.
+// 203.0.113.128/25. IPv6 alike, beside it: 2001:db8:1::2/64 (sender) to
+// ::1 (r1), between routers 2001:db8:100:<k>::1/64 and ::2,
+// 2001:db8:3::1/64 (rN) to ::2 (dest); routers go on only to
+// 2001:db8:3::/48.
 Topology path(int routers);
 
 // The routed lab that the echo and trace tests share, path(2) and more:
@@ -145,7 +148,9 @@ Topology path(int routers);
 //
 // and an island with no links. r2 has an unreachable (203.0.113.64/28), a
 // prohibit (.80/28) and a blackhole (.96/28) route and the crafter's second
-// address 203.0.113.35. The sender has an unreachable route for
+// address 203.0.113.35, and for IPv6 an unreachable (2001:db8:3:4::/64), a
+// prohibit (2001:db8:3:5::/64) and a blackhole (2001:db8:3:6::/64) route. The
+// sender has an unreachable route for
 // 203.0.113.240/28. r1 lets no group open datagram sockets, the sender and
 // the island let all. The crafter's kernel answers no echo: answerEchoes()
 // does, there.
@@ -170,5 +175,11 @@ std::string answerEchoes(const EchoAnswer& answer, int count = 1);
 // <why>" when it gave none within timeoutMs.
 std::string runInside(const std::string& netnsName, std::function<std::string()> body,
                       int timeoutMs = 20000);
+
+// Called inside a NetnsChild (or another child of the test): gives the
+// child a mount namespace of its own in which /etc/hosts reads `lines`, as
+// `ip netns exec` does with /etc/netns/<name>/hosts, so the system resolver
+// answers from them. False when it cannot (not root, no mount namespaces).
+bool useHostsFile(const std::string& lines);
 
 }  // namespace norvik::test

@@ -82,7 +82,7 @@ class ScriptedEchoService : public platform::EchoService {
     void push(int status, std::uint32_t addr, std::uint32_t ms) {
         platform::EchoResult r;
         r.status = status;
-        r.replyAddress = addr;
+        r.replyAddress = platform::IpAddress::v4(addr);
         r.roundTripMs = ms;
         r.roundTripUs = ms * 1000;
         results.push_back(r);

@@ -10,6 +10,7 @@
 #include "../support/ScriptedMessageBox.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
+#include "platform/SystemResolver.h"
 #include "trace/MemoryTraceView.h"
 #include "trace/Tracer.h"
 
@@ -20,18 +21,28 @@ constexpr char kDest[] = "203.0.113.2";
 constexpr char kUnreachable[] = "203.0.113.70";
 constexpr char kBlackhole[] = "203.0.113.100";
 constexpr char kCrafterOther[] = "203.0.113.35";  // answered from 203.0.113.34
+constexpr char kR1v6[] = "2001:db8:1::1";
+constexpr char kR2v6[] = "2001:db8:100:1::2";
+constexpr char kDestV6[] = "2001:db8:3::2";
 
 // One trace run by a child in the sender's namespace: the status line, a
-// blank line, then the results box.
-std::function<std::string()> tracing(const std::string& to, const std::string& size) {
+// blank line, then the results box. Given hosts lines, hop names are asked
+// for, of the system resolver reading them as its hosts file.
+std::function<std::string()> tracing(const std::string& to, const std::string& size,
+                                     const std::string& hostsLines = "") {
     return [=] {
         test::ScriptedMessageBox boxes;
-        test::LoopbackResolver resolver;
+        test::LoopbackResolver loopback;
+        platform::SystemResolver system;
+        if (!hostsLines.empty() && !test::useHostsFile(hostsLines)) return std::string("no hosts");
+        platform::Resolver& resolver =
+            hostsLines.empty() ? static_cast<platform::Resolver&>(loopback) : system;
         net::HostToIP hosts(resolver, boxes);
         platform::LinuxEchoService echo;
         MemoryTraceView view;
         view.destination = to;
         view.packetSize = size;
+        view.names = !hostsLines.empty();
         Tracer(view, hosts, resolver, echo, boxes).trace();
         return view.status + "\n\n" + view.results;
     };
@@ -64,6 +75,17 @@ TEST_F(TraceAcrossNamespaces, EachEndingLineForLine) {
          {"192.0.2.1", "198.51.100.2"},
          loop},
         {"a silent router", kBlackhole, "Trace Route Timed Out", {"192.0.2.1", ""}, timeout},
+        {"IPv6: the destination answers",
+         kDestV6,
+         "Trace Route Complete",
+         {kR1v6, kR2v6, kDestV6},
+         "Trace Route Complete"},
+        {"IPv6: a router with no route answers two hops",
+         "2001:db8:3:4::1",
+         "Trace Route Failed",
+         {kR1v6, kR2v6},
+         loop},
+        {"IPv6: a silent router", "2001:db8:3:6::1", "Trace Route Timed Out", {kR1v6, ""}, timeout},
     };
     for (const auto& c : cases) {
         std::string expected = std::string(c.status) + "\n\nTracing Route to " + c.to + ":\r\n\r\n";
@@ -72,6 +94,19 @@ TEST_F(TraceAcrossNamespaces, EachEndingLineForLine) {
         expected += "\r\n" + std::string(c.closing);
         EXPECT_EQ(test::maskTimes(trace(c.to)), test::maskTimes(expected)) << c.name;
     }
+}
+
+// Hop names over IPv6 come through ip6.arpa, here of the hosts file; a hop
+// without a name gets an empty one. The destination is named as typed.
+TEST_F(TraceAcrossNamespaces, Ipv6HopNamesThroughTheHostsFile) {
+    const std::string hostsLines = std::string(kR1v6) + " r1.test\n" + kDestV6 + " dest6.test\n";
+    EXPECT_EQ(
+        test::maskTimes(
+            test::runInside(lab_.name("sender"), tracing("dest6.test", "32", hostsLines))),
+        test::maskTimes(
+            std::string("Trace Route Complete\n\nTracing Route to dest6.test:\r\n\r\n") +
+            "Hop #\t1\t<10 ms\t" + kR1v6 + "\tr1.test\r\nHop #\t2\t<10 ms\t" + kR2v6 +
+            "\t\r\nHop #\t3\t<10 ms\t" + kDestV6 + "\tdest6.test\r\n\r\nTrace Route Complete"));
 }
 
 TEST_F(TraceAcrossNamespaces, DestinationAnsweringFromAnotherAddressIsNeverReached) {

@@ -25,9 +25,9 @@ class NamingResolver : public test::LoopbackResolver {
   public:
     std::map<std::string, std::string> names;  // dotted address -> name
     int reverseLookups = 0;
-    std::optional<std::string> lookupAddress(const std::array<std::uint8_t, 4>& b) override {
+    std::optional<std::string> lookupAddress(const platform::IpAddress& a) override {
         ++reverseLookups;
-        const auto it = names.find(net::HostToIP::AddressBytesToText(b));
+        const auto it = names.find(a.toString());
         if (it == names.end()) return std::nullopt;
         return it->second;
     }
@@ -79,7 +79,7 @@ TEST_F(TracerTest, WorkedExampleLineForLine) {
         const auto& r = echo.requests[std::size_t(i)];
         EXPECT_EQ(r.ttl, i + 1);
         EXPECT_EQ(r.timeoutMs, 2400);
-        EXPECT_EQ(r.address, inetAddr("198.51.100.9"));
+        EXPECT_EQ(r.address.toString(), "198.51.100.9");
         EXPECT_EQ(r.payload, std::string(32, 'a'));
     }
     EXPECT_TRUE(boxes.shown.empty());
@@ -173,7 +173,7 @@ TEST_F(TracerTest, DestinationWithoutAnAddressSendsNothing) {
 TEST_F(TracerTest, ShortDottedFormIsTracedAsTheResolverReadsIt) {
     EXPECT_EQ(run("1.2.3"), Ending::TimedOut);  // the script answers nothing
     ASSERT_EQ(echo.requests.size(), 1u);
-    EXPECT_EQ(echo.requests[0].address, inetAddr("1.2.0.3"));
+    EXPECT_EQ(echo.requests[0].address.v4NetworkOrder(), inetAddr("1.2.0.3"));
     EXPECT_EQ(view.destinationField, "1.2.0.3");
     EXPECT_EQ(view.results, "Tracing Route to 1.2.3:\r\n\r\nHop #\t1\t<10 ms\t\r\n\r\n" +
                                 std::string(kTimeoutText));

@@ -28,6 +28,7 @@ TEST(WhoisText, QueriesKeepAsciiAndUseAceBeyondIt) {
     const std::pair<QString, std::string> cases[] = {
         {"Example.COM", "Example.COM\r\n"},
         {"www.example.test", "www.example.test\r\n"},
+        {"[2001:DB8::1]", "[2001:DB8::1]\r\n"},
         {"", "\r\n"},
         {QString::fromUtf8("b\xC3\xBC"
                            "cher.de"),

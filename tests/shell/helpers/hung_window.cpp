@@ -42,8 +42,9 @@ class HungResolver : public platform::SystemResolver {
     using SystemResolver::SystemResolver;
 
   protected:
-    std::optional<std::array<std::uint8_t, 4>> resolveName(const std::string& name) override {
-        if (name != "hung.test") return SystemResolver::resolveName(name);
+    std::optional<platform::IpAddress> resolveName(const std::string& name,
+                                                   platform::FamilyRule rule) override {
+        if (name != "hung.test") return SystemResolver::resolveName(name, rule);
         waiting = true;
         for (;;) ::pause();
     }
