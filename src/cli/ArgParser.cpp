@@ -3,7 +3,13 @@
 #include <QCoreApplication>
 #include <charconv>
 #include <cstdint>
+#include <sstream>
 #include <utility>
+
+#include "platform/SqliteKeyStore.h"
+#include "platform/StderrMessageBox.h"
+#include "store/Registry.h"
+#include "store/Settings.h"
 
 namespace norvik::cli {
 
@@ -18,6 +24,7 @@ ArgParser& ArgParser::flag(const char* name, std::function<void()> on) {
 }
 
 ArgParser& ArgParser::family(platform::FamilyRule& rule) {
+    rule = StoredFamilyRule();
     return flag("-4", [&rule] { rule = platform::FamilyRule::Ipv4Only; }).flag("-6", [&rule] {
         rule = platform::FamilyRule::Ipv6Only;
     });
@@ -96,6 +103,17 @@ ArgParser::Take PortOption(std::uint16_t& into, const char* refusal) {
         into = static_cast<std::uint16_t>(value);
         return std::nullopt;
     };
+}
+
+platform::FamilyRule StoredFamilyRule() {
+    const auto keys = platform::SqliteKeyStore::openDefault();
+    if (!keys->openReadOnly()) return platform::FamilyRule::Ipv4First;
+    std::ostringstream quiet;
+    platform::StderrMessageBox boxes(quiet);
+    store::Registry reg(*keys, boxes);
+    return store::PreferIpv6On(reg.ReadKeyValue(store::kNorvikKey, store::kPreferIpv6))
+               ? platform::FamilyRule::Ipv6First
+               : platform::FamilyRule::Ipv4First;
 }
 
 std::unique_ptr<QCoreApplication> commandLineApp() {
