@@ -84,11 +84,11 @@ void BM_WindowDownloadShowAddAll5000(benchmark::State& state) {
                                             {},
                                             [] { return bigList(); }});
         upd->show();
-        upd->Command1_Click();
+        upd->downloadList();
         auto* list = upd->findChild<QListWidget*>(QStringLiteral("List1"));
         list->viewport()->repaint();
         if (list->count() != kServers) state.SkipWithError("list not filled");
-        upd->Command3_Click();
+        upd->addAll();
         state.PauseTiming();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         state.ResumeTiming();

@@ -15,13 +15,6 @@
 //
 // A small timing program rather than Google Benchmark: the runs are few and
 // slow, and traceroute is timed as a process.
-#include <fcntl.h>
-#include <linux/if.h>
-#include <linux/if_tun.h>
-#include <poll.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,12 +22,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../tests/support/DelayRelay.h"
 #include "../tests/support/Netns.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
@@ -87,65 +80,14 @@ bool routeChain(test::NetnsLab& lab, int hops) {
     for (int i = 0; i <= hops; ++i) {
         if (i < hops && (!lab.ip(role(i), {"route", "add", "default", "via", right(i)}) ||
                          !lab.ip(role(i), {"-6", "route", "add", "default", "dev",
-                                           "nt" + std::to_string(i) + "l"})))
+                                           test::DelayRelay::device(i, 0)})))
             return false;
         if (i > 0 && (!lab.ip(role(i), {"route", "replace", kSender + "/32", "via", left(i - 1)}) ||
                       !lab.ip(role(i), {"-6", "route", "replace", left6(0) + "/128", "dev",
-                                        "nt" + std::to_string(i - 1) + "r"})))
+                                        test::DelayRelay::device(i - 1, 1)})))
             return false;
     }
     return true;
-}
-
-// The relay: a TUN device at each end of every link, packets copied from
-// one end to the other after the link's delay. Runs in a child until it is
-// killed; the devices go with it.
-std::string relay(const test::NetnsLab& lab, int links, std::chrono::microseconds delay) {
-    std::vector<int> fds;
-    for (int i = 0; i < links; ++i) {
-        for (int side = 0; side < 2; ++side) {
-            const std::string ns = "/run/netns/" + lab.name(role(i + side));
-            const int nsFd = ::open(ns.c_str(), O_RDONLY | O_CLOEXEC);
-            if (nsFd < 0 || ::setns(nsFd, CLONE_NEWNET) != 0) return "cannot enter " + ns;
-            ::close(nsFd);
-            const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC | O_NONBLOCK);
-            ifreq ifr{};
-            ifr.ifr_flags = IFF_TUN | IFF_NO_PI;
-            std::snprintf(ifr.ifr_name, IFNAMSIZ, "nt%d%c", i, side ? 'r' : 'l');
-            if (fd < 0 || ::ioctl(fd, TUNSETIFF, &ifr) != 0) return "cannot make a TUN device";
-            fds.push_back(fd);
-        }
-    }
-    ::prctl(PR_SET_TIMERSLACK, 1UL);  // wake on time, not up to 50 us late
-    test::NetnsChild::signalReady();
-    struct Held {
-        Clock::time_point due;
-        int to;
-        std::string packet;
-    };
-    std::deque<Held> held;  // one delay for all: the earliest is in front
-    std::vector<pollfd> polls;
-    for (int fd : fds) polls.push_back({fd, POLLIN, 0});
-    char buf[65536];
-    for (;;) {
-        timespec wait{1, 0};
-        if (!held.empty()) {
-            const auto left = std::max(Clock::duration::zero(), held.front().due - Clock::now());
-            wait.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(left).count();
-            wait.tv_nsec = (left - std::chrono::seconds(wait.tv_sec)).count();
-        }
-        ::ppoll(polls.data(), polls.size(), &wait, nullptr);
-        for (std::size_t k = 0; k < polls.size(); ++k) {
-            if (!(polls[k].revents & POLLIN)) continue;
-            for (ssize_t n; (n = ::read(fds[k], buf, sizeof buf)) > 0;)
-                held.push_back({Clock::now() + delay, fds[k ^ 1],
-                                std::string(buf, static_cast<std::size_t>(n))});
-        }
-        while (!held.empty() && held.front().due <= Clock::now()) {
-            (void)!::write(held.front().to, held.front().packet.data(), held.front().packet.size());
-            held.pop_front();
-        }
-    }
 }
 
 // A trace in this process (inside a namespace): its time in ms, and the
@@ -225,21 +167,21 @@ int delayedPath(int runs, int kHops, bool v6) {
     if (!buildChain(lab, kHops)) {
         return labFailed(lab);
     }
-    test::NetnsChild relayChild(lab.name(role(0)), [&] { return relay(lab, kHops, kDelay); });
-    if (!relayChild.waitReady(10000)) {
-        std::cerr << "relay: " << relayChild.result(1000).value_or(relayChild.why()) << "\n";
+    std::vector<test::DelayedLink> links;
+    for (int i = 0; i < kHops; ++i)
+        links.push_back({role(i), left(i), role(i + 1), right(i), kDelay});
+    const test::DelayRelay relay(lab, links);
+    if (!relay.error().empty()) {
+        std::cerr << relay.error() << "\n";
         return 1;
     }
+    // IPv6 beside IPv4 on the same devices.
     for (int i = 0; i < kHops; ++i) {
-        const std::string l = "nt" + std::to_string(i) + "l", r = "nt" + std::to_string(i) + "r";
-        if (!lab.ip(role(i), {"addr", "add", left(i), "peer", right(i), "dev", l}) ||
-            !lab.ip(role(i + 1), {"addr", "add", right(i), "peer", left(i), "dev", r}) ||
-            !lab.ip(role(i), {"addr", "add", left6(i), "peer", right6(i), "dev", l, "nodad"}) ||
-            !lab.ip(role(i + 1), {"addr", "add", right6(i), "peer", left6(i), "dev", r, "nodad"}) ||
-            !lab.ip(role(i), {"link", "set", l, "up"}) ||
-            !lab.ip(role(i + 1), {"link", "set", r, "up"})) {
+        if (!lab.ip(role(i), {"addr", "add", left6(i), "peer", right6(i), "dev",
+                              test::DelayRelay::device(i, 0), "nodad"}) ||
+            !lab.ip(role(i + 1), {"addr", "add", right6(i), "peer", left6(i), "dev",
+                                  test::DelayRelay::device(i, 1), "nodad"}))
             return labFailed(lab);
-        }
     }
     if (!routeChain(lab, kHops)) {
         return labFailed(lab);
@@ -334,7 +276,7 @@ int ipv6Path(int runs) {
     constexpr int kHops = 4;
     test::NetnsLab lab;
     if (!lab.build(test::path(kHops - 1))) return labFailed(lab);
-    const std::string dest = "2001:db8:3::2";
+    const std::string dest = "2001:db8:4::2";
     const std::string sender = lab.name("sender");
     const std::string cli = cliPath();
     const std::vector<std::string> traceroute = {"traceroute", "-6", "-I", "-q", "1",

@@ -98,7 +98,7 @@ void BM_AnswerCloseToPaintedBox(benchmark::State& state) {
                                },
                                [] { return std::make_unique<norvik::platform::QtTimer>(); }});
     form.show();
-    form.whoisicon_Click();
+    form.showPage(norvik::shell::Form1::PageId::Whois);
     form.findChild<QComboBox*>("whoiscombo2")->setEditText("whois.example.test");
     form.findChild<QComboBox*>("whoisCombo1")->setEditText("example.test");
     auto* result = form.findChild<QPlainTextEdit*>("whoisresult");

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <charconv>
 #include <cstdint>
+#include <memory>
 #include <sstream>
 #include <utility>
 
@@ -24,10 +25,19 @@ ArgParser& ArgParser::flag(const char* name, std::function<void()> on) {
 }
 
 ArgParser& ArgParser::family(platform::FamilyRule& rule) {
-    rule = StoredFamilyRule();
-    return flag("-4", [&rule] { rule = platform::FamilyRule::Ipv4Only; }).flag("-6", [&rule] {
-        rule = platform::FamilyRule::Ipv6Only;
-    });
+    // The store is read only when no flag decides.
+    auto forced = std::make_shared<bool>(false);
+    finish_ = [&rule, forced] {
+        if (!*forced) rule = StoredFamilyRule();
+    };
+    const auto force = [&rule, forced](platform::FamilyRule to) {
+        return [&rule, forced, to] {
+            rule = to;
+            *forced = true;
+        };
+    };
+    return flag("-4", force(platform::FamilyRule::Ipv4Only))
+        .flag("-6", force(platform::FamilyRule::Ipv6Only));
 }
 
 ArgParser& ArgParser::option(const char* name, Take take) {
@@ -78,6 +88,7 @@ int ArgParser::parse(const Args& args, std::ostream& err) const {
         *word_ = a;
     }
     if (word_ != nullptr && !*word_) return refuse(std::string());
+    if (finish_) finish_();
     return 0;
 }
 

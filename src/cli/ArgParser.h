@@ -61,6 +61,7 @@ class ArgParser {
     const char* usage_;
     std::vector<Option> options_;
     std::optional<std::string>* word_ = nullptr;
+    std::function<void()> finish_;  // after a parse that took every word
     std::function<bool(const std::string&)> fits_;
 };
 

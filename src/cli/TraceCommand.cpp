@@ -58,10 +58,6 @@ int runReport(const std::string& destination, int rounds, const std::string& siz
         return 1;
     }
     const auto socket = platform::LinuxProbeSocket::open(address->family());
-    if (!socket && address->isV6()) {
-        err << "norvik-cli: trace --report probes IPv4 addresses only\n";
-        return 1;
-    }
     if (!socket) {
         err << "norvik-cli: " << platform::LinuxEchoService().unavailableReason() << "\n";
         return 1;
@@ -75,6 +71,7 @@ int runReport(const std::string& destination, int rounds, const std::string& siz
     trace::Monitor monitor(view, *socket, resolver);
     monitor.run(destination, *address, options);
     std::string table = exports::Render(format, monitor.table());
+    if (format == exports::Format::Text) table = platform::CrLfToLf(table);
     if (!table.empty() && table.back() != '\n') table += '\n';
     out << table;
     out.flush();
@@ -104,12 +101,16 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
     platform::FamilyRule rule = platform::FamilyRule::Ipv4First;
     bool report = false;
     int rounds = 10;
-    const auto roundsOption = [&rounds](const std::string* value) -> ArgParser::Verdict {
+    bool roundsGiven = false;
+    const auto roundsOption = [&rounds,
+                               &roundsGiven](const std::string* value) -> ArgParser::Verdict {
+        if (!value) return std::string();
         int n = 0;
-        const char* end = value ? value->data() + value->size() : nullptr;
-        if (!value || std::from_chars(value->data(), end, n).ptr != end || n < 1)
-            return std::string("-c wants a number of rounds from 1 up");
+        const char* end = value->data() + value->size();
+        if (std::from_chars(value->data(), end, n).ptr != end || n < 1)
+            return "norvik-cli: not a number of rounds: " + *value;
         rounds = n;
+        roundsGiven = true;
         return std::nullopt;
     };
     if (const int bad = ArgParser(kUsage)
@@ -122,6 +123,10 @@ int runTrace(const Args& args, std::ostream& out, std::ostream& err) {
                             .word(destination)
                             .parse(args, err))
         return bad;
+    if (roundsGiven && !report) {
+        err << "norvik-cli: -c counts the rounds of --report\n" << kUsage;
+        return 2;
+    }
     if (report)
         return runReport(*destination, rounds, size.value_or("32"), view.names, rule, format, out,
                          err);

@@ -28,7 +28,7 @@ std::string text(const trace::MonitorTable& table) {
             line += i == 1 ? cells[i] + pad : pad + cells[i];
         }
         line.erase(line.find_last_not_of(' ') + 1);
-        out += line + "\n";
+        out += line + kCrLf;
     }
     return out;
 }

@@ -7,8 +7,8 @@
 
 namespace norvik::exports {
 
-// A monitor's table: text as the window's columns (LF line ends, for the
-// terminal; the window turns them into CR LF), CSV with the columns as its
+// A monitor's table: text in the window's columns, padded with blanks
+// (CR LF line ends, as every text the window shows), CSV with the columns as its
 // header row, JSON one object with one row per hop and address. Times are
 // milliseconds; where nothing answered a CSV cell is empty and a JSON
 // value null.

@@ -51,6 +51,16 @@ std::string Percent(double v) {
     return t;
 }
 
+std::string LiveLine(const PingStatistics& s) {
+    const auto one = [](double v) {
+        char buf[400];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
+        return std::string(buf, r.ptr);
+    };
+    return "Loss " + one(s.lossPercent) + "%  Avg " + one(s.avgMs) + " ms  Jitter " +
+           one(s.jitterMs) + " ms";
+}
+
 std::string StatisticsLine(const PingStatistics& s) {
     std::string line = std::to_string(s.sent) + " sent, " + std::to_string(s.received) +
                        " received, " + Percent(s.lossPercent) + "% loss";

@@ -36,6 +36,10 @@ PingStatistics ComputeStatistics(const std::vector<PingRecord>& records);
 // jitter 0.02 ms"; without replies it ends after the loss.
 std::string StatisticsLine(const PingStatistics& s);
 
+// The line under the counters while a run goes on, one decimal each:
+// "Loss 0.0%  Avg 12.3 ms  Jitter 0.4 ms".
+std::string LiveLine(const PingStatistics& s);
+
 // A number with two decimals ("0.05"), and a percentage with up to two
 // decimals and no trailing zeros ("25", "33.33").
 std::string TwoDecimals(double v);

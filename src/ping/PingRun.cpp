@@ -197,6 +197,7 @@ bool PingRun::pass(int i, double count) {
         reportLines_ += std::string("Request Timed Out") + kCrLf;
     }
     records_.push_back(std::move(record));
+    view_.pingRecorded(records_.back());
     view_.repaintStatus();
     view_.passEnded(i);
     return true;

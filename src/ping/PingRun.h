@@ -66,6 +66,8 @@ class PingView {
 
     // How the run waits for each echo.
     virtual platform::Waiter waiter() = 0;
+    // A pass's echo, as it is kept: what a live plot is fed with.
+    virtual void pingRecorded(const PingRecord& /*record*/) {}
     // A pass has ended and its fields are written.
     virtual void passEnded(int /*pass*/) {}
     // The program is ending (its window was closed while an echo waited):

@@ -6,6 +6,7 @@
 //
 #include <linux/errqueue.h>
 #include <linux/filter.h>
+#include <netinet/icmp6.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,9 +65,19 @@ bool attachFilter(int fd, std::uint16_t identifier) {
     return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
 }
 
+constexpr unsigned char kEchoRequest6 = 128, kEchoReply6 = 129;
+constexpr std::size_t kIp6HeaderSize = 40;
+
+// The same address, whatever zone either carries.
+bool sameAddress(const IpAddress& a, const IpAddress& b) {
+    return a.family() == b.family() && a.bytes() == b.bytes();
+}
+
+// The time to live (IPv4) or hop limit (IPv6) of a received message.
 int ttlOf(msghdr& msg) {
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+        if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) ||
+            (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_HOPLIMIT)) {
             int ttl = 0;
             std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
             return ttl;
@@ -95,53 +106,70 @@ std::optional<std::uint16_t> rawSequence(const unsigned char* ip, std::size_t si
 }  // namespace
 
 std::unique_ptr<LinuxProbeSocket> LinuxProbeSocket::open(Family family, Mode mode) {
-    if (family != Family::V4) {
-        errno = EAFNOSUPPORT;
-        return nullptr;
-    }
-    if (mode != Mode::RawOnly) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-        if (fd >= 0) {
-            // Bound now, so that the identifier (the port) is known before
-            // any error quoting it comes back.
-            sockaddr_in local{};
-            local.sin_family = AF_INET;
-            socklen_t size = sizeof local;
-            if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
-                ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) == 0 &&
-                setOption(fd, IPPROTO_IP, IP_RECVERR, 1) &&
-                setOption(fd, IPPROTO_IP, IP_RECVTTL, 1)) {
-                return std::unique_ptr<LinuxProbeSocket>(
-                    new LinuxProbeSocket(fd, IcmpSocketKind::Datagram, ntohs(local.sin_port)));
-            }
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-        }
-        if (mode == Mode::DatagramOnly) return nullptr;
-    }
-    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) return nullptr;
-    std::random_device random;
-    const auto identifier =
-        static_cast<std::uint16_t>((random() ^ static_cast<unsigned>(::getpid())) & 0xFFFF);
-    if (!attachFilter(fd, identifier)) {
+    const bool v6 = family == Family::V6;
+    const int domain = v6 ? AF_INET6 : AF_INET;
+    const int protocol = v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
+    const auto fail = [](int fd) {
         const int error = errno;
         ::close(fd);
         errno = error;
         return nullptr;
+    };
+    if (mode != Mode::RawOnly) {
+        const int fd = ::socket(domain, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+        if (fd >= 0) {
+            // Bound now, so that the identifier (the port) is known before
+            // any error quoting it comes back.
+            sockaddr_storage local{};
+            local.ss_family = static_cast<sa_family_t>(domain);
+            socklen_t size = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+            const bool ready = ::bind(fd, reinterpret_cast<sockaddr*>(&local), size) == 0 &&
+                               ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) == 0 &&
+                               (v6 ? setOption(fd, IPPROTO_IPV6, IPV6_RECVERR, 1) &&
+                                         setOption(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1)
+                                   : setOption(fd, IPPROTO_IP, IP_RECVERR, 1) &&
+                                         setOption(fd, IPPROTO_IP, IP_RECVTTL, 1));
+            if (ready) {
+                // The port sits at the same place in both families' addresses.
+                const std::uint16_t port = ntohs(reinterpret_cast<sockaddr_in&>(local).sin_port);
+                return std::unique_ptr<LinuxProbeSocket>(
+                    new LinuxProbeSocket(fd, family, IcmpSocketKind::Datagram, port));
+            }
+            fail(fd);
+        }
+        if (mode == Mode::DatagramOnly) return nullptr;
+    }
+    const int fd = ::socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    if (fd < 0) return nullptr;
+    std::random_device random;
+    const auto identifier =
+        static_cast<std::uint16_t>((random() ^ static_cast<unsigned>(::getpid())) & 0xFFFF);
+    if (v6) {
+        // Echo replies and the errors that can answer an echo; the kernel
+        // fills in the checksum of what we send.
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        for (int type : {kEchoReply6 + 0, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
+                         ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
+            ICMP6_FILTER_SETPASS(type, &filter);
+        if (::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) != 0 ||
+            !setOption(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1))
+            return fail(fd);
+    } else if (!attachFilter(fd, identifier)) {
+        return fail(fd);
     }
     return std::unique_ptr<LinuxProbeSocket>(
-        new LinuxProbeSocket(fd, IcmpSocketKind::Raw, identifier));
+        new LinuxProbeSocket(fd, family, IcmpSocketKind::Raw, identifier));
 }
 
-LinuxProbeSocket::LinuxProbeSocket(int fd, IcmpSocketKind kind, std::uint16_t identifier)
-    : fd_(fd), kind_(kind), identifier_(identifier) {
+LinuxProbeSocket::LinuxProbeSocket(int fd, Family family, IcmpSocketKind kind,
+                                   std::uint16_t identifier)
+    : fd_(fd), family_(family), kind_(kind), identifier_(identifier) {
     // Each answer is stamped as it arrives, so its round trip does not
     // count the time the caller takes to wake up; a request bigger than
     // every link carries whole is fragmented on the way, not refused.
     setOption(fd_, SOL_SOCKET, SO_TIMESTAMPNS, 1);
-    setOption(fd_, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DONT);
+    if (family_ == Family::V4) setOption(fd_, IPPROTO_IP, IP_MTU_DISCOVER, IP_PMTUDISC_DONT);
 }
 
 LinuxProbeSocket::~LinuxProbeSocket() { ::close(fd_); }
@@ -150,31 +178,42 @@ ProbeSent LinuxProbeSocket::send(const IpAddress& destination, int ttl, std::uin
                                  std::string_view payload) {
     ProbeSent sent;
     sent.at = Clock::now();
-    if (!destination.isV4()) return sent;
+    const bool v6 = family_ == Family::V6;
+    if (destination.family() != family_) return sent;
     if (ttl != ttl_) {
-        if (!setOption(fd_, IPPROTO_IP, IP_TTL, ttl)) return sent;
+        if (!(v6 ? setOption(fd_, IPPROTO_IPV6, IPV6_UNICAST_HOPS, ttl)
+                 : setOption(fd_, IPPROTO_IP, IP_TTL, ttl)))
+            return sent;
         ttl_ = ttl;
     }
     packet_.assign(kIcmpHeaderSize + payload.size(), 0);
-    packet_[0] = kEchoRequest;
+    packet_[0] = v6 ? kEchoRequest6 : kEchoRequest;
     write16(&packet_[4], identifier_);
     write16(&packet_[6], sequence);
     std::memcpy(packet_.data() + kIcmpHeaderSize, payload.data(), payload.size());
-    if (kind_ == IcmpSocketKind::Raw)
+    if (kind_ == IcmpSocketKind::Raw && !v6)
         write16(&packet_[2], icmpChecksum(packet_.data(), packet_.size()));
     buffer_.resize(std::max(buffer_.size(), packet_.size() + kAnswerSlack));
 
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = destination.v4NetworkOrder();
-    InFlight probe{to.sin_addr.s_addr, std::string(payload), {}, {}};
+    sockaddr_storage to{};
+    const socklen_t toSize = destination.toSockaddr(to);
+    InFlight probe{destination, std::string(payload), {}, {}};
     ::clock_gettime(CLOCK_REALTIME, &probe.sentAt);
     probe.at = Clock::now();
-    ssize_t n;
-    do {
-        n = ::sendto(fd_, packet_.data(), packet_.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                     sizeof to);
-    } while (n < 0 && errno == EINTR);
+    // An ICMP error that answered an earlier probe leaves its error on the
+    // socket, and the next send would fail with it: it is taken first,
+    // and a send that failed is tried once more in case an error came in
+    // between.
+    ssize_t n = -1;
+    for (int attempt = 0; attempt < 2 && n < 0; ++attempt) {
+        int pending = 0;
+        socklen_t size = sizeof pending;
+        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &size);
+        do {
+            n = ::sendto(fd_, packet_.data(), packet_.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                         toSize);
+        } while (n < 0 && errno == EINTR);
+    }
     if (n < 0) {
         sent.status = statusForSendError(errno);
         return sent;
@@ -197,6 +236,24 @@ std::vector<ProbeAnswer> LinuxProbeSocket::read() {
         readRaw(out);
     }
     return out;
+}
+
+const LinuxProbeSocket::InFlight* LinuxProbeSocket::replyTo(const unsigned char* icmp,
+                                                            std::size_t size,
+                                                            bool checkIdentifier) {
+    if (size < kIcmpHeaderSize) return nullptr;
+    const std::uint16_t sequence = read16(icmp + 6);
+    const auto probe = inFlight_.find(sequence);
+    if (probe == inFlight_.end()) return nullptr;
+    const InFlight& p = probe->second;
+    if (family_ == Family::V4)
+        return isReplyOnDatagramSocket(icmp, size, {0, identifier_, sequence, p.payload}) ? &p
+                                                                                          : nullptr;
+    const bool ours = icmp[0] == kEchoReply6 &&
+                      (!checkIdentifier || read16(icmp + 4) == identifier_) &&
+                      size - kIcmpHeaderSize == p.payload.size() &&
+                      std::memcmp(icmp + kIcmpHeaderSize, p.payload.data(), p.payload.size()) == 0;
+    return ours ? &p : nullptr;
 }
 
 bool LinuxProbeSocket::settle(std::uint16_t sequence, const std::optional<timespec>& received,
@@ -223,7 +280,7 @@ bool LinuxProbeSocket::settle(std::uint16_t sequence, const std::optional<timesp
 
 void LinuxProbeSocket::readDatagram(std::vector<ProbeAnswer>& out) {
     for (int i = 0; i < kPacketsPerRead; ++i) {
-        sockaddr_in from{};
+        sockaddr_storage from{};
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[256];
         msghdr msg{&from, sizeof from, &iov, 1, control, sizeof control, 0};
@@ -232,25 +289,24 @@ void LinuxProbeSocket::readDatagram(std::vector<ProbeAnswer>& out) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) return;
             continue;  // EINTR, or the pending error that the error queue tells
         }
-        const auto size = static_cast<std::size_t>(n);
-        if ((msg.msg_flags & MSG_TRUNC) || size < kIcmpHeaderSize) continue;
-        const std::uint16_t sequence = read16(buffer_.data() + 6);
-        const auto probe = inFlight_.find(sequence);
-        if (probe == inFlight_.end() ||
-            !isReplyOnDatagramSocket(buffer_.data(), size,
-                                     {0, identifier_, sequence, probe->second.payload}))
+        // The kernel passes on only replies to the socket's identifier.
+        if ((msg.msg_flags & MSG_TRUNC) ||
+            !replyTo(buffer_.data(), static_cast<std::size_t>(n), false))
             continue;
         ProbeAnswer answer;
         answer.status = status::kSuccess;
-        answer.from = IpAddress::v4(from.sin_addr.s_addr);
+        answer.from =
+            IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&from)).value_or(IpAddress());
         answer.ttl = static_cast<std::uint8_t>(ttlOf(msg));
-        if (settle(sequence, receiveTimestamp(msg), answer)) out.push_back(answer);
+        if (settle(read16(buffer_.data() + 6), receiveTimestamp(msg), answer))
+            out.push_back(answer);
     }
 }
 
 void LinuxProbeSocket::readErrors(std::vector<ProbeAnswer>& out) {
+    const bool v6 = family_ == Family::V6;
     for (int i = 0; i < kPacketsPerRead; ++i) {
-        sockaddr_in to{};  // where the quoted request went
+        sockaddr_storage to{};  // where the quoted request went
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[512];
         msghdr msg{&to, sizeof to, &iov, 1, control, sizeof control, 0};
@@ -261,36 +317,44 @@ void LinuxProbeSocket::readErrors(std::vector<ProbeAnswer>& out) {
         }
         const sock_extended_err* ee = nullptr;
         for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR)
+            if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
+                (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR))
                 ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
         }
         // Errors of our own stack were told when the send failed.
         const auto size = static_cast<std::size_t>(n);
-        if (!ee || ee->ee_origin != SO_EE_ORIGIN_ICMP || size < kIcmpHeaderSize ||
-            to.sin_family != AF_INET)
+        if (!ee || ee->ee_origin != (v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP) ||
+            size < kIcmpHeaderSize)
             continue;
         const std::uint16_t sequence = read16(buffer_.data() + 6);
         const auto probe = inFlight_.find(sequence);
-        const std::optional<int> status = statusForIcmpError(ee->ee_type, ee->ee_code);
-        if (probe == inFlight_.end() || !status ||
-            !quotesOurRequest(buffer_.data(), size, to.sin_addr.s_addr,
-                              {probe->second.destination, identifier_, sequence, {}}))
-            continue;
+        const auto quotedTo = IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&to));
+        const std::optional<int> status = v6 ? statusForIcmp6Error(ee->ee_type, ee->ee_code)
+                                             : statusForIcmpError(ee->ee_type, ee->ee_code);
+        if (probe == inFlight_.end() || !status || !quotedTo) continue;
+        const IpAddress& destination = probe->second.destination;
+        const bool ours =
+            v6 ? buffer_[0] == kEchoRequest6 && read16(buffer_.data() + 4) == identifier_ &&
+                     sameAddress(*quotedTo, destination)
+               : quotesOurRequest(buffer_.data(), size, quotedTo->v4NetworkOrder(),
+                                  {destination.v4NetworkOrder(), identifier_, sequence, {}});
+        if (!ours) continue;
         ProbeAnswer answer;
         answer.status = *status;
-        sockaddr_in offender;
-        std::memcpy(&offender, SO_EE_OFFENDER(ee), sizeof offender);
-        if (offender.sin_family == AF_INET) answer.from = IpAddress::v4(offender.sin_addr.s_addr);
+        answer.from = IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(SO_EE_OFFENDER(ee)))
+                          .value_or(IpAddress());
         answer.ttl = static_cast<std::uint8_t>(ttlOf(msg));
         if (settle(sequence, receiveTimestamp(msg), answer)) out.push_back(answer);
     }
 }
 
 void LinuxProbeSocket::readRaw(std::vector<ProbeAnswer>& out) {
+    const bool v6 = family_ == Family::V6;
     for (int i = 0; i < kPacketsPerRead; ++i) {
+        sockaddr_storage from{};
         iovec iov{buffer_.data(), buffer_.size()};
         alignas(cmsghdr) unsigned char control[128];
-        msghdr msg{nullptr, 0, &iov, 1, control, sizeof control, 0};
+        msghdr msg{&from, sizeof from, &iov, 1, control, sizeof control, 0};
         const ssize_t n = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -298,18 +362,50 @@ void LinuxProbeSocket::readRaw(std::vector<ProbeAnswer>& out) {
         }
         const auto size = static_cast<std::size_t>(n);
         if (msg.msg_flags & MSG_TRUNC) continue;
-        const std::optional<std::uint16_t> sequence = rawSequence(buffer_.data(), size);
-        if (!sequence) continue;
-        const auto probe = inFlight_.find(*sequence);
-        if (probe == inFlight_.end()) continue;
-        const std::optional<IcmpAnswer> found = answerOnRawSocket(
-            buffer_.data(), size,
-            {probe->second.destination, identifier_, *sequence, probe->second.payload});
-        if (!found) continue;
         ProbeAnswer answer;
-        answer.status = found->status;
-        answer.from = IpAddress::v4(found->from);
-        answer.ttl = found->ttl;
+        std::optional<std::uint16_t> sequence;
+        if (v6) {
+            // No IPv6 header: the ICMPv6 message itself.
+            const unsigned char* icmp = buffer_.data();
+            if (size < kIcmpHeaderSize) continue;
+            if (icmp[0] == kEchoReply6) {
+                if (!replyTo(icmp, size, true)) continue;
+                answer.status = status::kSuccess;
+                sequence = read16(icmp + 6);
+            } else {
+                // The quote: our request's IPv6 header, then its ICMPv6 header.
+                const unsigned char* quoted = icmp + kIcmpHeaderSize + kIp6HeaderSize;
+                const std::optional<int> status = statusForIcmp6Error(icmp[0], icmp[1]);
+                if (!status || size < kIcmpHeaderSize * 2 + kIp6HeaderSize ||
+                    icmp[kIcmpHeaderSize + 6] != IPPROTO_ICMPV6 || quoted[0] != kEchoRequest6 ||
+                    read16(quoted + 4) != identifier_)
+                    continue;
+                sequence = read16(quoted + 6);
+                const auto probe = inFlight_.find(*sequence);
+                std::array<std::uint8_t, 16> to{};
+                std::memcpy(to.data(), icmp + kIcmpHeaderSize + 24, 16);
+                if (probe == inFlight_.end() ||
+                    !sameAddress(IpAddress::v6(to), probe->second.destination))
+                    continue;
+                answer.status = *status;
+            }
+            answer.from =
+                IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&from)).value_or(IpAddress());
+            answer.ttl = static_cast<std::uint8_t>(ttlOf(msg));
+        } else {
+            sequence = rawSequence(buffer_.data(), size);
+            if (!sequence) continue;
+            const auto probe = inFlight_.find(*sequence);
+            if (probe == inFlight_.end()) continue;
+            const std::optional<IcmpAnswer> found =
+                answerOnRawSocket(buffer_.data(), size,
+                                  {probe->second.destination.v4NetworkOrder(), identifier_,
+                                   *sequence, probe->second.payload});
+            if (!found) continue;
+            answer.status = found->status;
+            answer.from = IpAddress::v4(found->from);
+            answer.ttl = found->ttl;
+        }
         if (settle(*sequence, receiveTimestamp(msg), answer)) out.push_back(answer);
     }
 }

@@ -14,7 +14,7 @@ namespace norvik::platform {
 
 // Probes through one kernel ICMP socket held open for a whole run: a
 // datagram socket where the group range allows it (routers' errors through
-// its error queue), else a raw one. IPv4.
+// its error queue), else a raw one. IPv4 or IPv6, one family a socket.
 class LinuxProbeSocket : public ProbeSocket {
   public:
     using Mode = LinuxEchoService::Mode;
@@ -34,13 +34,16 @@ class LinuxProbeSocket : public ProbeSocket {
 
   private:
     struct InFlight {
-        std::uint32_t destination;  // network byte order
+        IpAddress destination;
         std::string payload;
         timespec sentAt;  // the clock the kernel stamps answers with
         std::chrono::steady_clock::time_point at;
     };
 
-    LinuxProbeSocket(int fd, IcmpSocketKind kind, std::uint16_t identifier);
+    LinuxProbeSocket(int fd, Family family, IcmpSocketKind kind, std::uint16_t identifier);
+    // An echo reply on a raw IPv6 socket or a datagram socket of either
+    // family (ICMP header first): the probe it answers, if any.
+    const InFlight* replyTo(const unsigned char* icmp, std::size_t size, bool checkIdentifier);
     void readDatagram(std::vector<ProbeAnswer>& out);
     void readErrors(std::vector<ProbeAnswer>& out);
     void readRaw(std::vector<ProbeAnswer>& out);
@@ -50,6 +53,7 @@ class LinuxProbeSocket : public ProbeSocket {
                 ProbeAnswer& answer);
 
     int fd_;
+    Family family_;
     IcmpSocketKind kind_;
     std::uint16_t identifier_;  // a datagram socket's is its port, known after the first send
     int ttl_ = -1;              // as last set on the socket

@@ -26,8 +26,8 @@ class Form2 : public QWidget {
     // boxes says when Save fails; without one the window has its own.
     explicit Form2(QWidget* mainWindow, platform::MessageBox* boxes = nullptr);
 
-    // Written by the ping run. text1 keeps its CR LF line ends.
-    void setReport(const QString& text1, const QString& average, const QString& timeouts);
+    // Written by the ping run. reportText keeps its CR LF line ends.
+    void setReport(const QString& reportText, const QString& average, const QString& timeouts);
     // Shows the window, or brings it to the front when it is on show.
     void showReport();
     // The run's echoes, for the statistics line, the plot and Save: target
@@ -39,24 +39,24 @@ class Form2 : public QWidget {
 
     // The report exactly as written (CR LF included); the text box shows it
     // with each CR LF as one line break.
-    const QString& text1() const { return text1_; }
+    const QString& reportText() const { return reportText_; }
     QString averageText() const;
     QString timeoutsText() const;
 
     // Close: hides the report, then shows the main window in front.
-    void Command1_Click();
+    void closeReport();
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
 
   private:
     QWidget* mainWindow_;
-    QString text1_;
-    QLabel* Label1_;
-    QPlainTextEdit* Text1_;
-    QLabel* avpinglabel_;
-    QLabel* timeouts_;
-    QPushButton* Command1_;
+    QString reportText_;
+    QLabel* titleLabel_;
+    QPlainTextEdit* reportBox_;
+    QLabel* averageLabel_;
+    QLabel* timeoutsLabel_;
+    QPushButton* closeButton_;
     // Beyond the report text: the run's statistics and plot, Copy and Save.
     FieldLine* statsline_;
     RttPlot* rttplot_;

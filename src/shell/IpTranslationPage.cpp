@@ -10,9 +10,9 @@
 
 namespace norvik::shell {
 
-IpTranslationPage::IpTranslationPage(net::HostToIP& hosts, std::function<bool()> ended,
-                                     QWidget* parent)
-    : Page(parent), hosts_(hosts), ended_(std::move(ended)) {
+IpTranslationPage::IpTranslationPage(net::HostToIP& hosts, Headings headings,
+                                     std::function<bool()> ended, QWidget* parent)
+    : Page(parent), hosts_(hosts), headings_(headings), ended_(std::move(ended)) {
     setObjectName(QStringLiteral("ipTranslationPage"));
     addressCaption_ = plainLabel(
         QStringLiteral("IP Address (eg: ") + QLatin1String(kExampleAddress) + QStringLiteral(")"),
@@ -58,6 +58,13 @@ IpTranslationPage::IpTranslationPage(net::HostToIP& hosts, std::function<bool()>
 }
 
 void IpTranslationPage::enter() {
+    headings_.intro->setVisible(true);
+    headings_.heading->setText(QStringLiteral("IP Translation"));
+    headings_.intro->setText(
+        QStringLiteral("Here you can convert IP addresses to Domain Names and vice versa.\r\n\r\n"
+                       "Did you know..you can translate a domain name to an IP address using the "
+                       "ping function. Just enter the domain name and click in the IP address "
+                       "box!"));
     setVisible(true);
     addressBox_->setFocus();
 }

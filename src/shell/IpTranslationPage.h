@@ -22,7 +22,8 @@ class IpTranslationPage : public Page {
   public:
     // `ended` tells whether the program has ended; the buttons then do
     // nothing.
-    IpTranslationPage(net::HostToIP& hosts, std::function<bool()> ended, QWidget* parent);
+    IpTranslationPage(net::HostToIP& hosts, Headings headings, std::function<bool()> ended,
+                      QWidget* parent);
 
     void enter() override;
     std::vector<QWidget*> tabOrder() const override;
@@ -37,6 +38,7 @@ class IpTranslationPage : public Page {
                    std::string (net::HostToIP::*lookup)(const std::string&));
 
     net::HostToIP& hosts_;
+    Headings headings_;
     std::function<bool()> ended_;
     QLabel* addressCaption_;
     QLineEdit* addressBox_;

@@ -34,60 +34,60 @@ RdapView::Engine& RdapView::engine() {
     if (!engine_) {
         engine_ = std::make_unique<Engine>(makeTimer_());
         engine_->http.onRequestSent = [this] {
-            c_.traceLabel4->setText(QLatin1String(whois::kRetrieving));
+            c_.status->setText(QLatin1String(whois::kRetrieving));
         };
     }
     return *engine_;
 }
 
-bool RdapView::ticked() const { return c_.whoisRdap->isChecked(); }
+bool RdapView::ticked() const { return c_.rdapBox->isChecked(); }
 
 void RdapView::applyTicked(bool on) {
     // The server box is not used by RDAP; its text stays for port 43.
-    c_.whoiscombo2->setEnabled(!on);
+    c_.serverBox->setEnabled(!on);
 }
 
 void RdapView::restore() {
     const bool on = reg_.ReadKeyValue(store::kNorvikKey, kUseRdap) == "1";
-    const QSignalBlocker quiet(c_.whoisRdap);
-    c_.whoisRdap->setChecked(on);
+    const QSignalBlocker quiet(c_.rdapBox);
+    c_.rdapBox->setChecked(on);
     applyTicked(on);
 }
 
-void RdapView::whoisRdap_Click() {
-    const bool on = c_.whoisRdap->isChecked();
+void RdapView::storeTicked() {
+    const bool on = c_.rdapBox->isChecked();
     store::WriteCheckSetting(reg_, kUseRdap, on);
     applyTicked(on);
 }
 
-void RdapView::lookupwhois_Click() {
-    if (ended_() || !c_.lookupwhois->isEnabled()) return;
-    domain_ = c_.whoisCombo1->currentText();
+void RdapView::lookUp() {
+    if (ended_() || !c_.lookupButton->isEnabled()) return;
+    domain_ = c_.domainBox->currentText();
     ask(std::nullopt);
     // The domain joins the list as a port-43 lookup adds it.
     bool listed = false;
-    for (int i = 0; i < c_.whoisCombo1->count() && !listed; ++i)
-        listed = c_.whoisCombo1->itemText(i) == domain_;
+    for (int i = 0; i < c_.domainBox->count() && !listed; ++i)
+        listed = c_.domainBox->itemText(i) == domain_;
     if (!listed) {
-        c_.whoisCombo1->addItem(domain_);
-        c_.whoisCombo1->setEditText(domain_);
+        c_.domainBox->addItem(domain_);
+        c_.domainBox->setEditText(domain_);
     }
 }
 
-void RdapView::whoisrefer_Click() {
-    if (!related_ || ended_() || !c_.lookupwhois->isEnabled()) return;
+void RdapView::askReferral() {
+    if (!related_ || ended_() || !c_.lookupButton->isEnabled()) return;
     const QUrl url = *related_;
     ask(url);
 }
 
 void RdapView::ask(const std::optional<QUrl>& url) {
     related_.reset();
-    c_.whoisrefer->setVisible(false);
-    c_.lookupwhois->setEnabled(false);
+    c_.referralLink->setVisible(false);
+    c_.lookupButton->setEnabled(false);
     show(QString(), {});
     const auto done = [this](const rdap::Outcome& o) { ended(o); };
     if (url) {
-        c_.traceLabel4->setText(QLatin1String(whois::kConnecting));
+        c_.status->setText(QLatin1String(whois::kConnecting));
         engine().lookup.startUrl(*url, domain_, done);
         return;
     }
@@ -98,21 +98,21 @@ void RdapView::ask(const std::optional<QUrl>& url) {
         ended(o);
         return;
     }
-    c_.traceLabel4->setText(QLatin1String(whois::kConnecting));
+    c_.status->setText(QLatin1String(whois::kConnecting));
     engine().lookup.start(*query, QString(), done);
 }
 
 void RdapView::show(const QString& text, exports::RdapDocument doc) {
-    c_.whoisresult->setPlainText(text);
-    SetHoldsResult(c_.whoisresult, !text.isEmpty());
-    shownText_ = c_.whoisresult->toPlainText();
+    c_.answerBox->setPlainText(text);
+    SetHoldsResult(c_.answerBox, !text.isEmpty());
+    shownText_ = c_.answerBox->toPlainText();
     doc.query = domain_.toStdString();
     doc.receivedAtMs = QDateTime::currentMSecsSinceEpoch();
     shown_ = std::move(doc);
 }
 
 std::optional<exports::RdapDocument> RdapView::document() const {
-    const QString now = c_.whoisresult->toPlainText();
+    const QString now = c_.answerBox->toPlainText();
     if (!shown_ || now != shownText_) return std::nullopt;
     exports::RdapDocument doc = *shown_;
     doc.answer = ShownText(now).toStdString();
@@ -120,20 +120,20 @@ std::optional<exports::RdapDocument> RdapView::document() const {
 }
 
 void RdapView::ended(const rdap::Outcome& o) {
-    c_.lookupwhois->setEnabled(true);
+    c_.lookupButton->setEnabled(true);
     exports::RdapDocument doc;
     doc.service = o.url.toString(QUrl::FullyEncoded).toStdString();
     if (o.kind == rdap::Outcome::Kind::Found) {
-        c_.traceLabel4->setText(QLatin1String(whois::kDone));
+        c_.status->setText(QLatin1String(whois::kDone));
         doc.object = o.json.toStdString();
         show(whois::DisplayLines(o.text), std::move(doc));
         related_ = o.related;
-        if (related_) c_.whoisrefer->setText(QStringLiteral("Ask ") + related_->host());
-        c_.whoisrefer->setVisible(related_.has_value() &&
-                                  c_.whoisresult->isVisibleTo(c_.whoisresult->window()));
+        if (related_) c_.referralLink->setText(QStringLiteral("Ask ") + related_->host());
+        c_.referralLink->setVisible(related_.has_value() &&
+                                    c_.answerBox->isVisibleTo(c_.answerBox->window()));
         return;
     }
-    c_.traceLabel4->setText(QLatin1String(whois::kFailed));
+    c_.status->setText(QLatin1String(whois::kFailed));
     show(whois::DisplayLines(o.timedOut ? whois::TimeoutText(o.url.host()) : o.text),
          std::move(doc));
 }

@@ -26,13 +26,13 @@ class ClickLabel;
 inline constexpr const char* kUseRdap = "Use RDAP";
 
 struct RdapControls {
-    QCheckBox* whoisRdap;
-    QComboBox* whoisCombo1;
-    QComboBox* whoiscombo2;
-    QPushButton* lookupwhois;
-    QPlainTextEdit* whoisresult;
-    QLabel* traceLabel4;
-    ClickLabel* whoisrefer;
+    QCheckBox* rdapBox;
+    QComboBox* domainBox;
+    QComboBox* serverBox;
+    QPushButton* lookupButton;
+    QPlainTextEdit* answerBox;
+    QLabel* status;
+    ClickLabel* referralLink;
 };
 
 // The Whois Lookup page's RDAP way of asking: the "Use RDAP" check box, the
@@ -48,13 +48,13 @@ class RdapView {
 
     // The stored setting into the check box (window start).
     void restore();
-    void whoisRdap_Click();
+    void storeTicked();
     bool ticked() const;
 
-    void lookupwhois_Click();
+    void lookUp();
     // Whether the "Ask" link offers an RDAP record now, and its click.
     bool offering() const { return related_.has_value(); }
-    void whoisrefer_Click();
+    void askReferral();
     // A port-43 lookup takes the result box: no offer, no answer of ours.
     void yieldToPort43() {
         related_.reset();

@@ -52,9 +52,34 @@ std::size_t at(SettingsPage::Choice c) { return static_cast<std::size_t>(c); }
 
 }  // namespace
 
-SettingsPage::SettingsPage(store::Registry& reg, platform::MessageBox& boxes,
-                           std::function<bool()> ended, QWidget* parent)
-    : Page(parent), reg_(reg), boxes_(boxes), ended_(std::move(ended)) {
+SettingsChoices::SettingsChoices(store::Registry& reg, QObject* parent)
+    : QObject(parent), reg_(reg) {}
+
+void SettingsChoices::readDisplay() {
+    const std::pair<Choice, bool (*)(const std::string&)> display[] = {
+        {Choice::DisplayAddress, store::DisplayAddressOn},
+        {Choice::DisplayPacketSize, store::DisplayPacketSizeOn},
+        {Choice::DisplayDataPointer, store::DisplayDataPointerOn}};
+    for (const auto& [choice, on] : display)
+        set(choice, on(reg_.ReadKeyValue(store::kNorvikKey, kValueNames[at(choice)])));
+}
+
+void SettingsChoices::readRemember() {
+    const bool on = store::RememberOn(reg_.ReadKeyValue(store::kNorvikKey, store::kRememberOnExit));
+    set(Choice::RememberOnExit, on);
+    if (on) reg_.WriteKeyValue(store::kNorvikKey, store::kRememberOnExit, "1");
+}
+
+void SettingsChoices::store(Choice choice, bool on) {
+    on_[at(choice)] = on;
+    store::WriteCheckSetting(reg_, kValueNames[at(choice)], on);
+    emit changed(choice, on);
+}
+
+SettingsPage::SettingsPage(store::Registry& reg, SettingsChoices& choices,
+                           platform::MessageBox& boxes, std::function<bool()> ended,
+                           QWidget* parent)
+    : Page(parent), reg_(reg), choices_(choices), boxes_(boxes), ended_(std::move(ended)) {
     setObjectName(QStringLiteral("settingsPage"));
     displayPanel_ = panel("settingsback", this);
     displayTitle_ = title(QStringLiteral("Optional Returned Data to Display"), "settingsminititle",
@@ -105,8 +130,14 @@ SettingsPage::SettingsPage(store::Registry& reg, platform::MessageBox& boxes,
 
     for (Choice c : {Choice::DisplayAddress, Choice::DisplayPacketSize, Choice::DisplayDataPointer,
                      Choice::RememberOnExit}) {
+        choiceBoxes_[at(c)]->setChecked(choices_.chosen(c));
         connect(choiceBoxes_[at(c)], &QCheckBox::stateChanged, this, [this, c] { storeChoice(c); });
     }
+    // A choice set elsewhere shows in its box.
+    connect(&choices_, &SettingsChoices::changed, this, [this](Choice c, bool on) {
+        const QSignalBlocker quiet(choiceBoxes_[at(c)]);
+        choiceBoxes_[at(c)]->setChecked(on);
+    });
     connect(removeAllButton_, &QPushButton::clicked, this, &SettingsPage::removeAll);
     connect(removeSelectedButton_, &QPushButton::clicked, this, &SettingsPage::removeSelected);
 }
@@ -130,14 +161,6 @@ std::vector<QWidget*> SettingsPage::tabOrder() const {
             choiceBoxes_[at(Choice::RememberOnExit)]};
 }
 
-void SettingsPage::setChoice(Choice choice, bool on) {
-    choiceBoxes_[at(choice)]->setCheckState(on ? Qt::Checked : Qt::Unchecked);
-}
-
-bool SettingsPage::chosen(Choice choice) const {
-    return choiceBoxes_[at(choice)]->checkState() == Qt::Checked;
-}
-
 void SettingsPage::setSurfaceColours(const QColor& surface, const QColor& text) {
     for (QFrame* f : {displayPanel_, sessionPanel_}) {
         QPalette p = f->palette();
@@ -151,15 +174,11 @@ void SettingsPage::setSurfaceColours(const QColor& surface, const QColor& text) 
 // and stored as "0". Changes made by the program count as clicks too.
 void SettingsPage::storeChoice(Choice choice) {
     QCheckBox* box = choiceBoxes_[at(choice)];
-    if (box->checkState() != Qt::Checked) {
-        if (box->checkState() != Qt::Unchecked) {
-            const QSignalBlocker quiet(box);
-            box->setCheckState(Qt::Unchecked);
-        }
-        store::WriteCheckSetting(reg_, kValueNames[at(choice)], false);
-    } else {
-        store::WriteCheckSetting(reg_, kValueNames[at(choice)], true);
+    if (box->checkState() == Qt::PartiallyChecked) {
+        const QSignalBlocker quiet(box);
+        box->setCheckState(Qt::Unchecked);
     }
+    choices_.store(choice, box->checkState() == Qt::Checked);
 }
 
 void SettingsPage::removeAll() {

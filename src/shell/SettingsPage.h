@@ -15,6 +15,37 @@ class QListWidget;
 
 namespace norvik::shell {
 
+// The four choices of the Settings page, kept whether or not the page was
+// built yet. Each is stored the moment it changes.
+class SettingsChoices : public QObject {
+    Q_OBJECT
+  public:
+    enum class Choice { DisplayAddress, DisplayPacketSize, DisplayDataPointer, RememberOnExit };
+
+    SettingsChoices(store::Registry& reg, QObject* parent);
+
+    // Ticks or clears a choice; a change counts as a click on its box, so
+    // it is stored.
+    void set(Choice choice, bool on) {
+        if (on != chosen(choice)) store(choice, on);
+    }
+    // A click on the choice's box: the choice is stored as it now is.
+    void store(Choice choice, bool on);
+    // The three display choices, and "remember" (written back when on),
+    // set as stored.
+    void readDisplay();
+    void readRemember();
+    // True when the choice is ticked.
+    bool chosen(Choice choice) const { return on_[static_cast<std::size_t>(choice)]; }
+
+  signals:
+    void changed(Choice choice, bool on);
+
+  private:
+    store::Registry& reg_;
+    std::array<bool, 4> on_{};
+};
+
 // The Settings page: which optional reply fields the Ping page shows,
 // whether the session is remembered on exit, and the removal of stored
 // addresses from the session list. Every box is stored the moment it
@@ -22,22 +53,16 @@ namespace norvik::shell {
 class SettingsPage : public Page {
     Q_OBJECT
   public:
-    // The choices of the page's check boxes.
-    enum class Choice { DisplayAddress, DisplayPacketSize, DisplayDataPointer, RememberOnExit };
+    using Choice = SettingsChoices::Choice;
 
     // `ended` tells whether the program has ended; the removal buttons then
-    // do nothing.
-    SettingsPage(store::Registry& reg, platform::MessageBox& boxes, std::function<bool()> ended,
-                 QWidget* parent);
+    // do nothing. The boxes show `choices` and store a click in them.
+    SettingsPage(store::Registry& reg, SettingsChoices& choices, platform::MessageBox& boxes,
+                 std::function<bool()> ended, QWidget* parent);
 
     void enter() override;
     std::vector<QWidget*> tabOrder() const override;
 
-    // Ticks or clears a box; this counts as a click, so the choice is
-    // stored.
-    void setChoice(Choice choice, bool on);
-    // True when the box is plainly ticked.
-    bool chosen(Choice choice) const;
     // The colours of the two framed surfaces of the page.
     void setSurfaceColours(const QColor& surface, const QColor& text);
 
@@ -48,6 +73,7 @@ class SettingsPage : public Page {
     void listSession();
 
     store::Registry& reg_;
+    SettingsChoices& choices_;
     platform::MessageBox& boxes_;
     std::function<bool()> ended_;
     QFrame* displayPanel_;

@@ -104,6 +104,7 @@ TracePage::TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& host
         input->setAccessibleName(caption->text().trimmed());
     }
 
+    frame_.runs.addRun(*this);
     connect(traceButton_, &QPushButton::clicked, this, &TracePage::trace);
     connect(stopButton_, &QPushButton::clicked, this, [this] {
         stop_ = tracing_;
@@ -191,7 +192,7 @@ void TracePage::stop() {
 }
 
 void TracePage::trace() {
-    if (frame_.ended() || tracing_) return;
+    if (frame_.runs.ended() || tracing_) return;
     tracing_ = true;
     stop_ = false;
     stopButton_->setEnabled(true);
@@ -199,7 +200,7 @@ void TracePage::trace() {
     trace::Tracer(*this, hosts_, resolver_, echo_, boxes_).trace();
     tracing_ = false;
     stop_ = false;
-    if (!frame_.ended()) stopButton_->setVisible(false);
+    if (!frame_.runs.ended()) stopButton_->setVisible(false);
 }
 
 // ---- TraceView ----
@@ -245,17 +246,17 @@ void TracePage::setTraceEnabled(bool enabled) {
     traceButton_->repaint();
 }
 
-void TracePage::setInputBlocked(bool blocked) { frame_.blockInput(blocked); }
+void TracePage::setInputBlocked(bool blocked) { frame_.runs.blockInput(blocked, true); }
 
 platform::Waiter TracePage::waiter() {
     // Stop and Escape abandon the echo at once; other input that comes while
     // the echo waits is held and reaches the window once the hop is over.
-    return [this](int fd, int timeoutMs) { return frame_.wait(fd, timeoutMs, stop_); };
+    return [this](int fd, int timeoutMs) { return frame_.runs.wait(fd, timeoutMs, stop_); };
 }
 
 void TracePage::letEventsThrough() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-bool TracePage::endRequested() { return frame_.ended(); }
+bool TracePage::endRequested() { return frame_.runs.ended(); }
 
 bool TracePage::stopRequested() { return stop_; }
 

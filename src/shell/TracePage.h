@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Resolver.h"
 #include "shell/Page.h"
+#include "shell/RunGuard.h"
 #include "store/Registry.h"
 #include "trace/TraceView.h"
 
@@ -25,12 +26,8 @@ class ResultButtons;
 struct TraceFrame {
     // The status line under the results, shared with the Whois Lookup page.
     QLabel* status;
-    // Refuses or allows the user's input to the window during an echo.
-    std::function<void(bool blocked)> blockInput;
-    // The wait of an echo: ends at once when `stop` becomes true.
-    std::function<bool(int fd, int timeoutMs, const bool& stop)> wait;
-    // True once the program has ended.
-    std::function<bool()> ended;
+    // Input refused during each echo, the echo's wait, the program's end.
+    RunControl& runs;
 };
 
 // The TraceRoute page: the destination, packet size and name choice, the
@@ -39,7 +36,7 @@ struct TraceFrame {
 // trace's view: each echo waits with input refused (Stop and Escape alone
 // act, at once); after every hop and every line input is let through, so
 // the user can move between pages while a trace runs.
-class TracePage : public Page, public trace::TraceView {
+class TracePage : public Page, public trace::TraceView, public StoppableRun {
     Q_OBJECT
   public:
     TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& hosts,
@@ -51,14 +48,11 @@ class TracePage : public Page, public trace::TraceView {
     std::vector<QWidget*> tabOrder() const override;
     // The results box with its Copy and Save buttons, for the window to
     // place.
-    QWidget* resultsSection() const { return resultsSection_; }
-    // The Stop button, which acts while input is refused.
-    QWidget* stopButton() const;
-
-    // True while a trace runs.
-    bool tracing() const { return tracing_; }
-    // Stop or Escape: the trace under way ends at once.
-    void stop();
+    QWidget* resultsSection() const override { return resultsSection_; }
+    // StoppableRun: the trace under way.
+    bool running() const override { return tracing_; }
+    void stop() override;
+    QWidget* stopButton() const override;
     // Runs a trace to the destination shown.
     void trace();
 

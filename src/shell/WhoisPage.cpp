@@ -134,12 +134,12 @@ WhoisPage::WhoisPage(WhoisFrame frame, store::Registry& reg, platform::MessageBo
     connect(countryBox_, &QComboBox::activated, this, [this] {
         if (!frame_.ended()) listServers();
     });
-    connect(ukLink_, &ClickLabel::clicked, this, [this] { whoisView_->whoisuk_Click(); });
-    connect(usLink_, &ClickLabel::clicked, this, [this] { whoisView_->whoisus_Click(); });
+    connect(ukLink_, &ClickLabel::clicked, this, [this] { whoisView_->pickGb(); });
+    connect(usLink_, &ClickLabel::clicked, this, [this] { whoisView_->pickUs(); });
     connect(updateLink_, &ClickLabel::clicked, this, &WhoisPage::serverListUpdateWanted);
     connect(lookupButton_, &QPushButton::clicked, this, &WhoisPage::lookUp);
     connect(referralLink_, &ClickLabel::clicked, this, &WhoisPage::askReferral);
-    connect(rdapBox_, &QCheckBox::clicked, this, [this] { rdapView_->whoisRdap_Click(); });
+    connect(rdapBox_, &QCheckBox::clicked, this, [this] { rdapView_->storeTicked(); });
     // Enter in the domain box looks up.
     domainBox_->installEventFilter(this);
     domainBox_->lineEdit()->installEventFilter(this);
@@ -255,20 +255,20 @@ void WhoisPage::listServers() {
 
 void WhoisPage::lookUp() {
     if (rdapView_->ticked()) {
-        rdapView_->lookupwhois_Click();
+        rdapView_->lookUp();
         return;
     }
     rdapView_->yieldToPort43();
-    whoisView_->lookupwhois_Click();
+    whoisView_->lookUp();
 }
 
 void WhoisPage::askReferral() {
     if (rdapView_->offering()) {
-        rdapView_->whoisrefer_Click();
+        rdapView_->askReferral();
         return;
     }
     rdapView_->yieldToPort43();
-    whoisView_->whoisrefer_Click();
+    whoisView_->askReferral();
 }
 
 }  // namespace norvik::shell

@@ -50,7 +50,7 @@ class WhoisPage : public Page {
     std::vector<QWidget*> tabOrder() const override;
     // The answer box with its Copy and Save and the referral link, for the
     // window to place.
-    QWidget* resultsSection() const { return resultsSection_; }
+    QWidget* resultsSection() const override { return resultsSection_; }
 
     // Fills the server list from the directory: every server for "All",
     // else the chosen country's; the server box is left empty.

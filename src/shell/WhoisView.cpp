@@ -42,13 +42,13 @@ WhoisView::WhoisView(std::function<bool()> ended, std::function<void()> listServ
       c_(controls),
       lookup_(*this, client, timer, port) {
     // Whois answers are laid out in columns: a fixed-width font, no wrapping.
-    c_.whoisresult->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    c_.whoisresult->setLineWrapMode(QPlainTextEdit::NoWrap);
-    c_.whoisrefer->setVisible(false);
+    c_.answerBox->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    c_.answerBox->setLineWrapMode(QPlainTextEdit::NoWrap);
+    c_.referralLink->setVisible(false);
 }
 
-void WhoisView::lookupwhois_Click() {
-    if (ended_() || !c_.lookupwhois->isEnabled()) return;
+void WhoisView::lookUp() {
+    if (ended_() || !c_.lookupButton->isEnabled()) return;
     lookup_.start();
 }
 
@@ -56,48 +56,48 @@ void WhoisView::lookupwhois_Click() {
 // put the country's default server in the server box.
 void WhoisView::quickSelect(const QString& country, const char* server) {
     if (ended_()) return;
-    QComboBox* box = c_.countrydropdown;
+    QComboBox* box = c_.countryBox;
     const int at = box->findText(country, Qt::MatchExactly | Qt::MatchCaseSensitive);
     box->setCurrentIndex(at > 0 ? at : -1);
     box->setEditText(country);
     if (!ended_()) listServers_();
-    c_.whoiscombo2->setEditText(QLatin1String(server));
+    c_.serverBox->setEditText(QLatin1String(server));
 }
 
-void WhoisView::whoisuk_Click() { quickSelect(QStringLiteral("GB"), whois::kDefaultGbServer); }
-void WhoisView::whoisus_Click() { quickSelect(QStringLiteral("US"), whois::kDefaultUsServer); }
+void WhoisView::pickGb() { quickSelect(QStringLiteral("GB"), whois::kDefaultGbServer); }
+void WhoisView::pickUs() { quickSelect(QStringLiteral("US"), whois::kDefaultUsServer); }
 
-void WhoisView::whoisrefer_Click() {
-    if (!referral_ || !c_.lookupwhois->isEnabled()) return;
-    c_.whoiscombo2->setEditText(QString::fromStdString(referral_->host));
-    c_.whoisCombo1->setEditText(lookup_.whoisDomain());
-    lookupwhois_Click();
+void WhoisView::askReferral() {
+    if (!referral_ || !c_.lookupButton->isEnabled()) return;
+    c_.serverBox->setEditText(QString::fromStdString(referral_->host));
+    c_.domainBox->setEditText(lookup_.whoisDomain());
+    lookUp();
 }
 
-QString WhoisView::domainText() { return c_.whoisCombo1->currentText(); }
+QString WhoisView::domainText() { return c_.domainBox->currentText(); }
 
 QStringList WhoisView::domainItems() {
     QStringList out;
-    for (int i = 0; i < c_.whoisCombo1->count(); ++i) out << c_.whoisCombo1->itemText(i);
+    for (int i = 0; i < c_.domainBox->count(); ++i) out << c_.domainBox->itemText(i);
     return out;
 }
 
 void WhoisView::appendDomainItem(const QString& domain) {
     // Adding to the list must not change the text in the box.
-    const QString text = c_.whoisCombo1->currentText();
-    c_.whoisCombo1->addItem(domain);
-    c_.whoisCombo1->setEditText(text);
+    const QString text = c_.domainBox->currentText();
+    c_.domainBox->addItem(domain);
+    c_.domainBox->setEditText(text);
 }
 
-QString WhoisView::serverText() { return c_.whoiscombo2->currentText(); }
+QString WhoisView::serverText() { return c_.serverBox->currentText(); }
 
-void WhoisView::setLookupEnabled(bool enabled) { c_.lookupwhois->setEnabled(enabled); }
+void WhoisView::setLookupEnabled(bool enabled) { c_.lookupButton->setEnabled(enabled); }
 
 void WhoisView::setResultText(const QString& text) {
     QString lines = whois::DisplayLines(text);
     groupLines(lines);
-    c_.whoisresult->setPlainText(lines);
-    SetHoldsResult(c_.whoisresult, !lines.isEmpty());
+    c_.answerBox->setPlainText(lines);
+    SetHoldsResult(c_.answerBox, !lines.isEmpty());
     shownAtMs_ = QDateTime::currentMSecsSinceEpoch();
 }
 
@@ -105,22 +105,22 @@ exports::WhoisDocument WhoisView::document() const {
     // Before any answer the box holds the page's own words, saved as of now.
     const std::int64_t at = shownAtMs_ != 0 ? shownAtMs_ : QDateTime::currentMSecsSinceEpoch();
     return exports::WhoisDocument{lookup_.server(), lookup_.whoisDomain().toStdString(), at,
-                                  ShownText(c_.whoisresult->toPlainText()).toStdString()};
+                                  ShownText(c_.answerBox->toPlainText()).toStdString()};
 }
 
 void WhoisView::setStatusText(const QString& text) {
-    c_.traceLabel4->setText(text);
-    Announce(c_.traceLabel4);
+    c_.status->setText(text);
+    Announce(c_.status);
 }
 
 void WhoisView::offerReferral(const std::optional<whois::Referral>& referral) {
     referral_ = referral;
     if (referral_)
-        c_.whoisrefer->setText(QStringLiteral("Ask ") + QString::fromStdString(referral_->host));
+        c_.referralLink->setText(QStringLiteral("Ask ") + QString::fromStdString(referral_->host));
     // Shown only on the Whois Lookup page; a lookup that ends while another
     // page is shown leaves it hidden.
-    c_.whoisrefer->setVisible(referral_.has_value() &&
-                              c_.whoisresult->isVisibleTo(c_.whoisresult->window()));
+    c_.referralLink->setVisible(referral_.has_value() &&
+                                c_.answerBox->isVisibleTo(c_.answerBox->window()));
 }
 
 }  // namespace norvik::shell

@@ -20,13 +20,13 @@ class ClickLabel;
 
 // The Whois Lookup page's controls that the lookup works with.
 struct WhoisControls {
-    QComboBox* whoisCombo1;
-    QComboBox* whoiscombo2;
-    QComboBox* countrydropdown;
-    QPushButton* lookupwhois;
-    QPlainTextEdit* whoisresult;
-    QLabel* traceLabel4;
-    ClickLabel* whoisrefer;  // "Ask <server>" under the result box
+    QComboBox* domainBox;
+    QComboBox* serverBox;
+    QComboBox* countryBox;
+    QPushButton* lookupButton;
+    QPlainTextEdit* answerBox;
+    QLabel* status;
+    ClickLabel* referralLink;  // "Ask <server>" under the result box
 };
 
 // The whois lookup's view over the main window's controls: the Lookup
@@ -39,11 +39,11 @@ class WhoisView : public whois::LookupView {
               const WhoisControls& controls, platform::TcpClient& client, platform::Timer& timer,
               std::uint16_t port);
 
-    void lookupwhois_Click();
-    void whoisuk_Click();
-    void whoisus_Click();
+    void lookUp();
+    void pickGb();
+    void pickUs();
     // The referral link: asks the server it names about the same domain.
-    void whoisrefer_Click();
+    void askReferral();
 
     whois::WhoisLookup& lookup() { return lookup_; }
     // The answer as shown, with its server, domain and time, for Save.

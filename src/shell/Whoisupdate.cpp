@@ -97,73 +97,73 @@ Whoisupdate::Whoisupdate(WhoisupdateServices services, QWidget* parent)
     setWindowIcon(NamedIcon("whois"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Label3_ = plainLabel(QStringLiteral("Whois Lookup - Server Update"), "Label3", this);
-    QFont heading = Label3_->font();
+    title_ = plainLabel(QStringLiteral("Whois Lookup - Server Update"), "Label3", this);
+    QFont heading = title_->font();
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
     heading.setBold(true);
-    Label3_->setFont(heading);
+    title_->setFont(heading);
     // The list host; empty, the list built into the program is read.
-    Label4_ = plainLabel(QStringLiteral("List host:"), "Label4", this);
-    listhost_ = new QLineEdit(q(whois::StoredListHost(reg_)), this);
-    listhost_->setObjectName(QStringLiteral("listhost"));
-    listhost_->setPlaceholderText(QStringLiteral("empty: the built-in list"));
-    listhost_->setAccessibleName(QStringLiteral("List host"));
-    Label4_->setBuddy(listhost_);
-    Command1_ = button(QStringLiteral("Download Now"), "Command1", this);
-    Label2_ = plainLabel(QStringLiteral("Servers to Display"), "Label2", this);
-    Combo1_ = new QComboBox(this);
-    Combo1_->setObjectName(QStringLiteral("Combo1"));
+    hostCaption_ = plainLabel(QStringLiteral("List host:"), "Label4", this);
+    hostBox_ = new QLineEdit(q(whois::StoredListHost(reg_)), this);
+    hostBox_->setObjectName(QStringLiteral("listhost"));
+    hostBox_->setPlaceholderText(QStringLiteral("empty: the built-in list"));
+    hostBox_->setAccessibleName(QStringLiteral("List host"));
+    hostCaption_->setBuddy(hostBox_);
+    downloadButton_ = button(QStringLiteral("Download Now"), "Command1", this);
+    filterCaption_ = plainLabel(QStringLiteral("Servers to Display"), "Label2", this);
+    filterBox_ = new QComboBox(this);
+    filterBox_->setObjectName(QStringLiteral("Combo1"));
     // Sizing to the contents would measure every entry of a long list.
-    Combo1_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    Combo1_->setMinimumContentsLength(14);
-    List1_ = new QListWidget(this);
-    List1_->setObjectName(QStringLiteral("List1"));
-    List1_->setUniformItemSizes(true);
-    List1_->setItemDelegate(new TabStopDelegate(List1_));
-    Label1_ = plainLabel(QStringLiteral("Ready"), "Label1", this);
-    Command3_ = button(QStringLiteral("Add All"), "Command3", this);
-    Command2_ = button(QStringLiteral("Cancel"), "Command2", this);
+    filterBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    filterBox_->setMinimumContentsLength(14);
+    serverList_ = new QListWidget(this);
+    serverList_->setObjectName(QStringLiteral("List1"));
+    serverList_->setUniformItemSizes(true);
+    serverList_->setItemDelegate(new TabStopDelegate(serverList_));
+    status_ = plainLabel(QStringLiteral("Ready"), "Label1", this);
+    addAllButton_ = button(QStringLiteral("Add All"), "Command3", this);
+    cancelButton_ = button(QStringLiteral("Cancel"), "Command2", this);
 
-    Timer1_ = new NamedPlatformObject<platform::Timer>(std::move(services.timer), "Timer1", this);
-    Winsock1_ =
+    timer_ = new NamedPlatformObject<platform::Timer>(std::move(services.timer), "Timer1", this);
+    client_ =
         new NamedPlatformObject<platform::TcpClient>(std::move(services.winsock), "Winsock1", this);
     whois::ListSource source;
     source.host = [this] { return whois::StoredListHost(reg_); };
     source.port = services.port;
     if (services.builtIn) source.builtIn = std::move(services.builtIn);
-    download_ = std::make_unique<whois::ListDownload>(Winsock1_->get(), Timer1_->get(), *this,
+    download_ = std::make_unique<whois::ListDownload>(client_->get(), timer_->get(), *this,
                                                       std::move(source));
 
     auto* host = new QHBoxLayout;
-    host->addWidget(Label4_);
-    host->addWidget(listhost_, 1);
-    host->addWidget(Command1_);
+    host->addWidget(hostCaption_);
+    host->addWidget(hostBox_, 1);
+    host->addWidget(downloadButton_);
     auto* filter = new QHBoxLayout;
-    filter->addWidget(Label2_);
-    filter->addWidget(Combo1_, 1);
+    filter->addWidget(filterCaption_);
+    filter->addWidget(filterBox_, 1);
     auto* top = new QHBoxLayout;
-    top->addWidget(Label3_, 1);
+    top->addWidget(title_, 1);
     auto* foot = new QHBoxLayout;
-    foot->addWidget(Label1_, 1);
-    foot->addWidget(Command3_);
-    foot->addWidget(Command2_);
+    foot->addWidget(status_, 1);
+    foot->addWidget(addAllButton_);
+    foot->addWidget(cancelButton_);
     QWidget* body = platform::ScrollingBody(this);
     auto* v = new QVBoxLayout(body);
     v->addLayout(top);
     v->addLayout(host);
     v->addLayout(filter);
-    v->addWidget(List1_, 1);
+    v->addWidget(serverList_, 1);
     v->addLayout(foot);
 
-    connect(Command1_, &QPushButton::clicked, this, &Whoisupdate::Command1_Click);
-    connect(Combo1_, &QComboBox::activated, this, &Whoisupdate::Combo1_Click);
-    connect(Command3_, &QPushButton::clicked, this, &Whoisupdate::Command3_Click);
-    connect(Command2_, &QPushButton::clicked, this, &Whoisupdate::Command2_Click);
-    setTabOrder(listhost_, Command1_);
-    setTabOrder(Command1_, Combo1_);
-    setTabOrder(Combo1_, List1_);
-    setTabOrder(List1_, Command3_);
-    setTabOrder(Command3_, Command2_);
+    connect(downloadButton_, &QPushButton::clicked, this, &Whoisupdate::downloadList);
+    connect(filterBox_, &QComboBox::activated, this, &Whoisupdate::filterServers);
+    connect(addAllButton_, &QPushButton::clicked, this, &Whoisupdate::addAll);
+    connect(cancelButton_, &QPushButton::clicked, this, &Whoisupdate::cancel);
+    setTabOrder(hostBox_, downloadButton_);
+    setTabOrder(downloadButton_, filterBox_);
+    setTabOrder(filterBox_, serverList_);
+    setTabOrder(serverList_, addAllButton_);
+    setTabOrder(addAllButton_, cancelButton_);
     resize(460, 480);
     platform::FitToScreen(this);
 }
@@ -171,62 +171,63 @@ Whoisupdate::Whoisupdate(WhoisupdateServices services, QWidget* parent)
 Whoisupdate::~Whoisupdate() = default;
 
 qreal Whoisupdate::tabStop() const {
-    return static_cast<TabStopDelegate*>(List1_->itemDelegate())->stop();
+    return static_cast<TabStopDelegate*>(serverList_->itemDelegate())->stop();
 }
 
-void Whoisupdate::Command1_Click() {
+void Whoisupdate::downloadList() {
     reg_.WriteKeyValue(store::kNorvikKey, whois::kListHostValue,
-                       listhost_->text().trimmed().toStdString());
+                       hostBox_->text().trimmed().toStdString());
     download_->start();
 }
 
-void Whoisupdate::Combo1_Click() {
-    if (Combo1_->currentIndex() < 0) return;
-    List1_->clear();
+void Whoisupdate::filterServers() {
+    if (filterBox_->currentIndex() < 0) return;
+    serverList_->clear();
     QStringList lines;
     for (const std::string& line :
-         whois::ListLines(download_->serverEntries(), Combo1_->currentText().toStdString())) {
+         whois::ListLines(download_->serverEntries(), filterBox_->currentText().toStdString())) {
         lines << q(line);
     }
-    List1_->addItems(lines);
+    serverList_->addItems(lines);
 }
 
-void Whoisupdate::Command3_Click() {
+void Whoisupdate::addAll() {
     std::vector<std::string> filter;
     std::vector<std::string> lines;
-    filter.reserve(static_cast<std::size_t>(Combo1_->count()));
-    for (int i = 0; i < Combo1_->count(); ++i) filter.push_back(Combo1_->itemText(i).toStdString());
-    lines.reserve(static_cast<std::size_t>(List1_->count()));
-    for (int i = 0; i < List1_->count(); ++i)
-        lines.push_back(List1_->item(i)->text().toStdString());
+    filter.reserve(static_cast<std::size_t>(filterBox_->count()));
+    for (int i = 0; i < filterBox_->count(); ++i)
+        filter.push_back(filterBox_->itemText(i).toStdString());
+    lines.reserve(static_cast<std::size_t>(serverList_->count()));
+    for (int i = 0; i < serverList_->count(); ++i)
+        lines.push_back(serverList_->item(i)->text().toStdString());
     whois::StoreDirectory(reg_, filter, lines);
     if (showWhoisPage_) showWhoisPage_();
     close();
 }
 
-void Whoisupdate::Command2_Click() {
+void Whoisupdate::cancel() {
     if (showWhoisPage_) showWhoisPage_();
     close();
 }
 
-void Whoisupdate::setStatusText(const std::string& text) { Label1_->setText(q(text)); }
+void Whoisupdate::setStatusText(const std::string& text) { status_->setText(q(text)); }
 
-void Whoisupdate::emptyList() { List1_->clear(); }
+void Whoisupdate::emptyList() { serverList_->clear(); }
 
 void Whoisupdate::fillFilter(const std::vector<std::string>& entries) {
-    Combo1_->clear();
+    filterBox_->clear();
     QStringList texts;
     texts.reserve(static_cast<qsizetype>(entries.size()));
     for (const std::string& e : entries) texts << q(e);
-    Combo1_->addItems(texts);
+    filterBox_->addItems(texts);
 }
 
 void Whoisupdate::pickAllServers() {
-    const int all = Combo1_->findText(QLatin1String(whois::kAllServers),
-                                      Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int all = filterBox_->findText(QLatin1String(whois::kAllServers),
+                                         Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (all < 0) return;
-    Combo1_->setCurrentIndex(all);
-    Combo1_Click();
+    filterBox_->setCurrentIndex(all);
+    filterServers();
 }
 
 void Whoisupdate::closeEvent(QCloseEvent* event) {
@@ -238,14 +239,14 @@ void Whoisupdate::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:
             event->accept();
-            Command2_Click();
+            cancel();
             return;
         case Qt::Key_Return:
         case Qt::Key_Enter: {
             // Enter presses the focused button, else "Download Now".
             auto* focused = qobject_cast<QPushButton*>(focusWidget());
             event->accept();
-            (focused != nullptr ? focused : Command1_)->click();
+            (focused != nullptr ? focused : downloadButton_)->click();
             return;
         }
         default:

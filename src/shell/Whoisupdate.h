@@ -62,10 +62,10 @@ class Whoisupdate : public QWidget, public whois::ListView {
     explicit Whoisupdate(WhoisupdateServices services, QWidget* parent = nullptr);
     ~Whoisupdate() override;
 
-    void Command1_Click();  // "Download Now": stores the list host, then downloads
-    void Combo1_Click();    // a pick in the filter
-    void Command3_Click();  // "Add All"
-    void Command2_Click();  // "Cancel"
+    void downloadList();   // "Download Now": stores the list host, then downloads
+    void filterServers();  // a pick in the filter
+    void addAll();         // "Add All"
+    void cancel();         // "Cancel"
 
     const whois::ListDownload& download() const { return *download_; }
     // Where List1's tab stop stands, in pixels from the list's left edge.
@@ -85,18 +85,18 @@ class Whoisupdate : public QWidget, public whois::ListView {
     store::Registry reg_;
     std::function<void()> showWhoisPage_;
 
-    QLabel* Label3_;
-    QLabel* Label4_;
-    QLineEdit* listhost_;
-    QPushButton* Command1_;
-    QLabel* Label2_;
-    QComboBox* Combo1_;
-    QListWidget* List1_;
-    QLabel* Label1_;
-    QPushButton* Command3_;
-    QPushButton* Command2_;
-    NamedPlatformObject<platform::Timer>* Timer1_;
-    NamedPlatformObject<platform::TcpClient>* Winsock1_;
+    QLabel* title_;
+    QLabel* hostCaption_;
+    QLineEdit* hostBox_;
+    QPushButton* downloadButton_;
+    QLabel* filterCaption_;
+    QComboBox* filterBox_;
+    QListWidget* serverList_;
+    QLabel* status_;
+    QPushButton* addAllButton_;
+    QPushButton* cancelButton_;
+    NamedPlatformObject<platform::Timer>* timer_;
+    NamedPlatformObject<platform::TcpClient>* client_;
     std::unique_ptr<whois::ListDownload> download_;
 };
 

@@ -43,52 +43,52 @@ frmAbout::frmAbout(platform::KeyStore& store, platform::MessageBox& boxes,
     setWindowTitle(QStringLiteral("About Norvik"));
     setModal(false);
 
-    Image1_ = new IconView(64, this);
-    Image1_->setObjectName(QStringLiteral("Image1"));
-    Image1_->setIcon(NamedIcon("product"), QStringLiteral("product"));
-    lblDescription_ = plainLabel(
+    picture_ = new IconView(64, this);
+    picture_->setObjectName(QStringLiteral("Image1"));
+    picture_->setIcon(NamedIcon("product"), QStringLiteral("product"));
+    description_ = plainLabel(
         QStringLiteral(
             "Norvik is a Windows Ping Utility allowing users to ditch command prompt and "
             "gain the extra features of multiple pings and user defined ping data."),
         "lblDescription", this);
-    lblDescription_->setWordWrap(true);
-    Label5_ = plainLabel(QStringLiteral("Version ") + QLatin1String(platform::ProductVersion()),
-                         "Label5", this);
-    Label1_ = plainLabel(QString(), "Label1", this);
-    Label1_->setWordWrap(true);
-    Line1_ = new QFrame(this);
-    Line1_->setObjectName(QStringLiteral("Line1"));
-    Line1_->setFrameShape(QFrame::HLine);
-    Line1_->setFrameShadow(QFrame::Sunken);
-    Label2_ = plainLabel(QStringLiteral("Website:"), "Label2", this);
-    Label4_ = linkLabel(QLatin1String(platform::ProductWebAddress()), "Label4", this);
-    Label3_ = plainLabel(QStringLiteral("Email:"), "Label3", this);
-    Label8_ = linkLabel(QLatin1String(platform::ProductContactAddress()), "Label8", this);
-    cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setDefault(true);
-    cmdSysInfo_ = new QPushButton(QStringLiteral("&System Info..."), this);
-    cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
+    description_->setWordWrap(true);
+    version_ = plainLabel(QStringLiteral("Version ") + QLatin1String(platform::ProductVersion()),
+                          "Label5", this);
+    notice_ = plainLabel(QString(), "Label1", this);
+    notice_->setWordWrap(true);
+    rule_ = new QFrame(this);
+    rule_->setObjectName(QStringLiteral("Line1"));
+    rule_->setFrameShape(QFrame::HLine);
+    rule_->setFrameShadow(QFrame::Sunken);
+    webCaption_ = plainLabel(QStringLiteral("Website:"), "Label2", this);
+    webLink_ = linkLabel(QLatin1String(platform::ProductWebAddress()), "Label4", this);
+    mailCaption_ = plainLabel(QStringLiteral("Email:"), "Label3", this);
+    mailLink_ = linkLabel(QLatin1String(platform::ProductContactAddress()), "Label8", this);
+    okButton_ = new QPushButton(QStringLiteral("OK"), this);
+    okButton_->setObjectName(QStringLiteral("cmdOK"));
+    okButton_->setDefault(true);
+    sysInfoButton_ = new QPushButton(QStringLiteral("&System Info..."), this);
+    sysInfoButton_->setObjectName(QStringLiteral("cmdSysInfo"));
 
     auto* text = new QVBoxLayout;
-    text->addWidget(lblDescription_);
+    text->addWidget(description_);
     text->addSpacing(6);
-    text->addWidget(Label5_);
-    text->addWidget(Label1_);
+    text->addWidget(version_);
+    text->addWidget(notice_);
     auto* top = new QHBoxLayout;
-    top->addWidget(Image1_, 0, Qt::AlignTop);
+    top->addWidget(picture_, 0, Qt::AlignTop);
     top->addSpacing(12);
     top->addLayout(text, 1);
 
     auto* links = new QGridLayout;
-    links->addWidget(Label2_, 0, 0);
-    links->addWidget(Label4_, 0, 1, Qt::AlignLeft);
-    links->addWidget(Label3_, 1, 0);
-    links->addWidget(Label8_, 1, 1, Qt::AlignLeft);
+    links->addWidget(webCaption_, 0, 0);
+    links->addWidget(webLink_, 0, 1, Qt::AlignLeft);
+    links->addWidget(mailCaption_, 1, 0);
+    links->addWidget(mailLink_, 1, 1, Qt::AlignLeft);
     links->setColumnStretch(1, 1);
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(cmdOK_);
-    buttons->addWidget(cmdSysInfo_);
+    buttons->addWidget(okButton_);
+    buttons->addWidget(sysInfoButton_);
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(links, 1);
     bottom->addLayout(buttons);
@@ -96,34 +96,34 @@ frmAbout::frmAbout(platform::KeyStore& store, platform::MessageBox& boxes,
     QWidget* body = platform::ScrollingBody(this);
     auto* whole = new QVBoxLayout(body);
     whole->addLayout(top);
-    whole->addWidget(Line1_);
+    whole->addWidget(rule_);
     whole->addLayout(bottom);
     body->setMinimumWidth(460);
     resize(sizeHint());
     platform::FitToScreen(this);
 
-    connect(cmdOK_, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    connect(cmdSysInfo_, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
-    connect(Label4_, &ClickLabel::clicked, this, &frmAbout::Label4_Click);
-    connect(Label8_, &ClickLabel::clicked, this, &frmAbout::Label8_Click);
-    setTabOrder(cmdOK_, cmdSysInfo_);
-    setTabOrder(cmdSysInfo_, Label4_);
-    setTabOrder(Label4_, Label8_);
-    cmdOK_->setFocus();
+    connect(okButton_, &QPushButton::clicked, this, &frmAbout::dismiss);
+    connect(sysInfoButton_, &QPushButton::clicked, this, &frmAbout::showSystemInfo);
+    connect(webLink_, &ClickLabel::clicked, this, &frmAbout::openWebSite);
+    connect(mailLink_, &ClickLabel::clicked, this, &frmAbout::writeToContact);
+    setTabOrder(okButton_, sysInfoButton_);
+    setTabOrder(sysInfoButton_, webLink_);
+    setTabOrder(webLink_, mailLink_);
+    okButton_->setFocus();
 }
 
-void frmAbout::reject() { cmdOK_->click(); }
+void frmAbout::reject() { okButton_->click(); }
 
 // The box goes away; the next request shows it afresh.
-void frmAbout::cmdOK_Click() { hide(); }
+void frmAbout::dismiss() { hide(); }
 
-void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
+void frmAbout::showSystemInfo() { StartSysInfo(); }
 
 // The open requests' results are not checked: the desktop says when it
 // cannot.
-void frmAbout::Label4_Click() { shell_.openUrl(platform::ProductWebAddress()); }
+void frmAbout::openWebSite() { shell_.openUrl(platform::ProductWebAddress()); }
 
-void frmAbout::Label8_Click() {
+void frmAbout::writeToContact() {
     shell_.openUrl(std::string("mailto:") + platform::ProductContactAddress());
 }
 

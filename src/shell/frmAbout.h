@@ -27,10 +27,10 @@ class frmAbout : public QDialog {
     frmAbout(platform::KeyStore& store, platform::MessageBox& boxes, platform::DesktopShell& shell,
              QWidget* mainWindow);
 
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
-    void Label4_Click();
-    void Label8_Click();
+    void dismiss();
+    void showSystemInfo();
+    void openWebSite();
+    void writeToContact();
 
     // Starts the system-information viewer named in the store, else the
     // first one found on PATH; says so when there is none.
@@ -51,17 +51,17 @@ class frmAbout : public QDialog {
     platform::MessageBox& boxes_;
     platform::DesktopShell& shell_;
 
-    IconView* Image1_;
-    QLabel* lblDescription_;
-    QLabel* Label5_;
-    QLabel* Label1_;
-    QLabel* Label2_;
-    ClickLabel* Label4_;
-    QLabel* Label3_;
-    ClickLabel* Label8_;
-    QPushButton* cmdOK_;
-    QPushButton* cmdSysInfo_;
-    QFrame* Line1_;
+    IconView* picture_;
+    QLabel* description_;
+    QLabel* version_;
+    QLabel* notice_;
+    QLabel* webCaption_;
+    ClickLabel* webLink_;
+    QLabel* mailCaption_;
+    ClickLabel* mailLink_;
+    QPushButton* okButton_;
+    QPushButton* sysInfoButton_;
+    QFrame* rule_;
 };
 
 }  // namespace norvik::shell

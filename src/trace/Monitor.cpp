@@ -110,9 +110,11 @@ MonitorEnding Monitor::run(const std::string& target, const platform::IpAddress&
 }
 
 bool Monitor::round(std::vector<Probe>& probes, Clock::time_point start) {
-    // The sequences of a round follow those of the one before, so that an
-    // answer to an earlier round is never taken for one to this round.
-    sequence_ = static_cast<std::uint16_t>(sequence_ + probes.size());
+    // The sequences of a round follow those of the one before (of this run
+    // or an earlier one), so that an answer to an earlier round is never
+    // taken for one to this round.
+    sequence_ = nextSequence_;
+    nextSequence_ = static_cast<std::uint16_t>(sequence_ + lastHop_);
     probes.assign(static_cast<std::size_t>(lastHop_), Probe{});
     int waiting = 0;
     for (int ttl = 1; ttl <= lastHop_; ++ttl) {

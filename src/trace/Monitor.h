@@ -167,8 +167,9 @@ class Monitor {
     MonitorOptions options_;
     MonitorTable table_;
     std::string payload_;
-    int lastHop_ = kMonitorHops;  // hops probed per round
-    std::uint16_t sequence_ = 0;  // the first of the round in flight
+    int lastHop_ = kMonitorHops;      // hops probed per round
+    std::uint16_t sequence_ = 0;      // the first of the round in flight
+    std::uint16_t nextSequence_ = 0;  // the first of the next round
     std::map<std::string, std::string> names_;
 };
 

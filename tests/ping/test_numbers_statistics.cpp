@@ -84,22 +84,29 @@ std::vector<PingRecord> run(std::initializer_list<std::uint32_t> us) {
 void CheckHandWorkedRuns() {
     const struct {
         std::vector<PingRecord> records;
-        const char* line;
+        const char *line, *live;
     } cases[] = {
-        {{}, "0 sent, 0 received, 0% loss"},
-        {run({kLost, kLost, kLost}), "3 sent, 0 received, 100% loss"},
+        {{}, "0 sent, 0 received, 0% loss", "Loss 0.0%  Avg 0.0 ms  Jitter 0.0 ms"},
+        {run({kLost, kLost, kLost}), "3 sent, 0 received, 100% loss",
+         "Loss 100.0%  Avg 0.0 ms  Jitter 0.0 ms"},
         {run({kLost, 1234}),
          "2 sent, 1 received, 50% loss, min/avg/max/mdev "
-         "1.23/1.23/1.23/0.00 ms, jitter 0.00 ms"},
+         "1.23/1.23/1.23/0.00 ms, jitter 0.00 ms",
+         "Loss 50.0%  Avg 1.2 ms  Jitter 0.0 ms"},
         // mean 7/3 ms; mdev sqrt(21/3 - 49/9) = 1.247; jitter (1 + 2) / 2.
         {run({1000, 2000, kLost, 4000}),
          "4 sent, 3 received, 25% loss, min/avg/max/mdev "
-         "1.00/2.33/4.00/1.25 ms, jitter 1.50 ms"},
+         "1.00/2.33/4.00/1.25 ms, jitter 1.50 ms",
+         "Loss 25.0%  Avg 2.3 ms  Jitter 1.5 ms"},
         {run({kLost, kLost, 500}),
          "3 sent, 1 received, 66.67% loss, min/avg/max/mdev "
-         "0.50/0.50/0.50/0.00 ms, jitter 0.00 ms"},
+         "0.50/0.50/0.50/0.00 ms, jitter 0.00 ms",
+         "Loss 66.7%  Avg 0.5 ms  Jitter 0.0 ms"},
     };
-    for (const auto& c : cases) EXPECT_EQ(StatisticsLine(ComputeStatistics(c.records)), c.line);
+    for (const auto& c : cases) {
+        EXPECT_EQ(StatisticsLine(ComputeStatistics(c.records)), c.line);
+        EXPECT_EQ(LiveLine(ComputeStatistics(c.records)), c.live);
+    }
 }
 
 TEST(PingStatisticsTest, HandWorkedRuns) { CheckHandWorkedRuns(); }

@@ -86,10 +86,10 @@ TEST_F(RunStop, StopOrEscapeEndsAPingRunAtOnceAbandoningTheEchoInFlight) {
         EXPECT_EQ(echo.requests.size(), 2u) << name;
         EXPECT_EQ(echo.dropped, 1) << name;
         // The report covers the one pass made, and is shown.
-        EXPECT_TRUE(form->form2().text1().endsWith(
+        EXPECT_TRUE(form->form2().reportText().endsWith(
             "]\r\n\r\n5 ms\r\n\r\n\r\nMinimum Ping:  5ms\r\nMaximum Ping:  5ms\r\n"
             "Average Ping:  5ms\r\nStopped after 1 of 50 pings"))
-            << name << ": " << form->form2().text1().toStdString();
+            << name << ": " << form->form2().reportText().toStdString();
         EXPECT_EQ(form->form2().timeoutsText(), " 0");
         EXPECT_TRUE(form->form2().isVisible());
         EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "127.0.0.1"}}));
@@ -102,7 +102,7 @@ TEST_F(RunStop, StopOrEscapeEndsAPingRunAtOnceAbandoningTheEchoInFlight) {
         fill("127.0.0.1", "4");
         pingNow();
         EXPECT_EQ(echo.requests.size(), 4u);
-        EXPECT_FALSE(form->form2().text1().contains("Stopped"));
+        EXPECT_FALSE(form->form2().reportText().contains("Stopped"));
         EXPECT_EQ(w<QProgressBar>("ProgressBar1")->value(), 75);
         fill("", "4");
         pingNow();
@@ -235,7 +235,8 @@ TEST_F(Keys, CtrlDigitsAndIconActionsShowThePagesMarkTheirIconAndFocusTheFirstIn
         for (const QString& action : actions) {
             a->doAction(action);
             expectShown(action);
-            c.key == Qt::Key_1 ? form->ShowTracePage() : form->ShowPingPage();
+            c.key == Qt::Key_1 ? form->showPage(shell::Form1::PageId::Trace)
+                               : form->showPage(shell::Form1::PageId::Ping);
             a->doAction(action);
             expectShown(action);
         }
@@ -255,7 +256,7 @@ TEST_F(Keys, CtrlDigitsAndIconActionsShowThePagesMarkTheirIconAndFocusTheFirstIn
 
 TEST_F(Keys, LinksShowAFocusMarkAndAreLinksToAssistiveTechnology) {
     for (const char* name : {"Label11", "whoisuk", "whoisus", "whoisserver"}) {
-        if (std::strcmp(name, "whoisuk") == 0) form->ShowWhoisPage();
+        if (std::strcmp(name, "whoisuk") == 0) form->showPage(shell::Form1::PageId::Whois);
         QWidget* link = w(name);
         const QImage plain = link->grab().toImage();
         link->setFocus(Qt::TabFocusReason);
@@ -267,7 +268,7 @@ TEST_F(Keys, LinksShowAFocusMarkAndAreLinksToAssistiveTechnology) {
         EXPECT_EQ(a->text(QAccessible::Name), qobject_cast<QLabel*>(link)->text()) << name;
     }
     // Pressing a link through its interface is a click.
-    form->ShowPingPage();
+    form->showPage(shell::Form1::PageId::Ping);
     QAccessible::queryAccessibleInterface(w("Label11"))
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::pressAction());
@@ -311,14 +312,14 @@ TEST_F(ShellTest, EveryInputHasAnAccessibleNameAndTheStatusReadsAsItsText) {
 
 // Each page with its icon and an input box on it.
 const struct {
-    void (shell::Form1::*show)();
+    shell::Form1::PageId show;
     const char* icon;
     const char* input;
-} kPages[] = {{&shell::Form1::ShowPingPage, "pingicon", "Combo2"},
-              {&shell::Form1::ShowTracePage, "tracerouteicon", "traceText3"},
-              {&shell::Form1::ShowWhoisPage, "whoisicon", "whoiscombo2"},
-              {&shell::Form1::ShowIpTranslationPage, "iptransicon", "ipad"},
-              {&shell::Form1::ShowSettingsPage, "Image7", "List1"}};
+} kPages[] = {{shell::Form1::PageId::Ping, "pingicon", "Combo2"},
+              {shell::Form1::PageId::Trace, "tracerouteicon", "traceText3"},
+              {shell::Form1::PageId::Whois, "whoisicon", "whoiscombo2"},
+              {shell::Form1::PageId::IpTranslation, "iptransicon", "ipad"},
+              {shell::Form1::PageId::Settings, "Image7", "List1"}};
 
 // WCAG's contrast of two colours.
 double contrast(QColor a, QColor b) {
@@ -365,8 +366,8 @@ TEST_F(ShellTest, UnderLightAndDarkPalettesTextIconsAndInputEdgesStandOut) {
         QApplication::setPalette(palette);
         QCoreApplication::processEvents();  // the window takes it up
         for (const auto& page : kPages) {
-            (form.get()->*page.show)();
-            const bool ping = page.show == &shell::Form1::ShowPingPage;
+            form->showPage(page.show);
+            const bool ping = page.show == shell::Form1::PageId::Ping;
             // The Ping page as shown, after a ping that succeeds and after
             // one that fails.
             for (int step = 0; step < (ping ? 3 : 1); ++step) {
@@ -382,7 +383,7 @@ TEST_F(ShellTest, UnderLightAndDarkPalettesTextIconsAndInputEdgesStandOut) {
                     {page.input, 3}};
                 if (ping) marks.push_back({"Label11", 4.5});
                 if (step > 0) marks.insert(marks.end(), {{"status", 4.5}, {"Picture1", 3}});
-                if (page.show == &shell::Form1::ShowSettingsPage)
+                if (page.show == shell::Form1::PageId::Settings)
                     marks.insert(marks.end(), {{"settingsminititle", 4.5}, {"settingsrem", 4.5}});
                 const QImage image = form->grab().toImage();
                 for (const auto& [name, least] : marks) {
@@ -427,7 +428,7 @@ TEST_F(ShellTest, TheWindowFitsSmallScreensAtLargeScalesAndItsPagesScroll) {
     auto* canvas = w("pageCanvas");
     auto* scroll = w<QScrollArea>("pageScroll");
     for (const auto& p : kPages) {
-        (form.get()->*p.show)();
+        form->showPage(p.show);
         QCoreApplication::processEvents();
         const QString page = text("nme");
         EXPECT_GE(canvas->width(), canvas->minimumSizeHint().width()) << page.toStdString();

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "ShellFixture.h"
+#include "shell/PingPage.h"
 #include "shell/Widgets.h"
 
 namespace norvik::test {
@@ -110,7 +111,7 @@ TEST_F(Pages, PingPageListsAndTheirResetOnReshowing) {
                  {"Combo2", "20"},
                  {"Combo3", "32"},
                  {"return1", "Welcome to Norvik!"}});
-    EXPECT_EQ(form->payload().size(), 32);
+    EXPECT_EQ(form->pingPage().payload().size(), 32);
 }
 
 // (The hint, the hidden destination and Enter: the TraceRoute page's own
@@ -283,18 +284,18 @@ TEST_F(Look, EveryIconIsAValidDrawing) {
 TEST_F(Look, TabGoesThroughThePingInputsAndFromResultsToTheirCopyAndSave) {
     start();
     const struct {
-        void (shell::Form1::*show)();
+        shell::Form1::PageId show;
         const char* from;
         QStringList next;
     } cases[] = {
-        {&shell::Form1::ShowPingPage,
+        {shell::Form1::PageId::Ping,
          "Combo1",
          {"Text5", "Combo2", "Combo3", "carryoutping", "Label11"}},
-        {&shell::Form1::ShowTracePage, "trace", {"tracecopy", "tracesave"}},
-        {&shell::Form1::ShowWhoisPage, "whoisresult", {"whoiscopy", "whoissave"}},
+        {shell::Form1::PageId::Trace, "trace", {"tracecopy", "tracesave"}},
+        {shell::Form1::PageId::Whois, "whoisresult", {"whoiscopy", "whoissave"}},
     };
     for (const auto& c : cases) {
-        (form.get()->*c.show)();
+        form->showPage(c.show);
         QWidget* at = w(c.from);
         QStringList order;
         while (order.size() < c.next.size()) {

@@ -10,6 +10,7 @@
 #include "platform/LinuxEchoService.h"
 #include "platform/SystemResolver.h"
 #include "platform/qt/EventLoopWaiter.h"
+#include "shell/PingPage.h"
 #include "shell/Widgets.h"
 
 namespace norvik::test {
@@ -29,10 +30,10 @@ TEST_F(PingPage, PayloadFollowsTheSizeBoxTypedOrPicked) {
     // (What each size gives: the payload's own test.)
     auto* size = w<QComboBox>("Combo3");
     size->setEditText("8");
-    EXPECT_EQ(form->payload(), "NorvikNo");
+    EXPECT_EQ(form->pingPage().payload(), "NorvikNo");
     size->setCurrentIndex(1);
     emit size->activated(1);
-    EXPECT_EQ(form->payload(), "NorvikNorvikNorv");
+    EXPECT_EQ(form->pingPage().payload(), "NorvikNorvikNorv");
 }
 
 // (A run with a time-out and its report: Results.ReportWindowShowsTheRunsFiguresAndKeepsThem.)
@@ -71,7 +72,7 @@ TEST_F(PingPage, TheCountDecidesThePassesTheProgressAndWhetherTheReportShows) {
         EXPECT_EQ(report().timeoutsText(), c.timeouts);
         EXPECT_EQ(report().isVisible(), c.reportShown);
         if (c.during.empty()) {
-            EXPECT_EQ(report().text1(),
+            EXPECT_EQ(report().reportText(),
                       "Ping Report for 127.0.0.1 []\r\n\r\n\r\n\r\nMinimum Ping:  0ms\r\nMaximum "
                       "Ping:  0ms\r\nAverage Ping: 0ms");
             EXPECT_EQ(report().averageText(), "0ms");
@@ -79,7 +80,7 @@ TEST_F(PingPage, TheCountDecidesThePassesTheProgressAndWhetherTheReportShows) {
         report().hide();
     }
     // With one pass the report is filled but only View Report shows it.
-    EXPECT_NE(report().text1().indexOf("3 ms"), -1);
+    EXPECT_NE(report().reportText().indexOf("3 ms"), -1);
     click(w("Label11"));
     EXPECT_TRUE(report().isVisible());
 }
@@ -210,7 +211,7 @@ TEST_F(PingPage, ClosingDuringARunEndsItWhenTheEchoInFlightEnds) {
     pingNow();
     EXPECT_EQ(echo.requests.size(), 1u);
     expectEnded(true);
-    EXPECT_FALSE(form->pingRunning());
+    EXPECT_FALSE(form->pingPage().running());
     // The run wrote nothing after the close.
     EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "kept.test"}}));
     EXPECT_FALSE(form->hasForm2() && form->form2().isVisible());
@@ -232,7 +233,7 @@ TEST_F(PingPage, RealPingToLoopback) {
                  {"Text4_3", "32 bytes"},
                  {"Text5", "127.0.0.1"}});
     EXPECT_EQ(report().timeoutsText(), " 0");
-    EXPECT_TRUE(report().text1().startsWith("Ping Report for 127.0.0.1 [127.0.0.1]\r\n\r\n"));
+    EXPECT_TRUE(report().reportText().startsWith("Ping Report for 127.0.0.1 [127.0.0.1]\r\n\r\n"));
 }
 
 using Report = ShellTest;
@@ -243,18 +244,18 @@ TEST_F(Report, ViewReportBeforeAnyRunShowsTheDesignTextsAndEscapeOrEndingHidesIt
     shell::Form2& r = form->form2();
     ASSERT_TRUE(r.isVisible());
     EXPECT_EQ(r.windowTitle(), "Norvik Report");
-    EXPECT_EQ(r.text1(), "");
+    EXPECT_EQ(r.reportText(), "");
     EXPECT_EQ(r.averageText(), "0ms");
     EXPECT_EQ(r.timeoutsText(), "0");
-    auto* text1 = r.findChild<QPlainTextEdit*>("Text1");
-    EXPECT_TRUE(text1->isReadOnly());
+    auto* reportText = r.findChild<QPlainTextEdit*>("Text1");
+    EXPECT_TRUE(reportText->isReadOnly());
     expectTexts({{"Label1", "Ping Report"},
                  {"Label2", "Average Ping:"},
                  {"Label3", "Time Outs:"},
                  {"Command1", "Close"}},
                 &r);
     // Escape closes it; ending the program takes it along.
-    key(text1, Qt::Key_Escape);
+    key(reportText, Qt::Key_Escape);
     EXPECT_FALSE(r.isVisible());
     click(w("Label11"));
     ASSERT_TRUE(r.isVisible());

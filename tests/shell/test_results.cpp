@@ -173,7 +173,7 @@ void Results::reportWindowShowsTheRunsFigures() {
 
     // The rows of each format are the export test's; here the run's records
     // reach the file.
-    EXPECT_EQ(save(&report, "report", exports::kTextFilter), report.text1().toUtf8());
+    EXPECT_EQ(save(&report, "report", exports::kTextFilter), report.reportText().toUtf8());
     const QJsonArray pings = QJsonDocument::fromJson(save(&report, "report", exports::kJsonFilter))
                                  .object()["pings"]
                                  .toArray();
@@ -197,7 +197,7 @@ void Results::reportWindowShowsTheRunsFigures() {
     EXPECT_TRUE(form->isVisible());
     click(w("Label11"));
     EXPECT_TRUE(report.isVisible());
-    EXPECT_EQ(report.text1(), worked);
+    EXPECT_EQ(report.reportText(), worked);
 }
 
 // (Which page shows which buttons: the page tests.) Copy and Save work only

@@ -8,6 +8,7 @@
 
 #include "ShellFixture.h"
 #include "shell/QuietPresence.h"
+#include "shell/Startup.h"
 #include "shell/TerminationSignals.h"
 
 namespace norvik::test {
@@ -70,7 +71,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         Slots saved;
     };
     const Case cases[] = {
-        {"Quit, remember off", false, [this] { form->quiticon_Click(); }, kRemembered},
+        {"Quit, remember off", false, [this] { form->quit(); }, kRemembered},
         {"Close, remember on", true, [this] { form->close(); }, kRemembered},
         // The words do what the icon does.
         {"Quit words, remember on", true, [this] { click(w("quitwords")); }, kRenumbered},
@@ -87,7 +88,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         expectEnded(true);
         EXPECT_TRUE(form->isHidden());
         // Nothing acts once the program has ended.
-        form->quiticon_Click();
+        form->quit();
         EXPECT_EQ(endCalls, 1);
         EXPECT_EQ(storedSlots("IPs"), c.saved);
     }
@@ -96,12 +97,12 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
 TEST_F(Startup, QuietArgumentIsTrimmedAndCaseFolded) {
     using shell::Form1;
     for (const char* quiet : {"/quiet", "/QUIET", "  /quiet  ", " /Quiet "}) {
-        EXPECT_TRUE(Form1::IsQuietArgument(QString::fromLatin1(quiet))) << quiet;
+        EXPECT_TRUE(shell::IsQuietArgument(QString::fromLatin1(quiet))) << quiet;
     }
     // Only blanks are stripped: tabs and line ends around the word stay.
     for (const char* normal : {"", "/quiet x", "-quiet", "quiet", "/quiet/", "/ quiet", "\t/quiet",
                                "/quiet\n", " \t/Quiet "}) {
-        EXPECT_FALSE(Form1::IsQuietArgument(QString::fromLatin1(normal))) << normal;
+        EXPECT_FALSE(shell::IsQuietArgument(QString::fromLatin1(normal))) << normal;
     }
 }
 

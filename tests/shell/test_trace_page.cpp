@@ -7,6 +7,7 @@
 
 #include "ShellFixture.h"
 #include "platform/qt/EventLoopWaiter.h"
+#include "shell/TracePage.h"
 
 namespace norvik::test {
 namespace {
@@ -59,7 +60,7 @@ TEST_F(TracePage, TraceFillsTheBoxAndStatusAndKeepsTheDestinationOnce) {
                  {"traceText3", "128"}});
     EXPECT_TRUE(w("traceaway")->isEnabled());
     EXPECT_FALSE(form->inputBlocked());
-    EXPECT_FALSE(form->tracing());
+    EXPECT_FALSE(static_cast<shell::TracePage&>(form->page(shell::Form1::PageId::Trace)).running());
 
     // The same text again is listed once; other capitals are another entry.
     echo.answer("198.51.100.9", 1, kSuccess);
@@ -126,7 +127,7 @@ TEST_F(TracePage, ClosingTheWindowStopsTheTraceAfterTheEchoInFlight) {
     traceRoute();
     EXPECT_EQ(echo.requests.size(), 2u);
     expectEnded(true);
-    EXPECT_FALSE(form->tracing());
+    EXPECT_FALSE(static_cast<shell::TracePage&>(form->page(shell::Form1::PageId::Trace)).running());
     // Nothing was written after the close.
     EXPECT_EQ(text("trace"), "Tracing Route to 203.0.113.2:\n\nHop #\t1\t<10 ms\t198.51.100.1\n");
     EXPECT_EQ(text("traceLabel4"), "Tracing...");

@@ -98,13 +98,13 @@ TEST_F(WhoisPage, AFailingTraceLeavesALookupRunning) {
         lookUp("example.test", "127.0.0.1");
         ASSERT_TRUE(spinUntil([&] {
             return text("traceLabel4") == c.status &&
-                   form->Winsock1().State() == platform::TcpClient::kConnected;
+                   form->whoisClient().State() == platform::TcpClient::kConnected;
         }));
         click(w("tracerouteicon"));
         w<QComboBox>("traceCombo1")->setEditText("198.51.100.9");
         click(w("traceaway"));  // no answer: the trace times out at hop 1
         EXPECT_EQ(text("traceLabel4"), "Trace Route Timed Out");
-        EXPECT_EQ(form->Winsock1().State(), platform::TcpClient::kConnected);
+        EXPECT_EQ(form->whoisClient().State(), platform::TcpClient::kConnected);
         EXPECT_FALSE(w("lookupwhois")->isEnabled());
         for (int i = 0; i < c.ticks; ++i) Timer1().fire();
         expectTexts({{"traceLabel4", c.ends}, {"whoisresult", c.shows}});

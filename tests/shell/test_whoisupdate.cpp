@@ -176,7 +176,7 @@ TEST_F(WhoisUpdate, BadAnswersLeaveTheStoredDirectoryAlone) {
         EXPECT_EQ(entries("Combo1").size(), c.filterEntries) << c.what;
         EXPECT_TRUE(u("Command3")->isEnabled());
         // Closed by its frame: nothing stored, the page not refreshed.
-        form->ShowPingPage();
+        form->showPage(shell::Form1::PageId::Ping);
         form->whoisupdate()->close();
         EXPECT_TRUE(gone()) << c.what;
         EXPECT_EQ(text("nme"), "Ping") << c.what;

@@ -65,11 +65,11 @@ MonitorTable threeHops() {
 TEST(MonitorTable, TextCsvAndJson) {
     const MonitorTable t = threeHops();
     EXPECT_EQ(exports::Render(exports::Format::Text, t),
-              "Hop  Host                Loss %  Sent  Last   Avg  Best  Worst  StDev  Jitter\n"
-              "  1  192.0.2.1              0.0     4   2.0   2.0   1.0    3.0    0.8     1.0\n"
-              "  2  198.51.100.1 (67%)    25.0     4  12.6  11.3  10.0   12.6    1.8     2.6\n"
-              "  2  198.51.100.9 (33%)    25.0     4  20.0  20.0  20.0   20.0    0.0     0.0\n"
-              "  3  *                    100.0     4\n");
+              "Hop  Host                Loss %  Sent  Last   Avg  Best  Worst  StDev  Jitter\r\n"
+              "  1  192.0.2.1              0.0     4   2.0   2.0   1.0    3.0    0.8     1.0\r\n"
+              "  2  198.51.100.1 (67%)    25.0     4  12.6  11.3  10.0   12.6    1.8     2.6\r\n"
+              "  2  198.51.100.9 (33%)    25.0     4  20.0  20.0  20.0   20.0    0.0     0.0\r\n"
+              "  3  *                    100.0     4\r\n");
     EXPECT_EQ(exports::Render(exports::Format::Csv, t),
               "Hop,Host,Loss %,Sent,Last,Avg,Best,Worst,StDev,Jitter\r\n"
               "1,192.0.2.1,0.0,4,2.0,2.0,1.0,3.0,0.8,1.0\r\n"
@@ -102,35 +102,39 @@ class LoopbackView : public MonitorView {
 TEST(MonitorLoopback, RoundsAndStop) {
     using Mode = platform::LinuxProbeSocket::Mode;
     int opened = 0;
-    for (const Mode mode : {Mode::DatagramOnly, Mode::RawOnly}) {
-        const auto socket = platform::LinuxProbeSocket::open(platform::Family::V4, mode);
-        if (!socket) continue;
-        ++opened;
-        test::LoopbackResolver resolver;
-        LoopbackView view;
-        Monitor monitor(view, *socket, resolver);
-        MonitorOptions options;
-        options.rounds = 3;
-        options.spacingMs = 0;
-        options.names = true;
-        const auto loopback = *platform::IpAddress::parse("127.0.0.1");
-        EXPECT_EQ(monitor.run("localhost", loopback, options), MonitorEnding::Finished);
-        // The first round probes 30 hops; all are loopback's own answer.
-        const MonitorTable& t = monitor.table();
-        EXPECT_EQ(view.rounds, 3);
-        EXPECT_TRUE(t.reached);
-        ASSERT_EQ(t.hops.size(), 1u);
-        EXPECT_EQ(t.hops[0].sent, 3);
-        EXPECT_EQ(t.hops[0].answered, 3);
-        ASSERT_EQ(t.hops[0].addresses.size(), 1u);
-        EXPECT_EQ(t.hops[0].addresses[0].name, "localhost");
-        EXPECT_GT(t.hops[0].addresses[0].trips.bestUs(), 0u);
+    for (const char* to : {"127.0.0.1", "::1"}) {
+        const auto loopback = *platform::IpAddress::parse(to);
+        for (const Mode mode : {Mode::DatagramOnly, Mode::RawOnly}) {
+            const auto socket = platform::LinuxProbeSocket::open(loopback.family(), mode);
+            if (!socket) continue;
+            ++opened;
+            SCOPED_TRACE(std::string(to) + (mode == Mode::RawOnly ? " raw" : " datagram"));
+            test::LoopbackResolver resolver;
+            LoopbackView view;
+            Monitor monitor(view, *socket, resolver);
+            MonitorOptions options;
+            options.rounds = 3;
+            options.spacingMs = 0;
+            options.names = true;
+            EXPECT_EQ(monitor.run(to, loopback, options), MonitorEnding::Finished);
+            // The first round probes 30 hops; all are loopback's own answer.
+            const MonitorTable& t = monitor.table();
+            EXPECT_EQ(view.rounds, 3);
+            EXPECT_TRUE(t.reached);
+            ASSERT_EQ(t.hops.size(), 1u);
+            EXPECT_EQ(t.hops[0].sent, 3);
+            EXPECT_EQ(t.hops[0].answered, 3);
+            ASSERT_EQ(t.hops[0].addresses.size(), 1u);
+            EXPECT_EQ(t.hops[0].addresses[0].address, loopback);
+            EXPECT_EQ(t.hops[0].addresses[0].name, loopback.isV4() ? "localhost" : "");
+            EXPECT_GT(t.hops[0].addresses[0].trips.bestUs(), 0u);
 
-        view.stopAfter = 1;
-        view.rounds = 0;
-        options.rounds = 0;  // until stopped
-        EXPECT_EQ(monitor.run("127.0.0.1", loopback, options), MonitorEnding::Stopped);
-        EXPECT_EQ(monitor.table().rounds, 1);
+            view.stopAfter = 1;
+            view.rounds = 0;
+            options.rounds = 0;  // until stopped
+            EXPECT_EQ(monitor.run(to, loopback, options), MonitorEnding::Stopped);
+            EXPECT_EQ(monitor.table().rounds, 1);
+        }
     }
     if (opened == 0) GTEST_SKIP() << "no ICMP socket opens here";
 }

@@ -29,6 +29,7 @@
 #include "platform/qt/QtTcpClient.h"
 #include "platform/qt/QtTimer.h"
 #include "shell/Form1.h"
+#include "shell/PingPage.h"
 
 using namespace norvik;
 
@@ -98,13 +99,13 @@ int main(int argc, char* argv[]) {
     };
     QTimer::singleShot(0, form.get(), [&] {
         if (trace) {
-            form->ShowTracePage();
+            form->showPage(shell::Form1::PageId::Trace);
             edit("traceCombo1", "192.0.2.1");
             form->findChild<QPushButton*>(QStringLiteral("traceaway"))->click();
         } else {
             edit("Combo1", "hung.test");
             edit("Combo2", "5");
-            form->carryoutping_Click();
+            form->pingPage().ping();
         }
     });
     QTimer::singleShot(300, form.get(), [&] {
