@@ -107,7 +107,7 @@ bool PingRun::run() {
 
         view_.setWindowEnabled(true);
         report(stoppedLine);
-        if (LeadingNumber(view_.countText()) != 1) view_.showReport();
+        if (endless || LeadingNumber(view_.countText()) != 1) view_.showReport();
         addressHistory();
     }
 

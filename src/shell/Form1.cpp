@@ -75,9 +75,7 @@ Form1::Form1(Services services, QWidget* parent)
     whoisTimer_ = makeTimer();
     whoisTimer_->setInterval(10000);
     buildFrame();
-    for (PageId p :
-         {PageId::Ping, PageId::IpTranslation, PageId::Trace, PageId::Whois, PageId::Settings})
-        page(p);
+    // The other pages are built when first shown.
     page(PageId::Ping).tabOrder().front()->setFocus();
     // No larger than the screen leaves room for.
     QSize size(920, 640);

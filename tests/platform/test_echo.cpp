@@ -274,8 +274,8 @@ constexpr char kR2[] = "198.51.100.2";
 constexpr char kDest[] = "203.0.113.2";
 constexpr char kCrafter[] = "203.0.113.34";
 constexpr char kNobody[] = "0.0.0.0";  // no reply address: nothing answered
-constexpr char kR1v6[] = "2001:db8:1::2";
-constexpr char kR2v6[] = "2001:db8:2::2";
+constexpr char kR1v6[] = "2001:db8:1::1";
+constexpr char kR2v6[] = "2001:db8:100:1::2";
 constexpr char kDestV6[] = "2001:db8:3::2";
 using Answer = test::EchoAnswer;
 

@@ -36,6 +36,7 @@
 #include "platform/qt/QtTcpClient.h"
 #include "shell/Form1.h"
 #include "shell/Form2.h"
+#include "shell/Page.h"
 #include "store/Registry.h"
 
 // Readable QStrings in failure messages.
@@ -197,11 +198,13 @@ class ShellTest : public ::testing::Test {
     void expectShown(std::initializer_list<const char*> names, bool visible) {
         for (const char* name : names) EXPECT_EQ(shown(name), visible) << name;
     }
+    // The Settings page, built if it was not yet.
+    QWidget* settingsPage() { return &form->page(shell::Form1::PageId::Settings); }
     // The three display check boxes of the Settings page, e.g. "010".
     std::string displayChecks() {
         std::string out;
         for (const char* name : {"settingscheck1", "settingscheck2", "settingscheck3"})
-            out += w<QCheckBox>(name)->isChecked() ? '1' : '0';
+            out += w<QCheckBox>(name, settingsPage())->isChecked() ? '1' : '0';
         return out;
     }
     QStringList items(const char* name, QWidget* in = nullptr) {

@@ -224,6 +224,8 @@ TEST_F(Keys, CtrlDigitsAndIconActionsShowThePagesMarkTheirIconAndFocusTheFirstIn
         };
         QTest::keyClick(form.get(), c.key, Qt::ControlModifier);
         expectShown("Ctrl");
+        EXPECT_EQ(w(c.icon)->toolTip(), c.title);
+        EXPECT_FALSE(w<QToolButton>(c.icon)->icon().isNull()) << c.title;
         QWidget* focus = form->focusWidget();
         EXPECT_TRUE(focus == w(c.first) || w(c.first)->isAncestorOf(focus)) << c.title;
         EXPECT_TRUE(helpAt(pages, c.help)) << c.title;
@@ -241,6 +243,17 @@ TEST_F(Keys, CtrlDigitsAndIconActionsShowThePagesMarkTheirIconAndFocusTheFirstIn
             expectShown(action);
         }
     }
+    expectTexts({{"pingwords", "Ping"},
+                 {"traceroutewords", "TraceRoute"},
+                 {"whoiswords", "Whois Lookup"},
+                 {"iptranswords", "IP  Translation"},
+                 {"Label4", "Settings"},
+                 {"Label5", "About  "},
+                 {"Label7", "Help"},
+                 {"quitwords", "Quit"}});
+    for (const auto& [icon, tip] : Texts{{"Image5", "About Norvik"}, {"Image2", "Help"}})
+        EXPECT_EQ(w(icon)->toolTip(), tip);
+    EXPECT_EQ(w("quiticon")->toolTip(), "");
     // Enter on a focused icon works as Space does.
     key(w("whoisicon"), Qt::Key_Return);
     EXPECT_EQ(text("nme"), "Whois Lookup");
@@ -275,12 +288,28 @@ TEST_F(Keys, LinksShowAFocusMarkAndAreLinksToAssistiveTechnology) {
     EXPECT_TRUE(form->form2().isVisible());
 }
 
+// Each page with its icon and an input box on it.
+const struct {
+    shell::Form1::PageId show;
+    const char* icon;
+    const char* input;
+} kPages[] = {{shell::Form1::PageId::Ping, "pingicon", "Combo2"},
+              {shell::Form1::PageId::Trace, "tracerouteicon", "traceText3"},
+              {shell::Form1::PageId::Whois, "whoisicon", "whoiscombo2"},
+              {shell::Form1::PageId::IpTranslation, "iptransicon", "ipad"},
+              {shell::Form1::PageId::Settings, "Image7", "List1"}};
+
 // Every input of the window, on every page, is named for assistive
-// technology; the status line's changes are announced.
+// technology, every label shows plain text; the status line's changes are
+// announced.
 TEST_F(ShellTest, EveryInputHasAnAccessibleNameAndTheStatusReadsAsItsText) {
     start();
+    for (const auto& p : kPages) form->page(p.show);  // every page built
     QStringList unnamed;
     for (QWidget* x : form->findChildren<QWidget*>()) {
+        if (auto* l = qobject_cast<QLabel*>(x)) {
+            EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->objectName().toStdString();
+        }
         // The parts of a combo box's list belong to the box.
         bool inCombo = false;
         for (QWidget* p = x->parentWidget(); p != nullptr; p = p->parentWidget())
@@ -309,17 +338,6 @@ TEST_F(ShellTest, EveryInputHasAnAccessibleNameAndTheStatusReadsAsItsText) {
     EXPECT_EQ(status->text(QAccessible::Name), "Successful");
     EXPECT_EQ(status->text(QAccessible::Description), "Status");
 }
-
-// Each page with its icon and an input box on it.
-const struct {
-    shell::Form1::PageId show;
-    const char* icon;
-    const char* input;
-} kPages[] = {{shell::Form1::PageId::Ping, "pingicon", "Combo2"},
-              {shell::Form1::PageId::Trace, "tracerouteicon", "traceText3"},
-              {shell::Form1::PageId::Whois, "whoisicon", "whoiscombo2"},
-              {shell::Form1::PageId::IpTranslation, "iptransicon", "ipad"},
-              {shell::Form1::PageId::Settings, "Image7", "List1"}};
 
 // WCAG's contrast of two colours.
 double contrast(QColor a, QColor b) {

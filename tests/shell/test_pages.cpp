@@ -1,11 +1,14 @@
-// Page switching, the fixed controls, the lists each page fills, the IP
-// Translation lookups, and the icons and keyboard order of the window.
+// Page switching, the lists each page fills, the IP Translation page on its
+// own, and the icons and keyboard order of the window.
 
 #include <QImage>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "ShellFixture.h"
+#include "shell/DefaultButton.h"
+#include "shell/IpTranslationPage.h"
 #include "shell/PingPage.h"
 #include "shell/Widgets.h"
 
@@ -13,33 +16,6 @@ namespace norvik::test {
 namespace {
 
 using Pages = ShellTest;
-
-TEST_F(Pages, FixedControlsCarryTheirCaptionsAndTooltips) {
-    start();
-    const Texts tips = {{"pingicon", "Ping"},
-                        {"tracerouteicon", "TraceRoute"},
-                        {"whoisicon", "Whois Lookup"},
-                        {"iptransicon", "IP Translation"},
-                        {"Image7", "Settings"},
-                        {"Image5", "About Norvik"},
-                        {"Image2", "Help"},
-                        {"quiticon", ""}};
-    for (const auto& [name, tip] : tips) {
-        EXPECT_EQ(w(name)->toolTip(), tip) << name;
-        EXPECT_FALSE(w<QToolButton>(name)->icon().isNull()) << name;
-    }
-    expectTexts({{"pingwords", "Ping"},
-                 {"traceroutewords", "TraceRoute"},
-                 {"whoiswords", "Whois Lookup"},
-                 {"iptranswords", "IP  Translation"},
-                 {"Label4", "Settings"},
-                 {"Label5", "About  "},
-                 {"Label7", "Help"},
-                 {"quitwords", "Quit"}});
-    for (QLabel* l : form->findChildren<QLabel*>()) {
-        EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->objectName().toStdString();
-    }
-}
 
 TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
     start();
@@ -62,6 +38,7 @@ TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
           "settingsback2", "settingsexplain", "settingscheck1", "settingscheck2", "settingscheck3",
           "settingsminititle", "settingsrem"}},
     };
+    for (const auto& page : pages) click(w(page.first));  // each page built
     for (const auto& page : pages) {
         click(w(page.first));
         for (const auto& [icon, controls] : pages) {
@@ -119,6 +96,7 @@ TEST_F(Pages, PingPageListsAndTheirResetOnReshowing) {
 TEST_F(Pages, TracePageFillsFromTheSessionList) {
     putAll("IPs", {{"1", "alpha.test"}, {"2", "beta.test"}, {"4", "delta.test"}});
     start();
+    click(w("tracerouteicon"));
     w<QComboBox>("traceCombo1")->setEditText("typed before");
     click(w("tracerouteicon"));
     expectTexts({{"nme", "TraceRoute"}, {"traceCombo1", "alpha.test"}, {"traceText3", "32"}});
@@ -177,15 +155,36 @@ TEST_F(Pages, WhoisDirectoryWalkAndCountryPicks) {
     }
 }
 
-class IpTranslation : public ShellTest {
+// The IP Translation page on its own, in a window with the default button.
+class IpTranslation : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        start();
-        click(w("iptransicon"));
+    IpTranslation() {
+        (new QVBoxLayout(&window))->addWidget(page);
+        QObject::connect(page, &shell::Page::defaultChosen, &defaults,
+                         &shell::DefaultButton::choose);
+        defaults.watch(&window);
+        window.show();
+        page->enter();
     }
-    QLineEdit* ipad() { return w<QLineEdit>("ipad"); }
-    QLineEdit* name() { return w<QLineEdit>("domainname"); }
+    QPushButton* button(const char* name) { return page->findChild<QPushButton*>(name); }
+    QStringList drawnDefault() {
+        QStringList out;
+        for (auto* b : window.findChildren<QPushButton*>())
+            if (b->isDefault()) out << b->objectName();
+        return out;
+    }
+
+    QApplication& app = qtApp();
+    ScriptedMessageBox boxes;
+    TableResolver resolver;
+    net::HostToIP hosts{resolver, boxes};
+    QLabel heading, intro;
+    QWidget window;
+    shell::DefaultButton defaults{&window};
+    shell::IpTranslationPage* page = new shell::IpTranslationPage(
+        hosts, {&heading, &intro}, [] { return false; }, &window);
+    QLineEdit* ipad = page->findChild<QLineEdit*>("ipad");
+    QLineEdit* name = page->findChild<QLineEdit*>("domainname");
 };
 
 TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {
@@ -196,23 +195,31 @@ TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {
                                               {"", ""},
                                               {"127.0.0.3", "127.0.0.3"},
                                               {"host.test", "127.0.0.7"}}) {
-        ipad()->setText("127.0.0.1");
-        name()->setText(typed);
-        click(w("domtoip"));
-        EXPECT_EQ(ipad()->text(), address) << '"' << typed << '"';
+        ipad->setText("127.0.0.1");
+        name->setText(typed);
+        click(button("domtoip"));
+        EXPECT_EQ(ipad->text(), address) << '"' << typed << '"';
     }
     // Enter runs the lookup of the box typed in.
-    name()->setText("127.0.0.3");
-    EXPECT_EQ(form->defaultButton(), w<QPushButton>("domtoip"));
-    key(name(), Qt::Key_Return);
-    EXPECT_EQ(ipad()->text(), "127.0.0.3");
-    ipad()->setText("127.0.0.7");
-    EXPECT_EQ(form->defaultButton(), w<QPushButton>("iptodom"));
-    key(ipad(), Qt::Key_Enter);
-    EXPECT_EQ(name()->text(), "host.test");
+    name->setText("127.0.0.3");
+    EXPECT_EQ(defaults.button(), button("domtoip"));
+    key(name, Qt::Key_Return);
+    EXPECT_EQ(ipad->text(), "127.0.0.3");
+    ipad->setText("127.0.0.7");
+    EXPECT_EQ(defaults.button(), button("iptodom"));
+    key(ipad, Qt::Key_Enter);
+    EXPECT_EQ(name->text(), "host.test");
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_TRUE(w<QPushButton>("iptodom")->isEnabled());
-    EXPECT_TRUE(w<QPushButton>("domtoip")->isEnabled());
+    EXPECT_TRUE(button("iptodom")->isEnabled() && button("domtoip")->isEnabled());
+    // (Texts that are no address at all: the resolver's own test.)
+    ipad->setText("127.0.0.8");
+    click(button("iptodom"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const ScriptedMessageBox::Shown& b = boxes.shown[0];
+    EXPECT_EQ(std::tie(b.text, b.caption, b.buttons, b.icon),
+              std::make_tuple("No Such IP Address Exists.", "Norvik - No Such IP",
+                              platform::Buttons::Ok, platform::Icon::Critical));
+    EXPECT_EQ(name->text(), "");
 }
 
 // The button drawn as the default is the one Enter presses: that of the box
@@ -220,49 +227,21 @@ TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {
 // button does not become the default.
 TEST_F(IpTranslation, TheFocusedBoxsButtonIsDrawnDefaultAndEnterPressesIt) {
     resolver.hosts[{127, 0, 0, 3}] = "three.test";
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    const auto defaults = [&] {
-        QStringList out;
-        for (auto* b : form->findChildren<QPushButton*>())
-            if (b->isDefault()) out << b->objectName();
-        return out;
-    };
-    name()->setText("127.0.0.3");
-    struct Row {
-        QWidget* box;
-        const char* button;
-        QLineEdit* answer;
-        const char* expected;
-    };
-    for (const Row& r : {Row{name(), "domtoip", ipad(), "127.0.0.3"},
-                         Row{ipad(), "iptodom", name(), "three.test"}}) {
-        r.box->setFocus(Qt::TabFocusReason);
-        EXPECT_EQ(defaults(), QStringList{r.button});
-        key(r.box, Qt::Key_Return);
-        EXPECT_EQ(r.answer->text(), QString(r.expected));
-        EXPECT_EQ(defaults(), QStringList{r.button});
-        w("domtoip")->setFocus(Qt::TabFocusReason);
-        EXPECT_EQ(defaults(), QStringList{r.button});
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    name->setText("127.0.0.3");
+    for (const auto& [box, pressed, answer, expected] :
+         {std::tuple<QLineEdit*, const char*, QLineEdit*, const char*>{name, "domtoip", ipad,
+                                                                       "127.0.0.3"},
+          {ipad, "iptodom", name, "three.test"}}) {
+        box->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(drawnDefault(), QStringList{pressed});
+        key(box, Qt::Key_Return);
+        EXPECT_EQ(answer->text(), QString(expected));
+        EXPECT_EQ(drawnDefault(), QStringList{pressed});
+        button("domtoip")->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(drawnDefault(), QStringList{pressed});
     }
-    // So on the TraceRoute page: the page's box gives the focus to its button.
-    click(w("tracerouteicon"));
-    w("traceText3")->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(defaults(), QStringList{"traceaway"});
-    w<QComboBox>("traceCombo1")->setEditText("127.0.0.1");
-    key(w("traceText3"), Qt::Key_Return);
-    EXPECT_EQ(echo.requests.size(), 1u);
-}
-
-// (Texts that are no address at all: the resolver's own test.)
-TEST_F(IpTranslation, AddressWithoutANameSaysSoAndClearsTheName) {
-    ipad()->setText("127.0.0.8");
-    name()->setText("stale.test");
-    click(w("iptodom"));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    expectBox(0, "No Such IP Address Exists.", "Norvik - No Such IP", platform::Buttons::Ok,
-              platform::Icon::Critical);
-    EXPECT_EQ(name()->text(), "");
 }
 
 using Look = ShellTest;

@@ -1,14 +1,13 @@
 // The Ping page: the size box, input checks, runs through an echo double
-// with their reports, the address history, a real run on loopback and the
-// report window. (The event loop serving during waits is checked by the
-// closes that come from a timer while an echo waits.)
+// with their reports, the address history and the report window. (A real
+// run on loopback: PingCli.PingsLoopbackAndWritesWhatTheWindowWrites. The
+// event loop serving during waits is checked by the closes that come from
+// a timer while an echo waits.)
 
 #include <QProgressBar>
 #include <QTimer>
 
 #include "ShellFixture.h"
-#include "platform/LinuxEchoService.h"
-#include "platform/SystemResolver.h"
 #include "platform/qt/EventLoopWaiter.h"
 #include "shell/PingPage.h"
 #include "shell/Widgets.h"
@@ -215,25 +214,6 @@ TEST_F(PingPage, ClosingDuringARunEndsItWhenTheEchoInFlightEnds) {
     // The run wrote nothing after the close.
     EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "kept.test"}}));
     EXPECT_FALSE(form->hasForm2() && form->form2().isVisible());
-}
-
-TEST_F(PingPage, RealPingToLoopback) {
-    platform::LinuxEchoService real;
-    platform::SystemResolver system;
-    echoInUse = &real;
-    resolverInUse = &system;
-    waiter = platform::eventLoopWaiter;
-    prepare("127.0.0.1", "2");
-    pingNow();
-    if (!real.unavailableReason().empty()) {
-        GTEST_SKIP() << "no ICMP socket: " << real.unavailableReason();
-    }
-    expectTexts({{"Text4_0", "0   [ ip success ]"},
-                 {"status", "Successful"},
-                 {"Text4_3", "32 bytes"},
-                 {"Text5", "127.0.0.1"}});
-    EXPECT_EQ(report().timeoutsText(), " 0");
-    EXPECT_TRUE(report().reportText().startsWith("Ping Report for 127.0.0.1 [127.0.0.1]\r\n\r\n"));
 }
 
 using Report = ShellTest;

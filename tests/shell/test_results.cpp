@@ -11,7 +11,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include "../support/DecimalComma.h"
 #include "../support/LoopbackTcpServer.h"
 #include "../support/SpinUntil.h"
 #include "ShellFixture.h"
@@ -90,21 +89,15 @@ class Results : public ShellTest {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QString clipboard() { return QGuiApplication::clipboard()->text(); }
-    void reportWindowShowsTheRunsFigures();
 
     AnsweringDialog dialog;
     QTemporaryDir dir;
 };
 
-TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) { reportWindowShowsTheRunsFigures(); }
-
-// As under LC_ALL=de_DE.UTF-8: the figures keep their decimal point.
-TEST_F(Results, ReportWindowUnderADecimalComma) {
-    NORVIK_UNDER_DECIMAL_COMMA();
-    reportWindowShowsTheRunsFigures();
-}
-
-void Results::reportWindowShowsTheRunsFigures() {
+// (Under a decimal comma the figures are the engine's:
+// PingStatisticsTest.HandWorkedRunsUnderADecimalComma and
+// NumberRules.ADecimalCommaLocaleChangesNothing.)
+TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) {
     resolver.names["router.test"] = {127, 0, 0, 2};
     echo.replyAfter(20);
     echo.replyAfter(31);

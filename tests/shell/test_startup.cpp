@@ -18,6 +18,8 @@ using platform::Answer;
 using Startup = ShellTest;
 
 const Slots kRemembered{{"1", "alpha.test"}, {"2", "127.0.0.1"}, {"5", "omega.test"}};
+// Three addresses as a fault test stores them.
+const Slots kSession{{"1", "alpha.test"}, {"2", "beta.test"}, {"3", "gamma.test"}};
 // The same with slot 2 changed during the session, saved in order.
 const Slots kRenumbered{{"1", "alpha.test"}, {"2", "beta.test"}, {"3", "omega.test"}};
 
@@ -31,7 +33,7 @@ TEST_F(Startup, EmptyStoreStartsOnThePingPageAndWritesTheDefaultsBack) {
     EXPECT_EQ(setting("Display Packet Size Returned"), "1");
     EXPECT_EQ(setting("Display Address Returned"), std::nullopt);
     EXPECT_EQ(setting("Display Data Pointer"), std::nullopt);
-    EXPECT_TRUE(w<QCheckBox>("settingsremember")->isChecked());
+    EXPECT_TRUE(w<QCheckBox>("settingsremember", settingsPage())->isChecked());
     EXPECT_EQ(displayChecks(), "010");
 
     expectTexts({{"nme", "Ping"},
@@ -81,7 +83,7 @@ TEST_F(Startup, OnlyQuitWithRememberOnSavesTheSessionListRenumbered) {
         endCalls = 0;
         put("", "Remember Settings on exit", c.remember ? "1" : "0");
         start();
-        EXPECT_EQ(w<QCheckBox>("settingsremember")->isChecked(), c.remember);
+        EXPECT_EQ(w<QCheckBox>("settingsremember", settingsPage())->isChecked(), c.remember);
         put("SessionIPs", "2", "beta.test");
         c.end();
         EXPECT_EQ(storedSlots("IPs"), c.saved);
@@ -165,50 +167,43 @@ TEST_F(Startup, QuietWithoutNotificationAreaSaysSoAndEndsOnSigterm) {
     EXPECT_EQ(endCalls, 0);
 }
 
-TEST_F(Startup, StoreFaultOpensTheStartupErrorDialogAndYesGoesOn) {
-    failWhen([](const std::string& op, const std::string& key, const std::string& name) {
-        return op == "read" && key == "IPs" && name == "2";
-    });
-    putAll("IPs", {{"1", "alpha.test"}, {"2", "beta.test"}, {"3", "gamma.test"}});
-    boxes.answers = {Answer::Yes};
-    start();
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    expectErrorBox(0, "Error  5 occurred.\r\nDisk not ready\r\nDo you wish to continue?");
-    // Start-up went on after the failing slot and showed the Ping page.
-    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "alpha.test"}, {"3", "gamma.test"}}));
-    EXPECT_EQ(text("return1"), "Welcome to Norvik!");
-    expectEnded(false);
-}
-
-TEST_F(Startup, StartupErrorAnsweredNoEndsTheProgram) {
-    failWhen([](const std::string& op, const std::string&, const std::string&) {
-        return op == "delete";
-    });
-    put("IPs", "1", "alpha.test");
-    boxes.answers = {Answer::No};
-    start();
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    expectClosingBox(1);
-    expectEnded(true);
-    EXPECT_TRUE(storedSlots("SessionIPs").empty());
-    EXPECT_TRUE(items("Combo2").isEmpty());
-}
-
-TEST_F(Startup, FaultInThePageSetUpEndsOnlyThePageSetUp) {
-    failWhen([](const std::string& op, const std::string&, const std::string& name) {
-        return op == "read" && name == "nopings";
-    });
-    put("IPs", "1", "alpha.test");
-    boxes.answers = {Answer::Yes};
-    start();
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(text("nme"), "Ping");
-    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "alpha.test"}}));
-    // The address list fill after the failing step did not run, and start-up
-    // is complete.
-    EXPECT_TRUE(items("Combo1").isEmpty());
-    EXPECT_TRUE(form->isVisible());
-    expectEnded(false);
+// A store fault in start-up opens the error dialog: Yes goes on with the
+// next step (after a failing slot, or past the page set-up, whose later
+// steps do not run); No ends the program.
+TEST_F(Startup, StoreFaultsOpenTheStartupErrorDialog) {
+    const struct {
+        const char* failing;  // "delete", or the value whose read fails (of IPs for "2")
+        Answer answer;
+        Slots session;
+        QStringList addresses;
+    } cases[] = {{"2",
+                  Answer::Yes,
+                  {{"1", "alpha.test"}, {"3", "gamma.test"}},
+                  {"alpha.test", "gamma.test"}},
+                 {"nopings", Answer::Yes, kSession, {}},
+                 {"delete", Answer::No, {}, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failing);
+        endCalls = 0;
+        boxes.shown.clear();
+        keyStore->deleteKey(store::HKEY_LOCAL_MACHINE, norvikPath());
+        putAll("IPs", kSession);
+        failWhen([&c](const std::string& op, const std::string& key, const std::string& name) {
+            return c.failing == op ||
+                   (op == "read" && name == c.failing && (name != "2" || key == "IPs"));
+        });
+        boxes.answers = {c.answer};
+        start();
+        ASSERT_EQ(boxes.shown.size(), c.answer == Answer::No ? 2u : 1u);
+        expectErrorBox(0, "Error  5 occurred.\r\nDisk not ready\r\nDo you wish to continue?");
+        if (c.answer == Answer::No) expectClosingBox(1);
+        expectEnded(c.answer == Answer::No);
+        EXPECT_EQ(storedSlots("SessionIPs"), c.session);
+        EXPECT_EQ(items("Combo1"), c.addresses);
+        EXPECT_EQ(form->isVisible(), c.answer == Answer::Yes);
+        EXPECT_EQ(items("Combo2").isEmpty(), c.answer == Answer::No);
+        EXPECT_EQ(text("return1"), c.answer == Answer::No ? "Returned Data" : "Welcome to Norvik!");
+    }
 }
 
 }  // namespace

@@ -76,12 +76,21 @@ TEST_F(TracePage, TraceFillsTheBoxAndStatusAndKeepsTheDestinationOnce) {
     EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "alpha.test"}}));
 }
 
+// Enter in the destination box, or in the size box once it has the focus,
+// traces.
 TEST_F(TracePage, EnterInTheDestinationBoxTraces) {
     open("127.0.0.1");
     echo.answer("127.0.0.1", 1, kSuccess);
     key(w("traceCombo1"), Qt::Key_Return);
     EXPECT_EQ(echo.requests.size(), 1u);
     EXPECT_EQ(text("traceLabel4"), "Trace Route Complete");
+    form->showPage(shell::Form1::PageId::Ping);
+    form->showPage(shell::Form1::PageId::Trace);
+    w("traceText3")->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(form->defaultButton(), w<QPushButton>("traceaway"));
+    w<QComboBox>("traceCombo1")->setEditText("127.0.0.1");
+    key(w("traceText3"), Qt::Key_Return);
+    EXPECT_EQ(echo.requests.size(), 2u);
 }
 
 TEST_F(TracePage, LeavingAndShowingThePageAgainWhileATraceRuns) {

@@ -96,6 +96,10 @@ DelayRelay::DelayRelay(NetnsLab& lab, const std::vector<DelayedLink>& links) {
         const std::string a = device(i, 0), b = device(i, 1);
         if (!lab.ip(l.a, {"addr", "add", l.addressA, "peer", l.addressB, "dev", a}) ||
             !lab.ip(l.b, {"addr", "add", l.addressB, "peer", l.addressA, "dev", b}) ||
+            (!l.address6A.empty() &&
+             (!lab.ip(l.a, {"addr", "add", l.address6A, "peer", l.address6B, "dev", a, "nodad"}) ||
+              !lab.ip(l.b,
+                      {"addr", "add", l.address6B, "peer", l.address6A, "dev", b, "nodad"}))) ||
             !lab.ip(l.a, {"link", "set", a, "up"}) || !lab.ip(l.b, {"link", "set", b, "up"})) {
             error_ = lab.error();
             return;

@@ -16,6 +16,7 @@ namespace norvik::test {
 struct DelayedLink {
     std::string a, addressA, b, addressB;  // roles and addresses without prefix
     std::chrono::microseconds delay;
+    std::string address6A = {}, address6B = {};  // IPv6 ends too, when given
 };
 
 class DelayRelay {
@@ -24,8 +25,8 @@ class DelayRelay {
     // and brings them up; error() is empty when that all worked.
     DelayRelay(NetnsLab& lab, const std::vector<DelayedLink>& links);
     const std::string& error() const { return error_; }
-    // The device at end a (side 0) or b (side 1) of the links[link]: more
-    // addresses and routes can go on it.
+    // The device at end a (side 0) or b (side 1) of links[link], for routes
+    // by device.
     static std::string device(std::size_t link, int side);
 
   private:

@@ -212,49 +212,46 @@ Topology path(int routers) {
     const auto mid = [](int k, int side) {  // link k (1..routers-1) between rk and rk+1
         return "198.51.100." + std::to_string(4 * (k - 1) + 1 + side);
     };
-    // IPv6: link k (the sender's is 1) is 2001:db8:k::/64, ::1 on the
-    // sender's side; the far side is 2001:db8:<routers + 1>::/48.
-    const auto link6 = [](int k, int side) {
-        return "2001:db8:" + std::to_string(k) + "::" + std::to_string(1 + side);
+    const auto mid6 = [](int k, int side) {
+        return "2001:db8:100:" + std::to_string(k) + "::" + std::to_string(1 + side);
     };
-    const std::string far6 = "2001:db8:" + std::to_string(routers + 1) + "::/48";
     const auto via6 = [](const std::string& to, const std::string& via) {
         return std::vector<std::string>{"-6", "route", "add", to, "via", via};
     };
     t.nodes.push_back(
         {"sender",
          false,
-         {{"route", "add", "default", "via", "192.0.2.1"}, via6("default", link6(1, 1))},
+         {{"route", "add", "default", "via", "192.0.2.1"}, via6("default", "2001:db8:1::1")},
          {}});
     t.links.push_back({"sender",
                        router(1),
-                       {"192.0.2.2/24", link6(1, 0) + "/64"},
-                       {"192.0.2.1/24", link6(1, 1) + "/64"}});
+                       {"192.0.2.2/24", "2001:db8:1::2/64"},
+                       {"192.0.2.1/24", "2001:db8:1::1/64"}});
     for (int k = 1; k <= routers; ++k) {
         Topology::Node r{router(k), true, {}, {}};
         if (k > 1) {
             r.ip.push_back({"route", "add", "default", "via", mid(k - 1, 0)});
-            r.ip.push_back(via6("default", link6(k, 0)));
+            r.ip.push_back(via6("default", mid6(k - 1, 0)));
         }
         if (k < routers) {
             r.ip.push_back({"route", "add", "203.0.113.0/25", "via", mid(k, 1)});
-            r.ip.push_back(via6(far6, link6(k + 1, 1)));
+            r.ip.push_back(via6("2001:db8:3::/48", mid6(k, 1)));
             t.links.push_back({router(k),
                                router(k + 1),
-                               {mid(k, 0) + "/30", link6(k + 1, 0) + "/64"},
-                               {mid(k, 1) + "/30", link6(k + 1, 1) + "/64"}});
+                               {mid(k, 0) + "/30", mid6(k, 0) + "/64"},
+                               {mid(k, 1) + "/30", mid6(k, 1) + "/64"}});
         }
         t.nodes.push_back(r);
     }
-    t.nodes.push_back({"dest",
-                       false,
-                       {{"route", "add", "default", "via", "203.0.113.1"},
-                        via6("default", link6(routers + 1, 0))},
-                       {}});
+    t.nodes.push_back(
+        {"dest",
+         false,
+         {{"route", "add", "default", "via", "203.0.113.1"}, via6("default", "2001:db8:3::1")},
+         {}});
     t.links.push_back({router(routers),
                        "dest",
-                       {"203.0.113.1/27", link6(routers + 1, 0) + "/64"},
-                       {"203.0.113.2/27", link6(routers + 1, 1) + "/64"}});
+                       {"203.0.113.1/27", "2001:db8:3::1/64"},
+                       {"203.0.113.2/27", "2001:db8:3::2/64"}});
     return t;
 }
 

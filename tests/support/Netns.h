@@ -133,9 +133,10 @@ struct Topology {
 // (rN) to 203.0.113.2/27 (dest); routers <= 63. The sender and dest route by
 // default to their neighbour; each router routes back by default (r1 has
 // the sender's link) and on only to 203.0.113.0/25, so r1 has no route for
-// 203.0.113.128/25. IPv6 alike, beside it: link k (the sender's is 1) is
-// 2001:db8:k::/64 with ::1 on the sender's side, so the destination is
-// 2001:db8:<routers + 1>::2; routers go on only to 2001:db8:<routers + 1>::/48.
+// 203.0.113.128/25. IPv6 alike, beside it: 2001:db8:1::2/64 (sender) to
+// ::1 (r1), between routers 2001:db8:100:<k>::1/64 and ::2,
+// 2001:db8:3::1/64 (rN) to ::2 (dest); routers go on only to
+// 2001:db8:3::/48.
 Topology path(int routers);
 
 // The routed lab that the echo and trace tests share, path(2) and more:

@@ -21,8 +21,8 @@ constexpr char kDest[] = "203.0.113.2";
 constexpr char kUnreachable[] = "203.0.113.70";
 constexpr char kBlackhole[] = "203.0.113.100";
 constexpr char kCrafterOther[] = "203.0.113.35";  // answered from 203.0.113.34
-constexpr char kR1v6[] = "2001:db8:1::2";
-constexpr char kR2v6[] = "2001:db8:2::2";
+constexpr char kR1v6[] = "2001:db8:1::1";
+constexpr char kR2v6[] = "2001:db8:100:1::2";
 constexpr char kDestV6[] = "2001:db8:3::2";
 
 // One trace run by a child in the sender's namespace: the status line, a
