@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -124,10 +125,16 @@ SettingsPage::SettingsPage(store::Registry& reg, SettingsChoices& choices,
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(10);
-    page->addWidget(displayPanel_);
+    // The address choice sits beside the display choices.
+    auto* address = new QVBoxLayout(addressPanel_);
+    address->addWidget(choiceBoxes_[at(Choice::PreferIpv6)]);
+    address->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(10);
+    top->addWidget(displayPanel_, 3);
+    top->addWidget(addressPanel_, 1);
+    page->addLayout(top);
     page->addWidget(sessionPanel_);
-    (new QVBoxLayout(addressPanel_))->addWidget(choiceBoxes_[at(Choice::PreferIpv6)]);
-    page->addWidget(addressPanel_);
 
     // The list is named after its caption for assistive technology.
     sessionTitle_->setBuddy(sessionList_);
