@@ -23,37 +23,38 @@ class PingView {
     virtual ~PingView() = default;
 
     // Inputs.
-    virtual std::string addressText() = 0;                // Combo1 text
-    virtual std::vector<std::string> addressItems() = 0;  // Combo1 list
+    // The address box: as typed, and its list.
+    virtual std::string addressText() = 0;
+    virtual std::vector<std::string> addressItems() = 0;
     virtual void appendAddressItem(const std::string& address) = 0;
-    virtual std::string countText() = 0;    // Combo2 text
-    virtual std::string payloadText() = 0;  // Text2 text
+    virtual std::string countText() = 0;    // the number of pings as typed
+    virtual std::string payloadText() = 0;  // the data to send
 
     // The results panel's modes.
     virtual void ShowProgressHeading() = 0;
     virtual void ShowProgressCounters() = 0;
     virtual void ShowReturnedData() = 0;
 
-    virtual void setPingEnabled(bool enabled) = 0;    // carryoutping
+    virtual void setPingEnabled(bool enabled) = 0;    // the "Ping Now" button
     virtual void setWindowEnabled(bool enabled) = 0;  // the whole main window
 
     // Status line: colour, caption and picture together.
     virtual void setStatus(StatusLook look, const std::string& caption) = 0;
     virtual bool statusInProgress() = 0;
-    // Makes status, Picture1, Line1 and Shape1 visible and repaints them.
+    // Makes the status line, its picture and its frame visible and repaints them.
     virtual void showStatusArea() = 0;
     virtual void repaintStatus() = 0;
 
     virtual void setTodo(const std::string& text) = 0;
     virtual void setDone(const std::string& text) = 0;
-    virtual void setPercent(const std::string& text) = 0;  // pc
-    virtual void setProgress(float percent) = 0;           // ProgressBar1
+    virtual void setPercent(const std::string& text) = 0;  // the percentage done
+    virtual void setProgress(float percent) = 0;           // the progress bar
     virtual void repaintCounters() = 0;
 
-    virtual std::string resolvedText() = 0;  // Text5
+    virtual std::string resolvedText() = 0;  // the "IP address" field
     virtual void setResolvedText(const std::string& text) = 0;
 
-    // Text4 elements 0, 1, 2, 3 and 5.
+    // The reply fields by their index: 0, 1, 2, 3 and 5 (there is no 4).
     virtual std::string replyField(int index) = 0;
     virtual void setReplyField(int index, const std::string& text) = 0;
 

@@ -282,7 +282,7 @@ void Form1::openServerListUpdate() {
     whoisupdate_->show();
 }
 
-Form1::Start Form1::Form_Load(const QString& arguments) {
+Form1::Start Form1::startUp(const QString& arguments) {
     if (IsQuietArgument(arguments)) {
         hide();
         return Start::Quiet;

@@ -39,7 +39,7 @@ class Form1 : public QWidget {
 
     // Start-up with the arguments after the program's name: a quiet start
     // only hides the window; otherwise StartUp runs.
-    Start Form_Load(const QString& arguments);
+    Start startUp(const QString& arguments);
     // The session list renewed, the Ping page shown (see shell::StartUp).
     void StartUp();
 

@@ -1,5 +1,6 @@
 #include "shell/PingPage.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -49,6 +50,8 @@ PingPage::PingPage(PingFrame frame, store::Registry& reg, net::HostToIP& hosts,
     resolvedBox_->setToolTip(QStringLiteral("Click to look up the address"));
     auto* countCaption = plainLabel(QStringLiteral("MultiPing"), "Label9", this);
     countBox_ = editableCombo("Combo2", this);
+    untilBox_ = named(new QCheckBox(QStringLiteral("Until stopped"), this), "pinguntilstop");
+    untilBox_->setToolTip(QStringLiteral("Ping once a second until Stop or Esc"));
     auto* sizeCaption = plainLabel(QStringLiteral("Data to send"), "Label2", this);
     sizeBox_ = editableCombo("Combo3", this);
     auto* bytesCaption = plainLabel(QStringLiteral("bytes"), "Label12", this);
@@ -70,7 +73,10 @@ PingPage::PingPage(PingFrame frame, store::Registry& reg, net::HostToIP& hosts,
     grid->addWidget(addressBox_, 0, 1, 1, 3);
     grid->addWidget(resolvedBox_, 0, 4, 1, 2);
     grid->addWidget(countCaption, 1, 0);
-    grid->addWidget(countBox_, 1, 1);
+    auto* count = new QHBoxLayout;
+    count->addWidget(countBox_, 1);
+    count->addWidget(untilBox_);
+    grid->addLayout(count, 1, 1);
     grid->addWidget(sizeCaption, 1, 2, Qt::AlignRight);
     grid->addWidget(sizeBox_, 1, 3);
     grid->addWidget(bytesCaption, 1, 4);
@@ -105,6 +111,8 @@ PingPage::PingPage(PingFrame frame, store::Registry& reg, net::HostToIP& hosts,
 
     frame_.runs.addRun(*this);
     connect(pingButton_, &QPushButton::clicked, this, &PingPage::ping);
+    // Until stopped, the count has no say.
+    connect(untilBox_, &QCheckBox::toggled, countBox_, &QWidget::setDisabled);
     connect(stopButton_, &QPushButton::clicked, this, [this] {
         stop_ = running_;
         stopButton_->setEnabled(false);
@@ -160,8 +168,8 @@ void PingPage::leave() {
 }
 
 std::vector<QWidget*> PingPage::tabOrder() const {
-    std::vector<QWidget*> order = {addressBox_, resolvedBox_, countBox_,  sizeBox_,
-                                   pingButton_, stopButton_,  reportLink_};
+    std::vector<QWidget*> order = {addressBox_, resolvedBox_, countBox_,   untilBox_,
+                                   sizeBox_,    pingButton_,  stopButton_, reportLink_};
     const std::vector<QWidget*> fields = results_->tabOrder();
     order.insert(order.end(), fields.begin(), fields.end());
     return order;
@@ -202,6 +210,9 @@ void PingPage::ping() {
     stop_ = false;
     // The bar starts empty, not at the last run's figure.
     results_->setProgress(0);
+    // A run of more than one ping plots its round trips as they come.
+    const auto count = ping::ParseNumber(countText());
+    results_->startLive(untilBox_->isChecked() || (count && *count >= 2));
     stopButton_->setEnabled(true);
     stopButton_->setVisible(pingButton_->isVisible());
     run_.run();
@@ -289,7 +300,10 @@ void PingPage::showStatusArea() {
 void PingPage::repaintStatus() { status_->repaintNow(); }
 void PingPage::setTodo(const std::string& text) { results_->setTodo(text); }
 void PingPage::setDone(const std::string& text) { results_->setDone(text); }
-void PingPage::setPercent(const std::string& text) { results_->setPercent(text); }
+void PingPage::setPercent(const std::string& text) {
+    // Until stopped there is no whole to have done a share of.
+    results_->setPercent(running_ && untilBox_->isChecked() ? std::string() : text);
+}
 void PingPage::setProgress(float percent) {
     results_->setProgress(static_cast<int>(std::lround(percent)));
 }
@@ -312,6 +326,10 @@ void PingPage::showReport() { frame_.report().showReport(); }
 void PingPage::setRecords(const std::vector<ping::PingRecord>& records) {
     frame_.report().setRecords(records, addressText(), resolvedText());
 }
+
+void PingPage::pingRecorded(const ping::PingRecord& record) { results_->addLive(record); }
+
+bool PingPage::untilStopped() { return untilBox_->isChecked(); }
 
 platform::Waiter PingPage::waiter() {
     return [this](int fd, int timeoutMs) { return frame_.runs.wait(fd, timeoutMs, stop_); };

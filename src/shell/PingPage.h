@@ -12,6 +12,7 @@
 #include "shell/SettingsPage.h"
 #include "store/Registry.h"
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -93,6 +94,8 @@ class PingPage : public Page, public ping::PingView, public StoppableRun {
     void showReport() override;
     void setRecords(const std::vector<ping::PingRecord>& records) override;
     platform::Waiter waiter() override;
+    void pingRecorded(const ping::PingRecord& record) override;
+    bool untilStopped() override;
     bool endRequested() override { return frame_.runs.ended(); }
     bool stopRequested() override { return stop_; }
     void endProgram() override { frame_.endProgram(); }
@@ -116,6 +119,7 @@ class PingPage : public Page, public ping::PingView, public StoppableRun {
     QComboBox* addressBox_;
     QLineEdit* resolvedBox_;  // the address the name resolves to
     QComboBox* countBox_;
+    QCheckBox* untilBox_;  // ping once a second until stopped
     QComboBox* sizeBox_;
     QPushButton* pingButton_;
     QPushButton* stopButton_;

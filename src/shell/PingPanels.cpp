@@ -6,8 +6,11 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <cmath>
 
+#include "ping/PingResults.h"
 #include "shell/Page.h"
+#include "shell/RttPlot.h"
 #include "shell/Widgets.h"
 
 namespace norvik::shell {
@@ -97,6 +100,12 @@ PingResults::PingResults(QWidget* parent) : QWidget(parent) {
     bar_->setRange(0, 100);
     bar_->setTextVisible(false);
     bar_->setAccessibleName(QStringLiteral("Progress"));
+    live_ = plainLabel(QString(), "pinglive", this);
+    live_->setAccessibleName(QStringLiteral("Loss, average and jitter"));
+    plot_ = new RttPlot(this);
+    plot_->setObjectName(QStringLiteral("pingplot"));
+    // The room the results have goes to the plot, not between the counters.
+    plot_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* progress = new QGridLayout;
     progress->addWidget(todoCaption_, 0, 0);
     progress->addWidget(todo_, 0, 1);
@@ -104,6 +113,8 @@ PingResults::PingResults(QWidget* parent) : QWidget(parent) {
     progress->addWidget(done_, 1, 1);
     progress->addWidget(bar_, 2, 0, 1, 3);
     progress->addWidget(percent_, 2, 3);
+    progress->addWidget(live_, 3, 0, 1, 4);
+    progress->addWidget(plot_, 4, 0, 1, 4);
     progress->setColumnStretch(2, 1);
 
     const char* fields[][3] = {{"Returned Status", "return2", "Text4_0"},
@@ -145,6 +156,38 @@ void PingResults::showCounters(bool shown) {
     for (QWidget* w :
          std::initializer_list<QWidget*>{bar_, percent_, todoCaption_, doneCaption_, done_, todo_})
         w->setVisible(shown);
+    plot_->setVisible(shown && liveOn_);
+    live_->setVisible(shown && liveOn_);
+}
+
+void PingResults::startLive(bool on) {
+    liveOn_ = on;
+    sent_ = received_ = 0;
+    sumUs_ = jumpsUs_ = 0;
+    plot_->setRecords({});
+    live_->clear();
+}
+
+void PingResults::addLive(const ping::PingRecord& record) {
+    if (!liveOn_) return;
+    // The figures of ComputeStatistics, kept up as the pings come.
+    ++sent_;
+    if (record.replied()) {
+        const std::uint32_t us = record.roundTripUs;
+        if (received_ > 0) jumpsUs_ += std::abs(double(us) - double(lastUs_));
+        lastUs_ = us;
+        ++received_;
+        sumUs_ += us;
+    }
+    ping::PingStatistics s;
+    s.sent = sent_;
+    s.received = received_;
+    s.lossPercent = 100.0 * (sent_ - received_) / sent_;
+    if (received_ > 0) s.avgMs = sumUs_ / received_ / 1000.0;
+    if (received_ > 1) s.jitterMs = jumpsUs_ / (received_ - 1) / 1000.0;
+    plot_->add(record);
+    plot_->repaint();
+    setNow(live_, ping::LiveLine(s));
 }
 
 void PingResults::showField(int index, bool shown) {

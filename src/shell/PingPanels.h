@@ -15,6 +15,7 @@ class QProgressBar;
 namespace norvik::shell {
 
 class IconView;
+class RttPlot;
 
 // The Ping page's status line on its framed surface: an image and a text
 // in dark blue, or red for a failure, each made as much lighter or darker
@@ -40,14 +41,21 @@ class StatusPanel : public QFrame {
 };
 
 // The Ping page's results, lower in the window: the progress counters and
-// bar during a run, the last reply's fields after it. On show while any of
-// them is and the page is.
+// bar during a run (under them, in a run of more than one ping, a live
+// round-trip plot and a line of loss, average and jitter), the last reply's
+// fields after it. On show while any of them is and the page is.
 class PingResults : public QWidget {
   public:
     explicit PingResults(QWidget* parent);
 
-    // The counters and the bar.
+    // The counters and the bar, with the live plot and line when a run has
+    // them.
     void showCounters(bool shown);
+    // A run starts: its plot and line are empty, and shown with the
+    // counters when `on`.
+    void startLive(bool on);
+    // A ping of the run, as it is kept: plotted, and counted in the line.
+    void addLive(const ping::PingRecord& record);
     // The reply fields, by the ping run's numbers 0, 1, 2, 3 and 5.
     void showField(int index, bool shown);
     void showFields(bool shown);
@@ -76,6 +84,13 @@ class PingResults : public QWidget {
     QLabel* done_;
     QLabel* percent_;
     QProgressBar* bar_;
+    RttPlot* plot_;
+    QLabel* live_;
+    bool liveOn_ = false;
+    // The run's figures so far, in microseconds.
+    int sent_ = 0, received_ = 0;
+    double sumUs_ = 0, jumpsUs_ = 0;
+    std::uint32_t lastUs_ = 0;
     // The status, address (decimal), time, size and data pointer of the
     // last reply.
     std::array<Field, 5> fields_{};

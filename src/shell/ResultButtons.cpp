@@ -79,8 +79,8 @@ ResultButtons::ResultButtons(const QString& prefix, QWidget* box, Render render,
         b->setEnabled(box_ == nullptr || box_->property(kHoldsResult).toBool() ||
                       !box_->property(kHoldsResult).isValid());
     }
-    connect(copy_, &QPushButton::clicked, this, [this] { Copy_Click(); });
-    connect(save_, &QPushButton::clicked, this, [this] { Save_Click(); });
+    connect(copy_, &QPushButton::clicked, this, [this] { copyResult(); });
+    connect(save_, &QPushButton::clicked, this, [this] { saveResult(); });
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -97,11 +97,11 @@ ResultButtons::ResultButtons(const QString& prefix, QWidget* box, Render render,
 // Qt drops an event filter whose object goes; the box may be gone first.
 ResultButtons::~ResultButtons() = default;
 
-void ResultButtons::Copy_Click() {
+void ResultButtons::copyResult() {
     CopyWithCrLf(QString::fromStdString(render_(exports::Format::Text)));
 }
 
-bool ResultButtons::Save_Click() {
+bool ResultButtons::saveResult() {
     const auto choice = CurrentSaveDialog().ask(window(), suggestedName_);
     if (!choice) return false;
     const exports::Format format =

@@ -54,11 +54,11 @@ class ResultButtons : public QWidget {
                   platform::MessageBox* boxes, QWidget* parent);
     ~ResultButtons() override;
 
-    void Copy_Click();
+    void copyResult();
     // Asks for a file and writes the result there; false when nothing was
     // written (cancelled, or the file could not be written, which a message
     // box says).
-    bool Save_Click();
+    bool saveResult();
 
     QPushButton* copyButton() const { return copy_; }
     QPushButton* saveButton() const { return save_; }

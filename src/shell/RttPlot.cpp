@@ -42,12 +42,19 @@ void RttPlot::setRecords(const std::vector<ping::PingRecord>& records) {
     ms_.clear();
     ms_.reserve(records.size());
     maxMs_ = 0;
-    for (const ping::PingRecord& r : records) {
-        const float v = r.replied() ? static_cast<float>(r.roundTripUs / 1000.0) : -1.0f;
-        ms_.push_back(v);
-        maxMs_ = std::max(maxMs_, v);
-    }
+    for (const ping::PingRecord& r : records) push(r);
     update();
+}
+
+void RttPlot::add(const ping::PingRecord& record) {
+    push(record);
+    update();
+}
+
+void RttPlot::push(const ping::PingRecord& record) {
+    const float v = record.replied() ? static_cast<float>(record.roundTripUs / 1000.0) : -1.0f;
+    ms_.push_back(v);
+    maxMs_ = std::max(maxMs_, v);
 }
 
 QSize RttPlot::sizeHint() const { return {380, fontMetrics().height() * 9}; }

@@ -17,6 +17,8 @@ class RttPlot : public QWidget {
     explicit RttPlot(QWidget* parent = nullptr);
 
     void setRecords(const std::vector<ping::PingRecord>& records);
+    // One more ping at the end, as a run goes on.
+    void add(const ping::PingRecord& record);
     int count() const { return static_cast<int>(ms_.size()); }
 
     // The colour of the time-out marks, and the band they are drawn in.
@@ -30,6 +32,7 @@ class RttPlot : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    void push(const ping::PingRecord& record);
     QRect plotArea() const;
     double axisMax() const;
 

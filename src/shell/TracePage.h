@@ -1,15 +1,18 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "export/Export.h"
 #include "net/HostToIP.h"
 #include "platform/EchoService.h"
 #include "platform/MessageBox.h"
+#include "platform/ProbeSocket.h"
 #include "platform/Resolver.h"
 #include "shell/Page.h"
 #include "shell/RunGuard.h"
 #include "store/Registry.h"
+#include "trace/Monitor.h"
 #include "trace/TraceView.h"
 
 class QCheckBox;
@@ -17,10 +20,15 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QTableView;
 
 namespace norvik::shell {
 
+class MonitorModel;
 class ResultButtons;
+
+// The stored state of the "Monitor" box: "1" checked, "0" not.
+inline constexpr const char* kTraceMonitor = "Trace Monitor";
 
 // What the TraceRoute page needs of the window around it.
 struct TraceFrame {
@@ -28,6 +36,11 @@ struct TraceFrame {
     QLabel* status;
     // Input refused during each echo, the echo's wait, the program's end.
     RunControl& runs;
+    // Opens the socket a monitor probes through; null when none opens.
+    // Empty: the system's ICMP socket.
+    std::function<std::unique_ptr<platform::ProbeSocket>(platform::Family)> openProbes = nullptr;
+    // From the start of one monitor round to the next.
+    int roundSpacingMs = trace::kRoundSpacingMs;
 };
 
 // The TraceRoute page: the destination, packet size and name choice, the
@@ -36,6 +49,11 @@ struct TraceFrame {
 // trace's view: each echo waits with input refused (Stop and Escape alone
 // act, at once); after every hop and every line input is let through, so
 // the user can move between pages while a trace runs.
+//
+// With "Monitor" ticked, "Trace Route" watches the path in rounds until
+// Stop or Escape, and a table of each hop's loss and round trips takes the
+// results box's place. A round's wait refuses input as an echo's does;
+// between rounds the window's events go through.
 class TracePage : public Page, public trace::TraceView, public StoppableRun {
     Q_OBJECT
   public:
@@ -53,8 +71,12 @@ class TracePage : public Page, public trace::TraceView, public StoppableRun {
     bool running() const override { return tracing_; }
     void stop() override;
     QWidget* stopButton() const override;
-    // Runs a trace to the destination shown.
+    // Runs a trace to the destination shown, or with "Monitor" ticked
+    // watches the path until stopped.
     void trace();
+    // The monitor's table and the model it shows.
+    QTableView* monitorTable() const { return table_; }
+    MonitorModel& monitorModel() const { return *model_; }
 
     // TraceView.
     std::string destinationText() override;
@@ -80,7 +102,14 @@ class TracePage : public Page, public trace::TraceView, public StoppableRun {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    class MonitorRun;
+
     ResultButtons* makeResultButtons();
+    ResultButtons* makeTableButtons();
+    // Shows the results box or, with "Monitor" ticked, the table.
+    void showResultsFor(bool monitor);
+    void monitor();
+    void roundEnded(const trace::MonitorTable& table);
 
     TraceFrame frame_;
     store::Registry& reg_;
@@ -97,12 +126,18 @@ class TracePage : public Page, public trace::TraceView, public StoppableRun {
     QComboBox* destinationBox_;
     QLabel* sizeCaption_;
     QLineEdit* sizeBox_;
-    QCheckBox* namesBox_;  // convert the hops' addresses to names
+    QCheckBox* namesBox_;    // convert the hops' addresses to names
+    QCheckBox* monitorBox_;  // watch the path in rounds
     QPushButton* traceButton_;
     QPushButton* stopButton_;
     QWidget* resultsSection_;
     QPlainTextEdit* resultsBox_;
     ResultButtons* resultButtons_;
+    QTableView* table_;
+    MonitorModel* model_;
+    ResultButtons* tableButtons_;
+    // The latest monitor's table, for Copy and Save.
+    trace::MonitorTable monitorResults_;
     QLineEdit* destinationField_;  // hidden: the address traced to
 };
 

@@ -66,7 +66,7 @@ int main(int argc, char* argv[]) {
 
     const QString arguments = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
     shell::QuietPresence quiet(form, [] { QCoreApplication::exit(0); });
-    if (form.Form_Load(arguments) == shell::Form1::Start::Quiet) {
+    if (form.startUp(arguments) == shell::Form1::Start::Quiet) {
         quiet.start(QSystemTrayIcon::isSystemTrayAvailable(), std::cerr);
     } else if (!form.ended()) {
         form.show();

@@ -25,27 +25,27 @@ class TraceView {
   public:
     virtual ~TraceView() = default;
 
-    // traceCombo1: the destination as typed, and its list.
+    // The destination as typed, and its list.
     virtual std::string destinationText() = 0;
     virtual std::vector<std::string> destinationItems() = 0;
     virtual void appendDestinationItem(const std::string& address) = 0;
 
-    // traceText3: the packet size.
+    // The packet size.
     virtual std::string packetSizeText() = 0;
     virtual void setPacketSizeText(const std::string& text) = 0;
 
-    // Check1: whether hop addresses are turned into host names.
+    // Whether hop addresses are turned into host names.
     virtual bool namesWanted() = 0;
 
     // trace: the results box, set or appended to (CR LF line ends).
     virtual void setResults(const std::string& text) = 0;
     virtual void appendResults(const std::string& text) = 0;
 
-    // traceText1: the destination's dotted address, for whoever looks.
+    // The destination's address, for whoever looks.
     virtual void setDestinationField(const std::string& text) = 0;
-    // traceLabel4: the status line.
+    // The status line.
     virtual void setStatus(const std::string& caption) = 0;
-    // traceaway: the "Trace Route" button.
+    // The "Trace Route" button.
     virtual void setTraceEnabled(bool enabled) = 0;
 
     // A hop line was written; its record comes with it.

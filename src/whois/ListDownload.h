@@ -28,7 +28,7 @@ class ListView {
 
     virtual void setStatusText(const std::string& text) = 0;
     virtual void emptyList() = 0;  // List1
-    // Empties the filter (Combo1) and fills it with these entries, in order.
+    // Empties the filter box and fills it with these entries, in order.
     virtual void fillFilter(const std::vector<std::string>& entries) = 0;
     // Selects " All servers" in the filter when it is there, which runs the
     // filter and fills the list.

@@ -26,14 +26,14 @@ class LookupView {
   public:
     virtual ~LookupView() = default;
 
-    virtual QString domainText() = 0;  // whoisCombo1
+    virtual QString domainText() = 0;  // the domain as typed
     virtual QStringList domainItems() = 0;
     virtual void appendDomainItem(const QString& domain) = 0;
-    virtual QString serverText() = 0;                 // whoiscombo2
-    virtual void setLookupEnabled(bool enabled) = 0;  // lookupwhois
+    virtual QString serverText() = 0;                 // the whois server as typed
+    virtual void setLookupEnabled(bool enabled) = 0;  // the lookup button
     // whoisresult, with CR LF line ends (CR CR LF where the answer had CR LF).
     virtual void setResultText(const QString& text) = 0;
-    // traceLabel4, shared with the TraceRoute page.
+    // The status line, shared with the TraceRoute page.
     virtual void setStatusText(const QString& text) = 0;
     // The server that the last answer refers to; nullopt hides the offer.
     virtual void offerReferral(const std::optional<Referral>& referral) = 0;

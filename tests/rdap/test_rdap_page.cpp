@@ -139,7 +139,7 @@ TEST_F(RdapPage, CopyAndSaveTakeTheLastAnswerOfEitherKind) {
     shell::SetSaveDialog(&dialog);
     // The saved JSON's members, as text.
     const auto saved = [&](const QStringList& names) {
-        EXPECT_TRUE(form->findChild<shell::ResultButtons*>("whoisbuttons")->Save_Click());
+        EXPECT_TRUE(form->findChild<shell::ResultButtons*>("whoisbuttons")->saveResult());
         QFile f(dialog.dir.filePath("whois.json"));
         const QJsonObject o = f.open(QIODevice::ReadOnly)
                                   ? QJsonDocument::fromJson(f.readAll()).object()

@@ -172,7 +172,7 @@ class ShellTest : public ::testing::Test {
     // A normal start, as main() does it.
     void start(const QString& arguments = QString()) {
         make();
-        if (form->Form_Load(arguments) == shell::Form1::Start::Normal && !form->ended()) {
+        if (form->startUp(arguments) == shell::Form1::Start::Normal && !form->ended()) {
             form->show();
         }
     }

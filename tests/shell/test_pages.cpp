@@ -278,7 +278,7 @@ TEST_F(Look, TabGoesThroughThePingInputsAndFromResultsToTheirCopyAndSave) {
     } cases[] = {
         {shell::Form1::PageId::Ping,
          "Combo1",
-         {"Text5", "Combo2", "Combo3", "carryoutping", "Label11"}},
+         {"Text5", "Combo2", "pinguntilstop", "Combo3", "carryoutping", "Label11"}},
         {shell::Form1::PageId::Trace, "trace", {"tracecopy", "tracesave"}},
         {shell::Form1::PageId::Whois, "whoisresult", {"whoiscopy", "whoissave"}},
     };

@@ -11,6 +11,7 @@
 #include "platform/LinuxEchoService.h"
 #include "platform/qt/EventLoopWaiter.h"
 #include "shell/PingPage.h"
+#include "shell/RttPlot.h"
 #include "shell/Widgets.h"
 
 namespace norvik::test {
@@ -83,6 +84,47 @@ TEST_F(PingPage, TheCountDecidesThePassesTheProgressAndWhetherTheReportShows) {
     EXPECT_NE(report().reportText().indexOf("3 ms"), -1);
     click(w("Label11"));
     EXPECT_TRUE(report().isVisible());
+}
+
+// In a run of more than one ping the plot and the line follow the replies;
+// until stopped, the counters count up and the bar beats.
+TEST_F(PingPage, LivePlotAndLineAndPingingUntilStopped) {
+    prepare("127.0.0.1", "3");
+    echo.replyAfter(10);
+    echo.failWith(platform::status::kTimedOut);
+    echo.replyAfter(15);
+    std::vector<QString> during;
+    echo.onSend = [&](const platform::EchoRequest&, const platform::Waiter&) {
+        during.push_back(QString::number(w<shell::RttPlot>("pingplot")->count()) + "|" +
+                         (shown("pinglive") ? text("pinglive") : "hidden"));
+    };
+    pingNow();
+    EXPECT_EQ(during, (std::vector<QString>{"0|", "1|Loss 0.0%  Avg 10.0 ms  Jitter 0.0 ms",
+                                            "2|Loss 50.0%  Avg 10.0 ms  Jitter 0.0 ms"}));
+    EXPECT_EQ(text("pinglive"), "Loss 33.3%  Avg 12.5 ms  Jitter 5.0 ms");
+    EXPECT_FALSE(shown("pingplot"));
+
+    click(w("pinguntilstop"));
+    EXPECT_FALSE(w("Combo2")->isEnabled());
+    echo.replyAfter(10);
+    echo.replyAfter(12);
+    echo.requests.clear();
+    during.clear();
+    echo.onSend = [&](const platform::EchoRequest&, const platform::Waiter&) {
+        during.push_back(text("done") + "|" + text("todo") + "|" +
+                         QString::number(w<QProgressBar>("ProgressBar1")->value()) + "|" +
+                         text("pinglive"));
+        // Stopped in the pause after the second ping.
+        if (echo.requests.size() == 2)
+            QTimer::singleShot(0, form.get(), [this] { click(w("pingstop")); });
+    };
+    pingNow();
+    EXPECT_EQ(echo.requests.size(), 2u);
+    EXPECT_EQ(during,
+              (std::vector<QString>{"0||0|", "1||10|Loss 0.0%  Avg 10.0 ms  Jitter 0.0 ms"}));
+    EXPECT_EQ(text("pinglive"), "Loss 0.0%  Avg 11.0 ms  Jitter 2.0 ms");
+    EXPECT_TRUE(report().isVisible());
+    EXPECT_TRUE(report().reportText().contains("\r\n10 ms\r\n12 ms\r\n"));
 }
 
 // A missing address or size stops before any echo with its message; a

@@ -83,7 +83,7 @@ class Results : public ShellTest {
         dialog.choice = shell::SaveDialog::Choice{dir.filePath(prefix), filter};
         auto* buttons = in->findChild<shell::ResultButtons*>(prefix + "buttons");
         EXPECT_NE(buttons, nullptr);
-        if (buttons == nullptr || !buttons->Save_Click()) return {};
+        if (buttons == nullptr || !buttons->saveResult()) return {};
         QFile f(QString::fromStdString(exports::WithExtension(dir.filePath(prefix).toStdString(),
                                                               *exports::FormatOfFilter(filter))));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -175,9 +175,9 @@ TEST_F(Results, ReportWindowShowsTheRunsFiguresAndKeepsThem) {
     // Cancelled: nothing written; unwritable: a message says so.
     auto* buttons = report.findChild<shell::ResultButtons*>("reportbuttons");
     dialog.choice.reset();
-    EXPECT_FALSE(buttons->Save_Click());
+    EXPECT_FALSE(buttons->saveResult());
     dialog.choice = shell::SaveDialog::Choice{"/proc/norvik/none.txt", exports::kTextFilter};
-    EXPECT_FALSE(buttons->Save_Click());
+    EXPECT_FALSE(buttons->saveResult());
     ASSERT_EQ(boxes.texts().size(), 1u);
     EXPECT_EQ(boxes.texts()[0].rfind("The file could not be saved:\r\n/proc/norvik/none.txt", 0),
               0u);

@@ -115,7 +115,7 @@ TEST_F(Startup, QuietStartLoadsNothingUntilShowNorvik) {
     put("IPs", "2", "alpha.test");
     put("SessionIPs", "4", "from last time");
     make();
-    ASSERT_EQ(form->Form_Load(QStringLiteral(" /QUIET ")), shell::Form1::Start::Quiet);
+    ASSERT_EQ(form->startUp(QStringLiteral(" /QUIET ")), shell::Form1::Start::Quiet);
     EXPECT_TRUE(form->isHidden());
     EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"4", "from last time"}}));
     EXPECT_EQ(setting("Remember Settings on exit"), std::nullopt);
