@@ -29,6 +29,7 @@ bool DisplayAddressOn(const std::string& stored) { return beginsWith(stored, '1'
 bool DisplayPacketSizeOn(const std::string& stored) { return !beginsWith(stored, '0'); }
 bool DisplayDataPointerOn(const std::string& stored) { return beginsWith(stored, '1'); }
 bool RememberOn(const std::string& stored) { return !beginsWith(stored, '0'); }
+bool PreferIpv6On(const std::string& stored) { return beginsWith(stored, '1'); }
 
 void WriteCheckSetting(Registry& reg, const std::string& valueName, bool checked) {
     reg.WriteKeyValue(kNorvikKey, valueName, checked ? "1" : "0");

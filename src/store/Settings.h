@@ -18,6 +18,7 @@ inline constexpr const char* kDisplayAddress = "Display Address Returned";
 inline constexpr const char* kDisplayPacketSize = "Display Packet Size Returned";
 inline constexpr const char* kDisplayDataPointer = "Display Data Pointer";
 inline constexpr const char* kRememberOnExit = "Remember Settings on exit";
+inline constexpr const char* kPreferIpv6 = "Prefer IPv6";
 inline constexpr const char* kNoPings = "nopings";
 
 // Readers look at slots "1" to "10" only.
@@ -40,6 +41,7 @@ bool DisplayAddressOn(const std::string& stored);      // on when it begins with
 bool DisplayPacketSizeOn(const std::string& stored);   // off only when it begins with "0"
 bool DisplayDataPointerOn(const std::string& stored);  // on when it begins with "1"
 bool RememberOn(const std::string& stored);            // off only when it begins with "0"
+bool PreferIpv6On(const std::string& stored);          // on when it begins with "1"
 
 // A Settings check box was clicked (or changed by a load): "1" when it is
 // checked, else "0".
