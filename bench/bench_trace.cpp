@@ -80,11 +80,11 @@ bool routeChain(test::NetnsLab& lab, int hops) {
     for (int i = 0; i <= hops; ++i) {
         if (i < hops && (!lab.ip(role(i), {"route", "add", "default", "via", right(i)}) ||
                          !lab.ip(role(i), {"-6", "route", "add", "default", "dev",
-                                           "nt" + std::to_string(i) + "l"})))
+                                           test::DelayRelay::device(i, 0)})))
             return false;
         if (i > 0 && (!lab.ip(role(i), {"route", "replace", kSender + "/32", "via", left(i - 1)}) ||
                       !lab.ip(role(i), {"-6", "route", "replace", left6(0) + "/128", "dev",
-                                        "nt" + std::to_string(i - 1) + "r"})))
+                                        test::DelayRelay::device(i - 1, 1)})))
             return false;
     }
     return true;

@@ -3,7 +3,14 @@
 #include <QCoreApplication>
 #include <charconv>
 #include <cstdint>
+#include <memory>
+#include <sstream>
 #include <utility>
+
+#include "platform/SqliteKeyStore.h"
+#include "platform/StderrMessageBox.h"
+#include "store/Registry.h"
+#include "store/Settings.h"
 
 namespace norvik::cli {
 
@@ -18,9 +25,19 @@ ArgParser& ArgParser::flag(const char* name, std::function<void()> on) {
 }
 
 ArgParser& ArgParser::family(platform::FamilyRule& rule) {
-    return flag("-4", [&rule] { rule = platform::FamilyRule::Ipv4Only; }).flag("-6", [&rule] {
-        rule = platform::FamilyRule::Ipv6Only;
-    });
+    // The store is read only when no flag decides.
+    auto forced = std::make_shared<bool>(false);
+    finish_ = [&rule, forced] {
+        if (!*forced) rule = StoredFamilyRule();
+    };
+    const auto force = [&rule, forced](platform::FamilyRule to) {
+        return [&rule, forced, to] {
+            rule = to;
+            *forced = true;
+        };
+    };
+    return flag("-4", force(platform::FamilyRule::Ipv4Only))
+        .flag("-6", force(platform::FamilyRule::Ipv6Only));
 }
 
 ArgParser& ArgParser::option(const char* name, Take take) {
@@ -71,6 +88,7 @@ int ArgParser::parse(const Args& args, std::ostream& err) const {
         *word_ = a;
     }
     if (word_ != nullptr && !*word_) return refuse(std::string());
+    if (finish_) finish_();
     return 0;
 }
 
@@ -96,6 +114,17 @@ ArgParser::Take PortOption(std::uint16_t& into, const char* refusal) {
         into = static_cast<std::uint16_t>(value);
         return std::nullopt;
     };
+}
+
+platform::FamilyRule StoredFamilyRule() {
+    const auto keys = platform::SqliteKeyStore::openDefault();
+    if (!keys->openReadOnly()) return platform::FamilyRule::Ipv4First;
+    std::ostringstream quiet;
+    platform::StderrMessageBox boxes(quiet);
+    store::Registry reg(*keys, boxes);
+    return store::PreferIpv6On(reg.ReadKeyValue(store::kNorvikKey, store::kPreferIpv6))
+               ? platform::FamilyRule::Ipv6First
+               : platform::FamilyRule::Ipv4First;
 }
 
 std::unique_ptr<QCoreApplication> commandLineApp() {

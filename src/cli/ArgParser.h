@@ -35,7 +35,8 @@ class ArgParser {
     // A flag that does something when given.
     ArgParser& flag(const char* name, std::function<void()> on);
     // -4 and -6: the name's IPv4 or IPv6 address only. Without them the
-    // rule stays as it was (the window's: IPv4 first).
+    // window's rule applies: IPv4 first, or IPv6 first while "Prefer IPv6"
+    // is stored as on.
     ArgParser& family(platform::FamilyRule& rule);
     ArgParser& option(const char* name, Take take);
     // Any value, kept as it is.
@@ -60,6 +61,7 @@ class ArgParser {
     const char* usage_;
     std::vector<Option> options_;
     std::optional<std::string>* word_ = nullptr;
+    std::function<void()> finish_;  // after a parse that took every word
     std::function<bool(const std::string&)> fits_;
 };
 
@@ -68,6 +70,11 @@ ArgParser::Take FormatOption(exports::Format& into);
 // A port number from 1 to 65535 into `into`, else refused with `refusal`,
 // its "%" standing for the value.
 ArgParser::Take PortOption(std::uint16_t& into, const char* refusal);
+
+// The window's family rule, as the store holds it: IPv6 first when
+// "Prefer IPv6" is on, else IPv4 first (also without a store, which is not
+// made).
+platform::FamilyRule StoredFamilyRule();
 
 // The application object the Qt engines need, unless one exists already.
 std::unique_ptr<QCoreApplication> commandLineApp();

@@ -58,10 +58,6 @@ int runReport(const std::string& destination, int rounds, const std::string& siz
         return 1;
     }
     const auto socket = platform::LinuxProbeSocket::open(address->family());
-    if (!socket && address->isV6()) {
-        err << "norvik-cli: trace --report probes IPv4 addresses only\n";
-        return 1;
-    }
     if (!socket) {
         err << "norvik-cli: " << platform::LinuxEchoService().unavailableReason() << "\n";
         return 1;

@@ -32,8 +32,8 @@ struct EchoReply {
 inline constexpr int kEchoTimeoutMs = 500;
 
 // Sends one echo with a 500 ms time-out to a dotted address or an IPv6
-// literal. Returns -1 at once, touching nothing, when the text is neither. An echo given up
-// while it waited (stopped) leaves the record as it was.
+// literal. Returns -1 at once, touching nothing, when the text is neither.
+// An echo given up while it waited (stopped) leaves the record as it was.
 std::int32_t SendEcho(platform::EchoService& service, const std::string& addressText,
                       const std::string& payload, EchoReply& reply,
                       const platform::Waiter& wait = platform::pollWaiter,

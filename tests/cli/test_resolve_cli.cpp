@@ -1,9 +1,11 @@
 // norvik-cli resolve and reverse, and the usage errors of every command:
 // exit status 2, the command's usage line, nothing printed and no store made.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <filesystem>
 
+#include "../support/Netns.h"
 #include "../support/RunCli.h"
 #include "../support/TempStore.h"
 
@@ -39,6 +41,40 @@ TEST(ResolveCli, ForwardAndBackOnLoopbackAndTheFailures) {
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
     EXPECT_EQ(test::runCli({"--help"}, temp.path()).exitCode, 0);
+}
+
+// Without -4 or -6 the window's "Prefer IPv6" decides, as stored; a name
+// with both families comes from a hosts file of the test's own.
+TEST(ResolveCli, StoredPreferenceAndFlagsChooseTheFamily) {
+    test::TempStore temp;
+    const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Tarnwell\\Norvik";
+    ASSERT_EQ(test::runCli({"reg", "create", key}, temp.path()).exitCode, 0);
+    const struct {
+        const char* prefer;
+        std::vector<std::string> flags;
+        const char* out;
+    } cases[] = {{"0", {}, "192.0.2.20\n"},
+                 {"1", {}, "2001:db8::20\n"},
+                 {"1", {"-4"}, "192.0.2.20\n"},
+                 {"0", {"-6"}, "2001:db8::20\n"}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(
+            test::runCli({"reg", "write", key, "Prefer IPv6", c.prefer}, temp.path()).exitCode, 0);
+        const std::string out = test::runInside("", [&] {
+            if (::unshare(CLONE_NEWNET) != 0 ||
+                !test::useHostsFile("192.0.2.20 both.test\n2001:db8::20 both.test\n"))
+                return std::string("no namespace");
+            ::setenv("NORVIK_STORE", temp.path().c_str(), 1);
+            std::vector<std::string> argv{std::getenv("NORVIK_CLI"), "resolve"};
+            argv.insert(argv.end(), c.flags.begin(), c.flags.end());
+            argv.push_back("both.test");
+            std::string printed;
+            test::runProgram(argv, &printed);
+            return printed;
+        });
+        if (out == "no namespace") GTEST_SKIP() << "needs network and mount namespaces";
+        EXPECT_EQ(out, c.out) << c.prefer << " " << ::testing::PrintToString(c.flags);
+    }
 }
 
 TEST(CliUsage, EveryCommandRefusesBadArgumentsWithItsUsage) {

@@ -307,7 +307,7 @@ TEST_F(TraceMonitor, RoundsUpdateTheTableInPlaceUntilStoppedMidRound) {
     for (int i : {0, 1}) {
         dialog.filter = i == 0 ? exports::kCsvFilter : exports::kJsonFilter;
         dialog.path = dir.filePath(i == 0 ? "m.csv" : "m.json");
-        EXPECT_TRUE(buttons->Save_Click());
+        EXPECT_TRUE(buttons->saveResult());
         QFile f(dialog.path);
         if (f.open(QIODevice::ReadOnly)) saved[i] = f.readAll();
     }

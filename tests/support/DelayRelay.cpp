@@ -19,10 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string device(std::size_t link, int side) {
-    return "dl" + std::to_string(link) + (side ? "b" : "a");
-}
-
 // In the child: the devices, then packets copied across until it is
 // killed; the devices go with it.
 std::string relay(const NetnsLab& lab, const std::vector<DelayedLink>& links) {
@@ -37,7 +33,7 @@ std::string relay(const NetnsLab& lab, const std::vector<DelayedLink>& links) {
             const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC | O_NONBLOCK);
             ifreq ifr{};
             ifr.ifr_flags = IFF_TUN | IFF_NO_PI;
-            std::snprintf(ifr.ifr_name, IFNAMSIZ, "%s", device(i, side).c_str());
+            std::snprintf(ifr.ifr_name, IFNAMSIZ, "%s", DelayRelay::device(i, side).c_str());
             if (fd < 0 || ::ioctl(fd, TUNSETIFF, &ifr) != 0) return "cannot make a TUN device";
             fds.push_back(fd);
             delays.push_back(links[i].delay);
@@ -83,6 +79,10 @@ std::string relay(const NetnsLab& lab, const std::vector<DelayedLink>& links) {
 }
 
 }  // namespace
+
+std::string DelayRelay::device(std::size_t link, int side) {
+    return "dl" + std::to_string(link) + (side ? "b" : "a");
+}
 
 DelayRelay::DelayRelay(NetnsLab& lab, const std::vector<DelayedLink>& links) {
     child_ = std::make_unique<NetnsChild>(lab.name(links.at(0).a),

@@ -25,6 +25,9 @@ class DelayRelay {
     // and brings them up; error() is empty when that all worked.
     DelayRelay(NetnsLab& lab, const std::vector<DelayedLink>& links);
     const std::string& error() const { return error_; }
+    // The device at end a (side 0) or b (side 1) of links[link], for routes
+    // by device.
+    static std::string device(std::size_t link, int side);
 
   private:
     std::unique_ptr<NetnsChild> child_;
