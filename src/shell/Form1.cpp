@@ -74,6 +74,12 @@ Form1::Form1(Services services, QWidget* parent)
     whoisClient_ = makeTcpClient();
     whoisTimer_ = makeTimer();
     whoisTimer_->setInterval(10000);
+    // Every name the window resolves follows "Prefer IPv6".
+    connect(choices_, &SettingsChoices::changed, this, [this](SettingsChoices::Choice c, bool on) {
+        if (c == SettingsChoices::Choice::PreferIpv6)
+            hosts_.setFamilyRule(on ? platform::FamilyRule::Ipv6First
+                                    : platform::FamilyRule::Ipv4First);
+    });
     buildFrame();
     // The other pages are built when first shown.
     page(PageId::Ping).tabOrder().front()->setFocus();

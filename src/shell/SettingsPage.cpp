@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -44,9 +45,9 @@ QCheckBox* checkBox(const QString& text, const char* name, QWidget* parent) {
 }
 
 // The stored value of each choice, by Choice.
-constexpr std::array<const char*, 4> kValueNames = {
+constexpr std::array<const char*, 5> kValueNames = {
     store::kDisplayAddress, store::kDisplayPacketSize, store::kDisplayDataPointer,
-    store::kRememberOnExit};
+    store::kRememberOnExit, store::kPreferIpv6};
 
 std::size_t at(SettingsPage::Choice c) { return static_cast<std::size_t>(c); }
 
@@ -59,7 +60,8 @@ void SettingsChoices::readDisplay() {
     const std::pair<Choice, bool (*)(const std::string&)> display[] = {
         {Choice::DisplayAddress, store::DisplayAddressOn},
         {Choice::DisplayPacketSize, store::DisplayPacketSizeOn},
-        {Choice::DisplayDataPointer, store::DisplayDataPointerOn}};
+        {Choice::DisplayDataPointer, store::DisplayDataPointerOn},
+        {Choice::PreferIpv6, store::PreferIpv6On}};
     for (const auto& [choice, on] : display)
         set(choice, on(reg_.ReadKeyValue(store::kNorvikKey, kValueNames[at(choice)])));
 }
@@ -102,6 +104,9 @@ SettingsPage::SettingsPage(store::Registry& reg, SettingsChoices& choices,
         checkBox(QStringLiteral("remember settings on exit"), "settingsremember", sessionPanel_);
     rememberExplained_ = plainLabel(QString(), "settingsexplain", sessionPanel_);
     rememberExplained_->setWordWrap(true);
+    addressPanel_ = panel("settingsback3", this);
+    choiceBoxes_[at(Choice::PreferIpv6)] =
+        checkBox(QStringLiteral("Prefer IPv6"), "settingsipv6", addressPanel_);
 
     auto* display = new QVBoxLayout(displayPanel_);
     display->addWidget(displayTitle_);
@@ -120,7 +125,15 @@ SettingsPage::SettingsPage(store::Registry& reg, SettingsChoices& choices,
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(10);
-    page->addWidget(displayPanel_);
+    // The address choice sits beside the display choices.
+    auto* address = new QVBoxLayout(addressPanel_);
+    address->addWidget(choiceBoxes_[at(Choice::PreferIpv6)]);
+    address->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(10);
+    top->addWidget(displayPanel_, 3);
+    top->addWidget(addressPanel_, 1);
+    page->addLayout(top);
     page->addWidget(sessionPanel_);
 
     // The list is named after its caption for assistive technology.
@@ -129,7 +142,7 @@ SettingsPage::SettingsPage(store::Registry& reg, SettingsChoices& choices,
     (new InputEdges(this))->watch(sessionList_);
 
     for (Choice c : {Choice::DisplayAddress, Choice::DisplayPacketSize, Choice::DisplayDataPointer,
-                     Choice::RememberOnExit}) {
+                     Choice::RememberOnExit, Choice::PreferIpv6}) {
         choiceBoxes_[at(c)]->setChecked(choices_.chosen(c));
         connect(choiceBoxes_[at(c)], &QCheckBox::stateChanged, this, [this, c] { storeChoice(c); });
     }
@@ -158,11 +171,12 @@ std::vector<QWidget*> SettingsPage::tabOrder() const {
             sessionList_,
             removeSelectedButton_,
             removeAllButton_,
-            choiceBoxes_[at(Choice::RememberOnExit)]};
+            choiceBoxes_[at(Choice::RememberOnExit)],
+            choiceBoxes_[at(Choice::PreferIpv6)]};
 }
 
 void SettingsPage::setSurfaceColours(const QColor& surface, const QColor& text) {
-    for (QFrame* f : {displayPanel_, sessionPanel_}) {
+    for (QFrame* f : {displayPanel_, sessionPanel_, addressPanel_}) {
         QPalette p = f->palette();
         p.setColor(QPalette::Window, surface);
         p.setColor(QPalette::WindowText, text);

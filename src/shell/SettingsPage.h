@@ -15,12 +15,18 @@ class QListWidget;
 
 namespace norvik::shell {
 
-// The four choices of the Settings page, kept whether or not the page was
+// The five choices of the Settings page, kept whether or not the page was
 // built yet. Each is stored the moment it changes.
 class SettingsChoices : public QObject {
     Q_OBJECT
   public:
-    enum class Choice { DisplayAddress, DisplayPacketSize, DisplayDataPointer, RememberOnExit };
+    enum class Choice {
+        DisplayAddress,
+        DisplayPacketSize,
+        DisplayDataPointer,
+        RememberOnExit,
+        PreferIpv6,
+    };
 
     SettingsChoices(store::Registry& reg, QObject* parent);
 
@@ -31,8 +37,8 @@ class SettingsChoices : public QObject {
     }
     // A click on the choice's box: the choice is stored as it now is.
     void store(Choice choice, bool on);
-    // The three display choices, and "remember" (written back when on),
-    // set as stored.
+    // The three display choices and "Prefer IPv6", and "remember" (written
+    // back when on), set as stored.
     void readDisplay();
     void readRemember();
     // True when the choice is ticked.
@@ -43,13 +49,13 @@ class SettingsChoices : public QObject {
 
   private:
     store::Registry& reg_;
-    std::array<bool, 4> on_{};
+    std::array<bool, 5> on_{};
 };
 
 // The Settings page: which optional reply fields the Ping page shows,
-// whether the session is remembered on exit, and the removal of stored
-// addresses from the session list. Every box is stored the moment it
-// changes.
+// whether the session is remembered on exit, whether a name's IPv6 address
+// comes first, and the removal of stored addresses from the session list. Every box is stored the
+// moment it changes.
 class SettingsPage : public Page {
     Q_OBJECT
   public:
@@ -63,7 +69,7 @@ class SettingsPage : public Page {
     void enter() override;
     std::vector<QWidget*> tabOrder() const override;
 
-    // The colours of the two framed surfaces of the page.
+    // The colours of the three framed surfaces of the page.
     void setSurfaceColours(const QColor& surface, const QColor& text);
 
   private:
@@ -78,13 +84,14 @@ class SettingsPage : public Page {
     std::function<bool()> ended_;
     QFrame* displayPanel_;
     QLabel* displayTitle_;
-    std::array<QCheckBox*, 4> choiceBoxes_{};  // by Choice
+    std::array<QCheckBox*, 5> choiceBoxes_{};  // by Choice
     QFrame* sessionPanel_;
     QLabel* sessionTitle_;
     QListWidget* sessionList_;
     QPushButton* removeSelectedButton_;
     QPushButton* removeAllButton_;
     QLabel* rememberExplained_;
+    QFrame* addressPanel_;
 };
 
 }  // namespace norvik::shell

@@ -357,7 +357,7 @@ void TracePage::monitor() {
     monitorResults_ = trace::MonitorTable{typed, {}, 0, false, {}};
     SetHoldsResult(table_, false);
 
-    // Where to: an IPv6 address as typed, else the name's IPv4 address.
+    // Where to: an address as typed, else the name's address by the family rule.
     auto destination = platform::IpAddress::parse(typed);
     if (!destination) {
         if (!hosts_.SocketsStart()) {

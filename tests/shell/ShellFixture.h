@@ -79,22 +79,32 @@ inline void key(QWidget* w, int k, const QString& text = QString()) {
     QCoreApplication::sendEvent(w, &release);
 }
 
-// Name resolution from a table, else as the loopback resolver does it.
-// Nothing leaves the machine.
+// Name resolution from tables (a name's IPv4 and IPv6 address, taken by the
+// family rule; an IPv6 address's name is the one it is listed under), else
+// as the loopback resolver does it. Nothing leaves the machine.
 class TableResolver : public LoopbackResolver {
   public:
     std::map<std::string, std::array<std::uint8_t, 4>> names;
+    std::map<std::string, std::string> names6;
     std::map<std::array<std::uint8_t, 4>, std::string> hosts;
 
     std::optional<platform::IpAddress> lookupName(const std::string& name,
                                                   platform::FamilyRule rule) override {
-        const auto it = names.find(name);
-        return it != names.end() ? platform::IpAddress::v4(it->second)
-                                 : LoopbackResolver::lookupName(name, rule);
+        using enum platform::FamilyRule;
+        std::optional<platform::IpAddress> v4, v6;
+        if (const auto it = names.find(name); it != names.end())
+            v4 = platform::IpAddress::v4(it->second);
+        if (const auto it = names6.find(name); it != names6.end())
+            v6 = platform::IpAddress::parse(it->second);
+        if (!v4 && !v6) return LoopbackResolver::lookupName(name, rule);
+        if (rule == Ipv6Only || (rule == Ipv6First && v6)) return v6;
+        return rule == Ipv4Only || v4 ? v4 : v6;
     }
     std::optional<std::string> lookupAddress(const platform::IpAddress& addr) override {
+        for (const auto& [name, address] : names6)
+            if (addr.isV6() && platform::IpAddress::parse(address) == addr) return name;
         const auto it = hosts.find(v4Bytes(addr));
-        return it != hosts.end() ? std::optional(it->second) : std::nullopt;
+        return it != hosts.end() && addr.isV4() ? std::optional(it->second) : std::nullopt;
     }
 };
 

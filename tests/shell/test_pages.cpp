@@ -36,7 +36,7 @@ TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
         {"Label4",
          {"List1", "settingsdelsel", "settingsdelall", "settingsremember", "settingsback",
           "settingsback2", "settingsexplain", "settingscheck1", "settingscheck2", "settingscheck3",
-          "settingsminititle", "settingsrem"}},
+          "settingsminititle", "settingsrem", "settingsipv6"}},
     };
     for (const auto& page : pages) click(w(page.first));  // each page built
     for (const auto& page : pages) {
@@ -194,7 +194,12 @@ TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {
     for (const auto& [typed, address] : Texts{{"nowhere.test", ""},
                                               {"", ""},
                                               {"127.0.0.3", "127.0.0.3"},
-                                              {"host.test", "127.0.0.7"}}) {
+                                              {"host.test", "127.0.0.7"},
+                                              {"[::1]", "::1"},
+                                              {"fe80::1%lo", "fe80::1%lo"},
+                                              {"2001:db8::1::2", ""},
+                                              {"[::1", ""},
+                                              {"fe80::1%nosuchif9", ""}}) {
         ipad->setText("127.0.0.1");
         name->setText(typed);
         click(button("domtoip"));
@@ -209,6 +214,10 @@ TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {
     EXPECT_EQ(defaults.button(), button("iptodom"));
     key(ipad, Qt::Key_Enter);
     EXPECT_EQ(name->text(), "host.test");
+    resolver.names6["six.test"] = "::1";
+    ipad->setText("::1");
+    click(button("iptodom"));
+    EXPECT_EQ(name->text(), "six.test");
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(button("iptodom")->isEnabled() && button("domtoip")->isEnabled());
     // (Texts that are no address at all: the resolver's own test.)

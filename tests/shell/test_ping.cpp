@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "ShellFixture.h"
+#include "platform/LinuxEchoService.h"
 #include "platform/qt/EventLoopWaiter.h"
 #include "shell/PingPage.h"
 #include "shell/RttPlot.h"
@@ -190,13 +191,27 @@ TEST_F(PingPage, AddressPreviewResolvesIntoTheAddressBox) {
     resolver.names["router.test"] = {127, 0, 0, 5};
     resolver.names[""] = {127, 0, 0, 9};  // an empty address previews nothing regardless
     start();
-    for (const auto& [typed, preview] :
-         Texts{{"router.test", "127.0.0.5"}, {"nowhere.test", ""}, {"", ""}}) {
+    for (const auto& [typed, preview] : Texts{{"router.test", "127.0.0.5"},
+                                              {"nowhere.test", ""},
+                                              {"", ""},
+                                              {"2001:db8::1", "2001:db8::1"},
+                                              {"2001:db8::1::2", ""}}) {
         w<QComboBox>("Combo1")->setEditText(typed);
         click(w("Text5"));
         EXPECT_EQ(text("Text5"), preview) << '"' << typed << '"';
     }
     EXPECT_TRUE(echo.requests.empty());
+}
+
+// A real ICMPv6 echo: the address used stands in the address field and, in
+// its text, in the reply's address field.
+TEST_F(PingPage, PingsIpv6LoopbackAndShowsTheAddressUsed) {
+    platform::LinuxEchoService real;
+    echoInUse = &real;
+    prepare("[::1]", "1");
+    pingNow();
+    expectTexts({{"Text5", "::1"}, {"Text4_0", "0   [ ip success ]"}, {"Text4_1", "::1"}});
+    EXPECT_EQ(storedSlots("SessionIPs"), (Slots{{"1", "[::1]"}}));
 }
 
 TEST_F(PingPage, HistoryAfterRemoveSelectedLeavesNoStaleSlot) {

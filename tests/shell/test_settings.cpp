@@ -32,7 +32,8 @@ TEST_F(SettingsPage, CheckBoxesAreWrittenTheMomentTheyAreClicked) {
     for (const auto& [name, value] : Texts{{"settingscheck1", "Display Address Returned"},
                                            {"settingscheck2", "Display Packet Size Returned"},
                                            {"settingscheck3", "Display Data Pointer"},
-                                           {"settingsremember", "Remember Settings on exit"}}) {
+                                           {"settingsremember", "Remember Settings on exit"},
+                                           {"settingsipv6", "Prefer IPv6"}}) {
         auto* box = w<QCheckBox>(name);
         const bool was = box->isChecked();
         click(box);
@@ -55,6 +56,32 @@ TEST_F(SettingsPage, CheckBoxesAreWrittenTheMomentTheyAreClicked) {
     box->setCheckState(Qt::PartiallyChecked);
     EXPECT_EQ(box->checkState(), Qt::Unchecked);
     EXPECT_EQ(setting("Display Packet Size Returned"), "0");
+}
+
+// "Prefer IPv6" as stored, then as clicked, decides which address of a name
+// the window takes.
+TEST_F(SettingsPage, PreferIpv6PutsANamesIpv6AddressFirst) {
+    resolver.names = {{"a.test", {192, 0, 2, 10}}, {"both.test", {192, 0, 2, 20}}};
+    resolver.names6 = {{"aaaa.test", "2001:db8::10"}, {"both.test", "2001:db8::20"}};
+    const auto translated = [this] {
+        click(w("iptranswords"));
+        QString out;
+        for (const char* name : {"a.test", "aaaa.test", "both.test"}) {
+            w<QLineEdit>("domainname")->setText(name);
+            click(w("domtoip"));
+            out += text("ipad") + '|';
+        }
+        return out;
+    };
+    put("", "Prefer IPv6", "1");
+    start();
+    EXPECT_TRUE(w<QCheckBox>("settingsipv6", settingsPage())->isChecked());
+    EXPECT_EQ(translated(), "192.0.2.10|2001:db8::10|2001:db8::20|");
+    click(w("Image7"));
+    click(w("settingsipv6"));
+    EXPECT_EQ(translated(), "192.0.2.10|2001:db8::10|192.0.2.20|");
+    click(w("pingicon"));
+    EXPECT_FALSE(w<QCheckBox>("settingsipv6", settingsPage())->isChecked());
 }
 
 TEST_F(SettingsPage, RemoveSelectedDeletesEverySlotWithThatAddress) {

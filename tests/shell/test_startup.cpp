@@ -33,6 +33,7 @@ TEST_F(Startup, EmptyStoreStartsOnThePingPageAndWritesTheDefaultsBack) {
     EXPECT_EQ(setting("Display Packet Size Returned"), "1");
     EXPECT_EQ(setting("Display Address Returned"), std::nullopt);
     EXPECT_EQ(setting("Display Data Pointer"), std::nullopt);
+    EXPECT_EQ(setting("Prefer IPv6"), std::nullopt);
     EXPECT_TRUE(w<QCheckBox>("settingsremember", settingsPage())->isChecked());
     EXPECT_EQ(displayChecks(), "010");
 
