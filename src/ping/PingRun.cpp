@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ping/Numbers.h"
+#include "platform/IpAddress.h"
 #include "platform/Pause.h"
 #include "store/Settings.h"
 
@@ -220,6 +221,9 @@ void PingRun::report(const std::string& stoppedLine) {
 
 void PingRun::addressHistory() {
     const std::string address = view_.addressText();
+    // No name has a colon: text with one is an IPv6 literal, kept only when
+    // well formed.
+    if (address.find(':') != std::string::npos && !platform::IpAddress::parse(address)) return;
     std::vector<std::string> items = view_.addressItems();
     bool listed = false;
     for (const auto& item : items) listed = listed || item == address;

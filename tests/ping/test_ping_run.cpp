@@ -195,6 +195,8 @@ TEST_F(PingRunTest, OddInputIsHandledWithoutLosingTheStore) {
     }
     EXPECT_EQ(read(store::kSessionIPsKey, "1"), "kept");
     EXPECT_EQ(read(store::kSessionIPsKey, "2"), "Error");  // 10,000 characters do not read back
+    for (const auto& item : store::ReadSessionList(reg))   // malformed IPv6 literals are not kept
+        EXPECT_EQ(item.find(':'), std::string::npos) << item;
 }
 
 }  // namespace
