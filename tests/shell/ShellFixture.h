@@ -13,34 +13,6 @@
 
 namespace norvik::test {
 
-// A real store that throws from chosen operations, to stand for a fault
-// deep inside a step.
-class FaultyStore : public platform::SqliteKeyStore {
-  public:
-    using SqliteKeyStore::SqliteKeyStore;
-    // Called with the operation ("read" or "delete"), the name of the key
-    // and the name of the value (empty for a key); true makes it throw.
-    using Rule =
-        std::function<bool(const std::string& op, const std::string& key, const std::string& name)>;
-    Rule failWhen;
-
-    std::optional<std::string> readValue(std::uint32_t root, const Path& path,
-                                         const std::string& name) override {
-        check("read", path, name);
-        return SqliteKeyStore::readValue(root, path, name);
-    }
-    bool deleteKey(std::uint32_t root, const Path& path) override {
-        check("delete", path, "");
-        return SqliteKeyStore::deleteKey(root, path);
-    }
-
-  private:
-    void check(const std::string& op, const Path& path, const std::string& name) {
-        if (failWhen && failWhen(op, path.empty() ? "" : path.back(), name))
-            throw std::runtime_error("Disk not ready");
-    }
-};
-
 // A connected socket pair nobody writes to: an echo waiting on it waits for
 // its whole time-out.
 struct SilentSocket {
@@ -52,19 +24,15 @@ struct SilentSocket {
     }
 };
 
-inline constexpr char kClosingText[] =
-    "Norvik is closing. If this error reoccurs try reinstalling or contact "
-    "support@norvik.example";
-
 // The whole main window, for what lies across its pages: the icons, the
 // page switch, keys, start-up and quit.
 class ShellTest : public Harness {
   protected:
     void make() {
-        form = std::make_unique<shell::Form1>(shell::Services{
-            *keyStore, boxes, *resolverInUse, *echoInUse, waiter, [this] { ++endCalls; },
-            [] { return std::make_unique<platform::QtTcpClient>(); },
-            [this] { return timers.make(); }, whoisPort, &shell});
+        form = std::make_unique<shell::Form1>(
+            shell::Services{*keyStore, boxes, resolver, echo, waiter, [this] { ++endCalls; },
+                            [] { return std::make_unique<platform::QtTcpClient>(); },
+                            [this] { return timers.make(); }, whoisPort, &shell});
         root = form.get();
     }
     // A normal start, as main() does it.
@@ -83,13 +51,6 @@ class ShellTest : public Harness {
             out += w<QCheckBox>(name, settingsPage())->isChecked() ? '1' : '0';
         return out;
     }
-    // Makes the store throw from the operations `when` picks.
-    void failWhen(FaultyStore::Rule when) {
-        faulty = std::make_unique<FaultyStore>(temp.path());
-        faulty->failWhen = std::move(when);
-        keyStore = faulty.get();
-    }
-
     // The Ping page of a started window with an address, count and size.
     void prepare(const QString& address, const QString& count, const QString& size = "32") {
         start();
@@ -112,7 +73,10 @@ class ShellTest : public Harness {
     }
     // The notice after the error dialog was answered No.
     void expectClosingBox(std::size_t i) {
-        expectBox(i, kClosingText, "Norvik", platform::Buttons::Ok, platform::Icon::Critical);
+        expectBox(i,
+                  "Norvik is closing. If this error reoccurs try reinstalling or contact "
+                  "support@norvik.example",
+                  "Norvik", platform::Buttons::Ok, platform::Icon::Critical);
     }
     // The program ended exactly once, or not at all.
     void expectEnded(bool ended) {
@@ -120,9 +84,6 @@ class ShellTest : public Harness {
         EXPECT_EQ(form->ended(), ended);
     }
 
-    std::unique_ptr<FaultyStore> faulty;
-    platform::Resolver* resolverInUse = &resolver;
-    platform::EchoService* echoInUse = &echo;
     platform::Waiter waiter = platform::pollWaiter;
     RecordingShell shell;
     int endCalls = 0;
