@@ -15,12 +15,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
-#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <sstream>
+#include <stdexcept>
 
 #include "ShellFixture.h"
 #include "shell/QuietPresence.h"
