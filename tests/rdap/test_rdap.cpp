@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <optional>
 
-#include "../shell/ShellFixture.h"
+#include "../shell/PageFixture.h"
 #include "../support/ManualTimer.h"
 #include "../support/RdapHttpServer.h"
 #include "../support/SpinUntil.h"

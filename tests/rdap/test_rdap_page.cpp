@@ -2,28 +2,32 @@
 // loopback servers: HTTPS with a certificate made for the test, trusted by
 // the window's client (or by norvik-cli through NORVIK_RDAP_CA_FILE), and
 // a bootstrap file in the test's own cache folder.
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include "../shell/ShellFixture.h"
+#include "../shell/PageFixture.h"
 #include "../support/LoopbackTcpServer.h"
 #include "../support/RdapHttpServer.h"
 #include "../support/RunCli.h"
 #include "../support/SpinUntil.h"
 #include "Fixtures.h"
+#include "platform/qt/QtTcpClient.h"
 #include "shell/RdapView.h"
 #include "shell/ResultButtons.h"
+#include "shell/WhoisPage.h"
 
 namespace norvik::test {
 namespace {
 
-class RdapPage : public ShellTest {
+// The Whois Lookup page on its own, its port-43 client real.
+class RdapPage : public PageTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
+        PageTest::SetUp();
         if (!cert.valid()) GTEST_SKIP() << cert.why.toStdString();
         server.emplace(cert.certificate, cert.key);
         const QByteArray b = server->base("https");
@@ -40,9 +44,13 @@ class RdapPage : public ShellTest {
     }
     void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
     void openPage() {
-        start();
-        form->rdapView().http().addCaCertificates({cert.certificate});
-        click(w("whoisicon"));
+        host<shell::WhoisPage>(
+            shell::WhoisFrame{status, client, *timer, whoisPort, [this] { return timers.make(); },
+                              [] { return false; }},
+            reg, boxes)
+            ->rdapView()
+            .http()
+            .addCaCertificates({cert.certificate});
     }
     void lookUp(const QString& domain) {
         w<QComboBox>("whoisCombo1")->setEditText(domain);
@@ -51,6 +59,9 @@ class RdapPage : public ShellTest {
     bool ended() {
         return spinUntil([&] { return w<QPushButton>("lookupwhois")->isEnabled(); }, 15000);
     }
+    platform::QtTcpClient client;
+    std::unique_ptr<platform::Timer> timer = timers.make();
+    std::uint16_t whoisPort = 43;
     TestCertificate cert;
     std::optional<RdapHttpServer> server;
     QTemporaryDir cache;
@@ -69,14 +80,14 @@ TEST_F(RdapPage, TheBoxIsStoredRestoredAndDisablesTheServerBox) {
     EXPECT_FALSE(w("whoiscombo2")->isEnabled());
     EXPECT_EQ(text("whoiscombo2"), serverText);
 
-    form.reset();
+    drop();
     openPage();
     EXPECT_TRUE(w<QCheckBox>("whoisRdap")->isChecked());
     EXPECT_FALSE(w("whoiscombo2")->isEnabled());
     click(w("whoisRdap"));
     EXPECT_EQ(setting("Use RDAP"), "0");
     EXPECT_TRUE(w("whoiscombo2")->isEnabled());
-    click(w("pingicon"));
+    page->leave();
     EXPECT_FALSE(shown("whoisRdap"));
 }
 
@@ -139,7 +150,7 @@ TEST_F(RdapPage, CopyAndSaveTakeTheLastAnswerOfEitherKind) {
     shell::SetSaveDialog(&dialog);
     // The saved JSON's members, as text.
     const auto saved = [&](const QStringList& names) {
-        EXPECT_TRUE(form->findChild<shell::ResultButtons*>("whoisbuttons")->saveResult());
+        EXPECT_TRUE(w<shell::ResultButtons>("whoisbuttons")->saveResult());
         QFile f(dialog.dir.filePath("whois.json"));
         const QJsonObject o = f.open(QIODevice::ReadOnly)
                                   ? QJsonDocument::fromJson(f.readAll()).object()

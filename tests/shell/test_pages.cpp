@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QTest>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include "ShellFixture.h"
 #include "shell/DefaultButton.h"
@@ -46,6 +45,9 @@ TEST_F(Pages, ExactlyOnePagesControlsAreVisibleAtATime) {
                 EXPECT_EQ(shown(c), icon == page.first) << page.first << " / " << c;
             }
         }
+        // The status line under the trace and the whois answer.
+        EXPECT_EQ(shown("traceLabel4"), page.first == std::string("traceroutewords") ||
+                                            page.first == std::string("whoiswords"));
     }
 }
 
@@ -111,62 +113,10 @@ TEST_F(Pages, TracePageFillsFromTheSessionList) {
     EXPECT_EQ(text("traceCombo1"), "");
 }
 
-TEST_F(Pages, WhoisPageWithoutDirectoryOffersAllAndTheDefaultServer) {
-    putAll("IPs", {{"1", "WWW.Example.test"}, {"3", "wwwexample.test"}, {"4", "www."}});
-    start();
-    click(w("whoisicon"));
-    EXPECT_TRUE(shown("traceLabel4"));
-    expectTexts({{"nme", "Whois Lookup"},
-                 {"whoisLabel6", "Note: Do NOT include \"www\" of domain."},
-                 {"whoisresult",
-                  "Select the domain you wish to perform a lookup on and a Whois server for the "
-                  "relevant country.\n\nClick LOOKUP to perform Whois lookup on domain.\n\n"
-                  "Domain information will appear in this box."},
-                 {"whoiscombo2", "whois.verisign-grs.com"},
-                 {"whoisCombo1", "Example.test"}});
-    EXPECT_EQ(items("countrydropdown"), (QStringList{"All"}));
-    EXPECT_TRUE(items("whoiscombo2").isEmpty());
-    EXPECT_EQ(items("whoisCombo1"), (QStringList{"Example.test", "wwwexample.test", ""}));
-}
-
-TEST_F(Pages, WhoisDirectoryWalkAndCountryPicks) {
-    putAll("Servers\\GB",
-           {{"Total", " 2"}, {"1", "whois.gb-one.test"}, {"2", "whois.gb-two.test"}});
-    putAll("Servers\\US", {{"Total", " 1"}, {"1", "whois.us-one.test"}});
-    putAll("Servers\\XX", {{"Total", " 2"}, {"1", "whois.xx.test"}});
-    put("Servers\\ZZ", "Total", " 0");
-    start();
-    click(w("whoisicon"));
-    EXPECT_EQ(items("countrydropdown"), (QStringList{"All", "GB", "US", "XX", "ZZ"}));
-    const QStringList all{"whois.gb-one.test", "whois.gb-two.test", "whois.us-one.test",
-                          "whois.xx.test", "Error"};
-    EXPECT_EQ(items("whoiscombo2"), all);
-    EXPECT_EQ(text("whoiscombo2"), "whois.verisign-grs.com");
-
-    const std::pair<int, QStringList> picks[] = {
-        {1, {"whois.gb-one.test", "whois.gb-two.test"}}, {4, {}}, {0, all}};
-    for (const auto& [index, servers] : picks) {
-        w<QComboBox>("countrydropdown")->setCurrentIndex(index);
-        emit w<QComboBox>("countrydropdown")->activated(index);
-        EXPECT_EQ(items("whoiscombo2"), servers) << "country " << index;
-        if (index == 1) {
-            EXPECT_EQ(text("whoiscombo2"), "");  // a country's list leaves the box empty
-        }
-    }
-}
-
-// The IP Translation page on its own, in a window with the default button.
-class IpTranslation : public ::testing::Test {
+// The IP Translation page on its own.
+class IpTranslation : public PageTest {
   protected:
-    IpTranslation() {
-        (new QVBoxLayout(&window))->addWidget(page);
-        QObject::connect(page, &shell::Page::defaultChosen, &defaults,
-                         &shell::DefaultButton::choose);
-        defaults.watch(&window);
-        window.show();
-        page->enter();
-    }
-    QPushButton* button(const char* name) { return page->findChild<QPushButton*>(name); }
+    QPushButton* button(const char* name) { return w<QPushButton>(name); }
     QStringList drawnDefault() {
         QStringList out;
         for (auto* b : window.findChildren<QPushButton*>())
@@ -174,17 +124,11 @@ class IpTranslation : public ::testing::Test {
         return out;
     }
 
-    QApplication& app = qtApp();
-    ScriptedMessageBox boxes;
-    TableResolver resolver;
     net::HostToIP hosts{resolver, boxes};
-    QLabel heading, intro;
-    QWidget window;
-    shell::DefaultButton defaults{&window};
-    shell::IpTranslationPage* page = new shell::IpTranslationPage(
-        hosts, {&heading, &intro}, [] { return false; }, &window);
-    QLineEdit* ipad = page->findChild<QLineEdit*>("ipad");
-    QLineEdit* name = page->findChild<QLineEdit*>("domainname");
+    shell::IpTranslationPage* ipPage = host<shell::IpTranslationPage>(
+        hosts, shell::Headings{heading, intro}, [] { return false; });
+    QLineEdit* ipad = w<QLineEdit>("ipad");
+    QLineEdit* name = w<QLineEdit>("domainname");
 };
 
 TEST_F(IpTranslation, NameToAddressAndBackByClickOrEnter) {

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <sstream>
+#include <stdexcept>
 
 #include "ShellFixture.h"
 #include "shell/QuietPresence.h"
@@ -15,7 +16,46 @@ namespace norvik::test {
 namespace {
 
 using platform::Answer;
-using Startup = ShellTest;
+
+// A real store that throws from chosen operations, to stand for a fault
+// deep inside a step.
+class FaultyStore : public platform::SqliteKeyStore {
+  public:
+    using SqliteKeyStore::SqliteKeyStore;
+    // Called with the operation ("read" or "delete"), the name of the key
+    // and the name of the value (empty for a key); true makes it throw.
+    using Rule =
+        std::function<bool(const std::string& op, const std::string& key, const std::string& name)>;
+    Rule failWhen;
+
+    std::optional<std::string> readValue(std::uint32_t root, const Path& path,
+                                         const std::string& name) override {
+        check("read", path, name);
+        return SqliteKeyStore::readValue(root, path, name);
+    }
+    bool deleteKey(std::uint32_t root, const Path& path) override {
+        check("delete", path, "");
+        return SqliteKeyStore::deleteKey(root, path);
+    }
+
+  private:
+    void check(const std::string& op, const Path& path, const std::string& name) {
+        if (failWhen && failWhen(op, path.empty() ? "" : path.back(), name))
+            throw std::runtime_error("Disk not ready");
+    }
+};
+
+class Startup : public ShellTest {
+  protected:
+    // Makes the store throw from the operations `when` picks.
+    void failWhen(FaultyStore::Rule when) {
+        faulty = std::make_unique<FaultyStore>(temp.path());
+        faulty->failWhen = std::move(when);
+        keyStore = faulty.get();
+    }
+
+    std::unique_ptr<FaultyStore> faulty;
+};
 
 const Slots kRemembered{{"1", "alpha.test"}, {"2", "127.0.0.1"}, {"5", "omega.test"}};
 // Three addresses as a fault test stores them.
