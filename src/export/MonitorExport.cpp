@@ -47,6 +47,7 @@ std::string csv(const trace::MonitorTable& table) {
 std::string json(const trace::MonitorTable& table) {
     std::string out = "{\"kind\":\"monitor\",\"target\":" + JsonString(table.target) +
                       ",\"destination\":" + JsonString(table.destination.toString()) +
+                      ",\"family\":" + (table.destination.isV6() ? "6" : "4") +
                       ",\"rounds\":" + std::to_string(table.rounds) +
                       ",\"reached\":" + (table.reached ? "true" : "false") + ",\"hops\":[";
     bool first = true;

@@ -148,9 +148,10 @@ TEST(FormatCli, PingAndTraceWriteCsvAndJson) {
                  R"(  1  127\.0\.0\.1     0\.0     1( +\d+\.\d){6}\n$)"},
         {"csv", R"(^Hop,Host,Loss %,Sent,Last,Avg,Best,Worst,StDev,Jitter\r\n)"
                 R"(1,127\.0\.0\.1,0\.0,1(,\d+\.\d){6}\r\n$)"},
-        {"json", R"(^\{"kind":"monitor","target":"127\.0\.0\.1","destination":"127\.0\.0\.1",)"
-                 R"("rounds":1,"reached":true,"hops":\[\{"hop":1,"address":"127\.0\.0\.1",.*)"
-                 R"("jitter_ms":0\.0\}\]\}\n$)"},
+        {"json",
+         R"(^\{"kind":"monitor","target":"127\.0\.0\.1","destination":"127\.0\.0\.1",)"
+         R"("family":4,"rounds":1,"reached":true,"hops":\[\{"hop":1,"address":"127\.0\.0\.1",.*)"
+         R"("jitter_ms":0\.0\}\]\}\n$)"},
     };
     for (const auto& c : reports) {
         r = test::runCli({"trace", "--report", "-c", "1", "--format", c.format, "127.0.0.1"},
