@@ -6,16 +6,11 @@
 //
 #include <linux/bpf.h>
 #include <linux/errqueue.h>
-#include <linux/filter.h>
-#include <netinet/icmp6.h>
-#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <random>
 
 namespace norvik::platform {
@@ -23,60 +18,6 @@ namespace norvik::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Room for the IP header and for an ICMP error's quote of our request.
-constexpr std::size_t kAnswerSlack = 60 + 576;
-// Packets taken from a socket per wake-up, so that a flood of foreign
-// echoes cannot hold the caller past its deadline.
-constexpr int kPacketsPerWakeUp = 256;
-
-void write16(unsigned char* p, std::uint16_t v) {
-    p[0] = static_cast<unsigned char>(v >> 8);
-    p[1] = static_cast<unsigned char>(v & 0xFF);
-}
-
-// The header of one recvmsg into iov, with room for control data; the
-// sender's address (or, from the error queue, the quoted request's
-// destination) goes to from when asked for.
-template <typename Address = sockaddr_in>
-msghdr messageFor(iovec& iov, unsigned char* control, std::size_t controlSize, Address* from) {
-    msghdr msg{};
-    msg.msg_name = from;
-    msg.msg_namelen = from ? sizeof *from : 0;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = controlSize;
-    return msg;
-}
-
-bool setOption(int fd, int level, int name, int value) {
-    return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
-}
-
-// A raw socket gets a copy of every ICMP message to this host: a filter
-// makes the kernel drop all but echo replies with our identifier and ICMP
-// errors before they fill its queue (the errors are matched to our request
-// when read). Written for the classic machine, the kernel translates and
-// compiles it for each socket it is attached to.
-bool attachClassicFilter(int fd, std::uint16_t identifier) {
-    // Jump offsets count the instructions skipped.
-    sock_filter code[] = {
-        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                        // 0: X = IP header length
-        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                         // 1: A = ICMP type
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply, 4, 0),         // 2: to 7
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kDestUnreachable, 6, 0),   // 3: to 10
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kSourceQuench, 5, 0),      // 4: to 10
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded, 4, 0),      // 5: to 10
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kParameterProblem, 3, 2),  // 6: to 10, else 9
-        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                         // 7: A = identifier
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 1, 0),         // 8: to 10, else 9
-        BPF_STMT(BPF_RET | BPF_K, 0),                                  // 9: drop
-        BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFFu),                        // 10: keep all of it
-    };
-    sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-    return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
-}
 
 bpf_insn insn(std::uint8_t code, std::uint8_t dst, std::uint8_t src, std::int16_t off,
               std::int32_t imm) {
@@ -140,35 +81,6 @@ std::string executablePath() {
 
 }  // namespace
 
-std::optional<timespec> receiveTimestamp(const msghdr& msg) {
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(const_cast<msghdr*>(&msg), c)) {
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-            timespec ts{};
-            std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
-            return ts;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::uint32_t> microsecondsBetween(const timespec& sent, const timespec& received) {
-    const std::int64_t ns = (std::int64_t(received.tv_sec) - sent.tv_sec) * 1'000'000'000 +
-                            (std::int64_t(received.tv_nsec) - sent.tv_nsec);
-    if (ns < 0 || ns / 1000 > std::int64_t(UINT32_MAX)) return std::nullopt;
-    return static_cast<std::uint32_t>((ns + 500) / 1000);
-}
-
-int statusForSendError(int error) {
-    switch (error) {
-        case EHOSTUNREACH:
-            return status::kDestHostUnreachable;
-        case ENETUNREACH:
-            return status::kDestNetUnreachable;
-        default:
-            return status::kGeneralFailure;
-    }
-}
-
 // An open ICMP socket, closed when it goes out of scope.
 struct LinuxEchoService::Socket {
     int fd = -1;
@@ -198,45 +110,10 @@ struct LinuxEchoService::Exchange {
     }
 };
 
-namespace {
-
-// The hop limit and traffic class of an IPv6 message, when it carries them.
-void readHopLimitAndClass(msghdr& msg, EchoResult& result) {
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level != IPPROTO_IPV6) continue;
-        int value = 0;
-        if (c->cmsg_type == IPV6_HOPLIMIT || c->cmsg_type == IPV6_TCLASS)
-            std::memcpy(&value, CMSG_DATA(c), sizeof value);
-        if (c->cmsg_type == IPV6_HOPLIMIT) result.ttl = static_cast<std::uint8_t>(value);
-        if (c->cmsg_type == IPV6_TCLASS) result.tos = static_cast<std::uint8_t>(value);
-    }
-}
-
-Ip6Bytes bytesOf(const in6_addr& address) {
-    Ip6Bytes bytes{};
-    std::memcpy(bytes.data(), &address, 16);
-    return bytes;
-}
-
-// A raw ICMPv6 socket would see every ICMPv6 message to this host: the
-// kernel keeps only echo replies and the errors that can answer an echo.
-bool attachIcmp6Filter(int fd) {
-    icmp6_filter filter;
-    ICMP6_FILTER_SETBLOCKALL(&filter);
-    for (int type : {kIcmp6EchoReply, kIcmp6DestUnreachable, kIcmp6PacketTooBig, kIcmp6TimeExceeded,
-                     kIcmp6ParameterProblem})
-        ICMP6_FILTER_SETPASS(type, &filter);
-    return ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) == 0;
-}
-
-}  // namespace
-
-LinuxEchoService::LinuxEchoService(Mode mode) : mode_(mode) {
+LinuxEchoService::LinuxEchoService(Mode mode) : mode_(mode), identifier_(randomIdentifier()) {
     stampKeeper_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     if (stampKeeper_ >= 0) setOption(stampKeeper_, SOL_SOCKET, SO_TIMESTAMPNS, 1);
     std::random_device random;
-    identifier_ =
-        static_cast<std::uint16_t>((random() ^ static_cast<unsigned>(::getpid())) & 0xFFFF);
     sequence_ = static_cast<std::uint16_t>(random() & 0xFFFF);
 }
 
@@ -262,9 +139,7 @@ bool LinuxEchoService::attachReplyFilter(int fd) {
 LinuxEchoService::Socket LinuxEchoService::openSocket(bool v6) const {
     Socket s;
     const auto open = [&s, v6](IcmpSocketKind kind) {
-        const int type = kind == IcmpSocketKind::Datagram ? SOCK_DGRAM : SOCK_RAW;
-        s.fd = v6 ? ::socket(AF_INET6, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMPV6)
-                  : ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        s.fd = openIcmpSocket(v6, kind);
         s.kind = s.fd >= 0 ? kind : IcmpSocketKind::None;
     };
     IcmpSocketKind& usable = usable_[v6 ? 1 : 0];
@@ -343,13 +218,7 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     if (v6 ? !prepare6(fd, datagram, request) : !prepare4(fd, datagram, request)) return ex.result;
 
     const std::string& payload = request.payload;
-    packet_.assign(kIcmpHeaderSize + payload.size(), 0);
-    packet_[0] = static_cast<unsigned char>(v6 ? kIcmp6EchoRequest : kEchoRequest);
-    write16(&packet_[4], ex.identifier);  // a datagram socket puts its port here
-    write16(&packet_[6], ex.sequence);
-    std::memcpy(packet_.data() + kIcmpHeaderSize, payload.data(), payload.size());
-    // The kernel sums every ICMPv6 message, and those of datagram sockets.
-    if (!datagram && !v6) write16(&packet_[2], icmpChecksum(packet_.data(), packet_.size()));
+    buildEchoRequest(packet_, v6, !datagram, ex.identifier, ex.sequence, payload);
     if (buffer_.size() < kIcmpHeaderSize + payload.size() + kAnswerSlack)
         buffer_.resize(kIcmpHeaderSize + payload.size() + kAnswerSlack);
 
@@ -359,12 +228,7 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
     timespec sentAt{};
     ::clock_gettime(CLOCK_REALTIME, &sentAt);  // the clock SO_TIMESTAMPNS stamps with
     const auto start = Clock::now();
-    ssize_t sent;
-    do {
-        sent = ::sendto(fd, packet_.data(), packet_.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                        toSize);
-    } while (sent < 0 && errno == EINTR);
-    if (sent < 0) {
+    if (sendPacket(fd, packet_, to, toSize) < 0) {
         ex.result.status = statusForSendError(errno);
         return ex.result;
     }
@@ -381,18 +245,11 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
         const bool ready = (*waitFor)(fd, left.count() > 0 ? static_cast<int>(left.count()) : 0);
         const auto woke = Clock::now();
         if (ready) {
-            bool answered = false;
-            if (datagram) {
-                // Replies first: that read also takes the socket's pending
-                // error, which an ICMP error sets beside queueing it, so the
-                // socket stops polling as ready once the queue is read.
-                answered = v6 ? receiveDatagram6(fd, ex) || receiveDatagramError6(fd, ex)
-                              : receiveDatagram(fd, ex) || receiveDatagramError(fd, ex);
-            } else {
-                answered = v6 ? receiveRaw6(fd, ex) : receiveRaw(fd, ex);
-            }
-
-            if (answered) {
+            // Replies first: that read also takes a datagram socket's pending
+            // error, which an ICMP error sets beside queueing it, so the
+            // socket stops polling as ready once the queue is read.
+            if (datagram ? receiveDatagram(fd, ex) || receiveDatagramError(fd, ex)
+                         : receiveRaw(fd, ex)) {
                 ex.result.roundTripMs = static_cast<std::uint32_t>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(woke - start).count());
                 std::optional<std::uint32_t> us;
@@ -420,229 +277,104 @@ EchoResult LinuxEchoService::send(const EchoRequest& request, const Waiter& wait
 }
 
 // Echo replies on a datagram socket: the kernel hands over only those with
-// the socket's identifier, as ICMP header and data without the IP header.
+// the socket's identifier, as ICMP header and data without the IP header;
+// an IPv6 one with its hop limit and traffic class beside it.
 bool LinuxEchoService::receiveDatagram(int fd, Exchange& ex) {
-    const std::string& payload = ex.request.payload;
-    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
-        sockaddr_in from{};
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[256];
-        msghdr msg = messageFor(iov, control, sizeof control, &from);
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
-            continue;  // EINTR, or the socket's pending error, which the error queue tells
-        }
+    const bool v6 = ex.request.address.isV6();
+    sockaddr_storage from;
+    return readPackets(fd, 0, true, buffer_, &from, [&](msghdr& msg, std::size_t n) {
         if ((msg.msg_flags & MSG_TRUNC) ||
-            !isReplyOnDatagramSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id()))
-            continue;  // another sequence, or not our payload: not our answer
+            !(v6 ? isReply6OnDatagramSocket(buffer_.data(), n, ex.id())
+                 : isReplyOnDatagramSocket(buffer_.data(), n, ex.id())))
+            return false;  // another sequence, or not our payload: not our answer
         ex.result.status = status::kSuccess;
-        ex.result.replyAddress = IpAddress::v4(from.sin_addr.s_addr);
-        ex.result.data = payload;
+        ex.result.replyAddress = addressOf(from, v6);
+        ex.result.data = ex.request.payload;
         ex.received = receiveTimestamp(msg);
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
-                int ttl = 0;
-                std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-                ex.result.ttl = static_cast<std::uint8_t>(ttl);
-            }
-        }
+        readTtlAndClass(msg, ex.result.ttl, &ex.result.tos);
         return true;
-    }
-    return false;
+    });
 }
 
 // ICMP errors on a datagram socket come through its error queue: the type
 // and code and the router's address in the extended error, our request's
-// ICMP header (identifier replaced by the socket's port) as the data.
+// ICMP header (identifier replaced by the socket's port) as the data, and
+// where that request went as the message's address.
 bool LinuxEchoService::receiveDatagramError(int fd, Exchange& ex) {
-    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
-        sockaddr_in to{};  // where the request that the error quotes went
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[512];
-        msghdr msg = messageFor(iov, control, sizeof control, &to);
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        const sock_extended_err* ee = nullptr;
-        int ttl = 0;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level != IPPROTO_IP) continue;
-            if (c->cmsg_type == IP_RECVERR)
-                ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
-            else if (c->cmsg_type == IP_TTL)
-                std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-        }
-        if (!ee) continue;
+    const bool v6 = ex.request.address.isV6();
+    sockaddr_storage to;
+    return readPackets(fd, MSG_ERRQUEUE, false, buffer_, &to, [&](msghdr& msg, std::size_t n) {
+        const sock_extended_err* ee = extendedError(msg);
+        if (!ee) return false;
         std::optional<int> status;
-        std::uint32_t from = 0;
-        if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
+        IpAddress from = v6 ? IpAddress::v6({}) : IpAddress::v4(0);
+        if (ee->ee_origin == (v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP)) {
             // The quote carries the socket's port in place of our
             // identifier; only an error needs it, so it is asked for here.
-            sockaddr_in local{};
+            sockaddr_storage local{};
             socklen_t localSize = sizeof local;
-            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0) continue;
-            ex.identifier = ntohs(local.sin_port);
-            if (to.sin_family != AF_INET ||
-                !quotesOurRequest(buffer_.data(), static_cast<std::size_t>(n), to.sin_addr.s_addr,
-                                  ex.id()))
-                continue;
-            status = statusForIcmpError(ee->ee_type, ee->ee_code);
-            sockaddr_in offender;
-            std::memcpy(&offender, SO_EE_OFFENDER(ee), sizeof offender);
-            if (offender.sin_family == AF_INET) from = offender.sin_addr.s_addr;
+            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0)
+                return false;
+            // The port sits at the same place in both families' addresses.
+            ex.identifier = ntohs(reinterpret_cast<const sockaddr_in&>(local).sin_port);
+            const auto quotedTo = IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&to));
+            if (!quotedTo || quotedTo->isV6() != v6 ||
+                !(v6 ? quotes6OurRequest(buffer_.data(), n, quotedTo->bytes(),
+                                         ex.request.address.bytes(), ex.id())
+                     : quotesOurRequest(buffer_.data(), n, quotedTo->v4NetworkOrder(), ex.id())))
+                return false;
+            status = v6 ? statusForIcmp6Error(ee->ee_type, ee->ee_code)
+                        : statusForIcmpError(ee->ee_type, ee->ee_code);
+            const auto offender =
+                IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(SO_EE_OFFENDER(ee)));
+            if (offender && offender->isV6() == v6) from = *offender;
         } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL) {
             // Raised by our own stack for the one request this socket sent.
             status = statusForSendError(static_cast<int>(ee->ee_errno));
         }
-        if (!status) continue;
-        ex.result.status = *status;
-        ex.result.replyAddress = IpAddress::v4(from);
-        ex.result.ttl = static_cast<std::uint8_t>(ttl);
-        ex.result.data.clear();
-        ex.received = receiveTimestamp(msg);
-        return true;
-    }
-    return false;
-}
-
-// A raw socket sees every ICMP message the filter lets through, with its IP
-// header: echo replies are ours when identifier, sequence and payload match,
-// errors when the request they quote is ours.
-bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
-    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[128];
-        msghdr msg = messageFor(iov, control, sizeof control, static_cast<sockaddr_in*>(nullptr));
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (msg.msg_flags & MSG_TRUNC) continue;
-        const auto answer = answerOnRawSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id());
-        if (!answer) continue;
-        ex.result.status = answer->status;
-        ex.result.replyAddress = IpAddress::v4(answer->from);
-        ex.result.ttl = answer->ttl;
-        ex.received = receiveTimestamp(msg);
-        if (answer->status == status::kSuccess)
-            ex.result.data = ex.request.payload;
-        else
-            ex.result.data.clear();
-        return true;
-    }
-    return false;
-}
-
-// Echo replies on an ICMPv6 datagram socket, as for IPv4, with the hop
-// limit and traffic class beside them.
-bool LinuxEchoService::receiveDatagram6(int fd, Exchange& ex) {
-    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
-        sockaddr_in6 from{};
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[256];
-        msghdr msg = messageFor(iov, control, sizeof control, &from);
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
-            continue;  // EINTR, or the socket's pending error, which the error queue tells
-        }
-        if ((msg.msg_flags & MSG_TRUNC) ||
-            !isReply6OnDatagramSocket(buffer_.data(), static_cast<std::size_t>(n), ex.id()))
-            continue;
-        ex.result.status = status::kSuccess;
-        ex.result.replyAddress = IpAddress::v6(bytesOf(from.sin6_addr), from.sin6_scope_id);
-        ex.result.data = ex.request.payload;
-        ex.received = receiveTimestamp(msg);
-        readHopLimitAndClass(msg, ex.result);
-        return true;
-    }
-    return false;
-}
-
-// ICMPv6 errors from the datagram socket's error queue: matched on the
-// destination the quoted request went to, its identifier (the socket's
-// port) and its sequence.
-bool LinuxEchoService::receiveDatagramError6(int fd, Exchange& ex) {
-    const Ip6Bytes destination = ex.request.address.bytes();
-    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
-        sockaddr_in6 to{};
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[512];
-        msghdr msg = messageFor(iov, control, sizeof control, &to);
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        const sock_extended_err* ee = nullptr;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
-            if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR)
-                ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
-        if (!ee) continue;
-        std::optional<int> status;
-        IpAddress from = IpAddress::v6({});
-        if (ee->ee_origin == SO_EE_ORIGIN_ICMP6) {
-            sockaddr_in6 local{};
-            socklen_t localSize = sizeof local;
-            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0) continue;
-            ex.identifier = ntohs(local.sin6_port);
-            if (to.sin6_family != AF_INET6 ||
-                !quotes6OurRequest(buffer_.data(), static_cast<std::size_t>(n),
-                                   bytesOf(to.sin6_addr), destination, ex.id()))
-                continue;
-            status = statusForIcmp6Error(ee->ee_type, ee->ee_code);
-            sockaddr_in6 offender;
-            std::memcpy(&offender, SO_EE_OFFENDER(ee), sizeof offender);
-            if (offender.sin6_family == AF_INET6)
-                from = IpAddress::v6(bytesOf(offender.sin6_addr), offender.sin6_scope_id);
-        } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL) {
-            status = statusForSendError(static_cast<int>(ee->ee_errno));
-        }
-        if (!status) continue;
+        if (!status) return false;
         ex.result.status = *status;
         ex.result.replyAddress = from;
         ex.result.data.clear();
-        readHopLimitAndClass(msg, ex.result);
+        readTtlAndClass(msg, ex.result.ttl, &ex.result.tos);
         ex.received = receiveTimestamp(msg);
         return true;
-    }
-    return false;
+    });
 }
 
-// A raw ICMPv6 socket gets the ICMPv6 message without the IPv6 header: the
-// sender comes as the message's address, the hop limit and traffic class
-// as control data.
-bool LinuxEchoService::receiveRaw6(int fd, Exchange& ex) {
+// A raw socket sees every ICMP message the filter lets through: echo
+// replies are ours when identifier, sequence and payload match, errors when
+// the request they quote is ours. IPv4 messages come with their IP header;
+// IPv6 ones without, their sender as the message's address and their hop
+// limit and traffic class as control data.
+bool LinuxEchoService::receiveRaw(int fd, Exchange& ex) {
+    const bool v6 = ex.request.address.isV6();
     const Ip6Bytes destination = ex.request.address.bytes();
-    for (int i = 0; i < kPacketsPerWakeUp; ++i) {
-        sockaddr_in6 from{};
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[256];
-        msghdr msg = messageFor(iov, control, sizeof control, &from);
-        const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (msg.msg_flags & MSG_TRUNC) continue;
-        const auto status =
-            answerOnRaw6Socket(buffer_.data(), static_cast<std::size_t>(n), destination, ex.id());
-        if (!status) continue;
-        ex.result.status = *status;
-        ex.result.replyAddress = IpAddress::v6(bytesOf(from.sin6_addr), from.sin6_scope_id);
-        readHopLimitAndClass(msg, ex.result);
-        ex.received = receiveTimestamp(msg);
-        if (*status == status::kSuccess)
-            ex.result.data = ex.request.payload;
-        else
-            ex.result.data.clear();
-        return true;
-    }
-    return false;
+    sockaddr_storage from;
+    return readPackets(fd, 0, false, buffer_, v6 ? &from : nullptr,
+                       [&](msghdr& msg, std::size_t n) {
+                           if (msg.msg_flags & MSG_TRUNC) return false;
+                           std::optional<int> status;
+                           if (v6) {
+                               status = answerOnRaw6Socket(buffer_.data(), n, destination, ex.id());
+                               if (!status) return false;
+                               ex.result.replyAddress = addressOf(from, true);
+                               readTtlAndClass(msg, ex.result.ttl, &ex.result.tos);
+                           } else {
+                               const auto answer = answerOnRawSocket(buffer_.data(), n, ex.id());
+                               if (!answer) return false;
+                               status = answer->status;
+                               ex.result.replyAddress = IpAddress::v4(answer->from);
+                               ex.result.ttl = answer->ttl;
+                           }
+                           ex.result.status = *status;
+                           ex.received = receiveTimestamp(msg);
+                           if (*status == status::kSuccess)
+                               ex.result.data = ex.request.payload;
+                           else
+                               ex.result.data.clear();
+                           return true;
+                       });
 }
 
 }  // namespace norvik::platform

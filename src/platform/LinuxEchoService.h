@@ -10,18 +10,9 @@
 
 #include "platform/EchoService.h"
 #include "platform/IcmpPacket.h"
+#include "platform/IcmpSocket.h"
 
 namespace norvik::platform {
-
-// The two kinds of kernel ICMP socket an echo can go through.
-enum class IcmpSocketKind {
-    None,      // no socket could be opened
-    Datagram,  // SOCK_DGRAM/IPPROTO_ICMP(V6), for the groups in net.ipv4.ping_group_range
-    Raw,       // SOCK_RAW/IPPROTO_ICMP(V6), for root or CAP_NET_RAW
-};
-
-// Status of a request whose send failed with this errno.
-int statusForSendError(int error);
 
 // ICMP echo through the Linux kernel's ICMP sockets. Every send opens its own
 // socket, sends one echo request, waits for the answer through the caller's
@@ -58,9 +49,6 @@ class LinuxEchoService : public EchoService {
     bool receiveDatagram(int fd, Exchange& ex);
     bool receiveDatagramError(int fd, Exchange& ex);
     bool receiveRaw(int fd, Exchange& ex);
-    bool receiveDatagram6(int fd, Exchange& ex);
-    bool receiveDatagramError6(int fd, Exchange& ex);
-    bool receiveRaw6(int fd, Exchange& ex);
 
     Mode mode_;
     // A UDP socket that asks for receive stamps and never sends: while one
@@ -83,12 +71,5 @@ class LinuxEchoService : public EchoService {
     std::vector<unsigned char> packet_;  // request being sent
     std::vector<unsigned char> buffer_;  // answer being read
 };
-
-// The kernel's receive time in a message's control data (SO_TIMESTAMPNS),
-// if it is there.
-std::optional<timespec> receiveTimestamp(const msghdr& msg);
-// Microseconds from sent to received; nullopt when received is earlier
-// (the wall clock was set back meanwhile).
-std::optional<std::uint32_t> microsecondsBetween(const timespec& sent, const timespec& received);
 
 }  // namespace norvik::platform

@@ -5,15 +5,12 @@
 #include <netinet/in.h>
 //
 #include <linux/errqueue.h>
-#include <linux/filter.h>
-#include <netinet/icmp6.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <random>
 
 #include "platform/IcmpPacket.h"
 
@@ -23,67 +20,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Packets taken per read, so that a flood cannot hold the caller.
-constexpr int kPacketsPerRead = 256;
-// Room for the IP header and an ICMP error's quote of our request.
-constexpr std::size_t kAnswerSlack = 60 + 576;
 // A probe unanswered for this long is forgotten: its answer would be far
 // too late, and its sequence may come round again.
 constexpr auto kForgetAfter = std::chrono::seconds(60);
-
-bool setOption(int fd, int level, int name, int value) {
-    return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
-}
 
 std::uint16_t read16(const unsigned char* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
 }
 
-void write16(unsigned char* p, std::uint16_t v) {
-    p[0] = static_cast<unsigned char>(v >> 8);
-    p[1] = static_cast<unsigned char>(v & 0xFF);
-}
-
-// A raw socket gets a copy of every ICMP message to this host: the kernel
-// keeps only echo replies with our identifier and the errors that can
-// answer an echo (matched to our probes when read).
-bool attachFilter(int fd, std::uint16_t identifier) {
-    sock_filter code[] = {
-        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                        // X = IP header length
-        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                         // A = ICMP type
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply, 4, 0),         // to 7
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kDestUnreachable, 6, 0),   // to 10
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kSourceQuench, 5, 0),      // to 10
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded, 4, 0),      // to 10
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kParameterProblem, 3, 2),  // to 10, else 9
-        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                         // 7: A = identifier
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 1, 0),         // to 10, else 9
-        BPF_STMT(BPF_RET | BPF_K, 0),                                  // 9: drop
-        BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFFu),                        // 10: keep
-    };
-    sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-    return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
-}
-
-constexpr unsigned char kEchoRequest6 = 128, kEchoReply6 = 129;
 constexpr std::size_t kIp6HeaderSize = 40;
 
 // The same address, whatever zone either carries.
 bool sameAddress(const IpAddress& a, const IpAddress& b) {
     return a.family() == b.family() && a.bytes() == b.bytes();
-}
-
-// The time to live (IPv4) or hop limit (IPv6) of a received message.
-int ttlOf(msghdr& msg) {
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) ||
-            (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_HOPLIMIT)) {
-            int ttl = 0;
-            std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-            return ttl;
-        }
-    }
-    return 0;
 }
 
 // The sequence of the echo request a packet read from a raw socket is
@@ -108,7 +57,6 @@ std::optional<std::uint16_t> rawSequence(const unsigned char* ip, std::size_t si
 std::unique_ptr<LinuxProbeSocket> LinuxProbeSocket::open(Family family, Mode mode) {
     const bool v6 = family == Family::V6;
     const int domain = v6 ? AF_INET6 : AF_INET;
-    const int protocol = v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
     const auto fail = [](int fd) {
         const int error = errno;
         ::close(fd);
@@ -116,7 +64,7 @@ std::unique_ptr<LinuxProbeSocket> LinuxProbeSocket::open(Family family, Mode mod
         return nullptr;
     };
     if (mode != Mode::RawOnly) {
-        const int fd = ::socket(domain, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+        const int fd = openIcmpSocket(v6, IcmpSocketKind::Datagram);
         if (fd >= 0) {
             // Bound now, so that the identifier (the port) is known before
             // any error quoting it comes back.
@@ -139,25 +87,12 @@ std::unique_ptr<LinuxProbeSocket> LinuxProbeSocket::open(Family family, Mode mod
         }
         if (mode == Mode::DatagramOnly) return nullptr;
     }
-    const int fd = ::socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    const int fd = openIcmpSocket(v6, IcmpSocketKind::Raw);
     if (fd < 0) return nullptr;
-    std::random_device random;
-    const auto identifier =
-        static_cast<std::uint16_t>((random() ^ static_cast<unsigned>(::getpid())) & 0xFFFF);
-    if (v6) {
-        // Echo replies and the errors that can answer an echo; the kernel
-        // fills in the checksum of what we send.
-        icmp6_filter filter;
-        ICMP6_FILTER_SETBLOCKALL(&filter);
-        for (int type : {kEchoReply6 + 0, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
-                         ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
-            ICMP6_FILTER_SETPASS(type, &filter);
-        if (::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) != 0 ||
-            !setOption(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1))
-            return fail(fd);
-    } else if (!attachFilter(fd, identifier)) {
+    const std::uint16_t identifier = randomIdentifier();
+    if (!(v6 ? attachIcmp6Filter(fd) && setOption(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1)
+             : attachClassicFilter(fd, identifier)))
         return fail(fd);
-    }
     return std::unique_ptr<LinuxProbeSocket>(
         new LinuxProbeSocket(fd, family, IcmpSocketKind::Raw, identifier));
 }
@@ -186,13 +121,7 @@ ProbeSent LinuxProbeSocket::send(const IpAddress& destination, int ttl, std::uin
             return sent;
         ttl_ = ttl;
     }
-    packet_.assign(kIcmpHeaderSize + payload.size(), 0);
-    packet_[0] = v6 ? kEchoRequest6 : kEchoRequest;
-    write16(&packet_[4], identifier_);
-    write16(&packet_[6], sequence);
-    std::memcpy(packet_.data() + kIcmpHeaderSize, payload.data(), payload.size());
-    if (kind_ == IcmpSocketKind::Raw && !v6)
-        write16(&packet_[2], icmpChecksum(packet_.data(), packet_.size()));
+    buildEchoRequest(packet_, v6, kind_ == IcmpSocketKind::Raw, identifier_, sequence, payload);
     buffer_.resize(std::max(buffer_.size(), packet_.size() + kAnswerSlack));
 
     sockaddr_storage to{};
@@ -209,10 +138,7 @@ ProbeSent LinuxProbeSocket::send(const IpAddress& destination, int ttl, std::uin
         int pending = 0;
         socklen_t size = sizeof pending;
         ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &size);
-        do {
-            n = ::sendto(fd_, packet_.data(), packet_.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                         toSize);
-        } while (n < 0 && errno == EINTR);
+        n = sendPacket(fd_, packet_, to, toSize);
     }
     if (n < 0) {
         sent.status = statusForSendError(errno);
@@ -249,7 +175,7 @@ const LinuxProbeSocket::InFlight* LinuxProbeSocket::replyTo(const unsigned char*
     if (family_ == Family::V4)
         return isReplyOnDatagramSocket(icmp, size, {0, identifier_, sequence, p.payload}) ? &p
                                                                                           : nullptr;
-    const bool ours = icmp[0] == kEchoReply6 &&
+    const bool ours = icmp[0] == kIcmp6EchoReply &&
                       (!checkIdentifier || read16(icmp + 4) == identifier_) &&
                       size - kIcmpHeaderSize == p.payload.size() &&
                       std::memcmp(icmp + kIcmpHeaderSize, p.payload.data(), p.payload.size()) == 0;
@@ -279,97 +205,66 @@ bool LinuxProbeSocket::settle(std::uint16_t sequence, const std::optional<timesp
 }
 
 void LinuxProbeSocket::readDatagram(std::vector<ProbeAnswer>& out) {
-    for (int i = 0; i < kPacketsPerRead; ++i) {
-        sockaddr_storage from{};
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[256];
-        msghdr msg{&from, sizeof from, &iov, 1, control, sizeof control, 0};
-        const ssize_t n = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return;
-            continue;  // EINTR, or the pending error that the error queue tells
-        }
+    sockaddr_storage from;
+    readPackets(fd_, 0, true, buffer_, &from, [&](msghdr& msg, std::size_t n) {
         // The kernel passes on only replies to the socket's identifier.
-        if ((msg.msg_flags & MSG_TRUNC) ||
-            !replyTo(buffer_.data(), static_cast<std::size_t>(n), false))
-            continue;
+        if ((msg.msg_flags & MSG_TRUNC) || !replyTo(buffer_.data(), n, false)) return false;
         ProbeAnswer answer;
         answer.status = status::kSuccess;
         answer.from =
             IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&from)).value_or(IpAddress());
-        answer.ttl = static_cast<std::uint8_t>(ttlOf(msg));
+        readTtlAndClass(msg, answer.ttl);
         if (settle(read16(buffer_.data() + 6), receiveTimestamp(msg), answer))
             out.push_back(answer);
-    }
+        return false;
+    });
 }
 
 void LinuxProbeSocket::readErrors(std::vector<ProbeAnswer>& out) {
     const bool v6 = family_ == Family::V6;
-    for (int i = 0; i < kPacketsPerRead; ++i) {
-        sockaddr_storage to{};  // where the quoted request went
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[512];
-        msghdr msg{&to, sizeof to, &iov, 1, control, sizeof control, 0};
-        const ssize_t n = ::recvmsg(fd_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        const sock_extended_err* ee = nullptr;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
-                (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR))
-                ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
-        }
+    sockaddr_storage to;  // where the quoted request went
+    readPackets(fd_, MSG_ERRQUEUE, false, buffer_, &to, [&](msghdr& msg, std::size_t size) {
+        const sock_extended_err* ee = extendedError(msg);
         // Errors of our own stack were told when the send failed.
-        const auto size = static_cast<std::size_t>(n);
         if (!ee || ee->ee_origin != (v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP) ||
             size < kIcmpHeaderSize)
-            continue;
+            return false;
         const std::uint16_t sequence = read16(buffer_.data() + 6);
         const auto probe = inFlight_.find(sequence);
         const auto quotedTo = IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&to));
         const std::optional<int> status = v6 ? statusForIcmp6Error(ee->ee_type, ee->ee_code)
                                              : statusForIcmpError(ee->ee_type, ee->ee_code);
-        if (probe == inFlight_.end() || !status || !quotedTo) continue;
+        if (probe == inFlight_.end() || !status || !quotedTo) return false;
         const IpAddress& destination = probe->second.destination;
         const bool ours =
-            v6 ? buffer_[0] == kEchoRequest6 && read16(buffer_.data() + 4) == identifier_ &&
+            v6 ? buffer_[0] == kIcmp6EchoRequest && read16(buffer_.data() + 4) == identifier_ &&
                      sameAddress(*quotedTo, destination)
                : quotesOurRequest(buffer_.data(), size, quotedTo->v4NetworkOrder(),
                                   {destination.v4NetworkOrder(), identifier_, sequence, {}});
-        if (!ours) continue;
+        if (!ours) return false;
         ProbeAnswer answer;
         answer.status = *status;
         answer.from = IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(SO_EE_OFFENDER(ee)))
                           .value_or(IpAddress());
-        answer.ttl = static_cast<std::uint8_t>(ttlOf(msg));
+        readTtlAndClass(msg, answer.ttl);
         if (settle(sequence, receiveTimestamp(msg), answer)) out.push_back(answer);
-    }
+        return false;
+    });
 }
 
 void LinuxProbeSocket::readRaw(std::vector<ProbeAnswer>& out) {
     const bool v6 = family_ == Family::V6;
-    for (int i = 0; i < kPacketsPerRead; ++i) {
-        sockaddr_storage from{};
-        iovec iov{buffer_.data(), buffer_.size()};
-        alignas(cmsghdr) unsigned char control[128];
-        msghdr msg{&from, sizeof from, &iov, 1, control, sizeof control, 0};
-        const ssize_t n = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        const auto size = static_cast<std::size_t>(n);
-        if (msg.msg_flags & MSG_TRUNC) continue;
+    sockaddr_storage from;
+    readPackets(fd_, 0, false, buffer_, &from, [&](msghdr& msg, std::size_t size) {
+        if (msg.msg_flags & MSG_TRUNC) return false;
         ProbeAnswer answer;
         std::optional<std::uint16_t> sequence;
         if (v6) {
             // No IPv6 header: the ICMPv6 message itself.
             const unsigned char* icmp = buffer_.data();
-            if (size < kIcmpHeaderSize) continue;
-            if (icmp[0] == kEchoReply6) {
-                if (!replyTo(icmp, size, true)) continue;
+            if (size < kIcmpHeaderSize) return false;
+            if (icmp[0] == kIcmp6EchoReply) {
+                if (!replyTo(icmp, size, true)) return false;
                 answer.status = status::kSuccess;
                 sequence = read16(icmp + 6);
             } else {
@@ -377,37 +272,38 @@ void LinuxProbeSocket::readRaw(std::vector<ProbeAnswer>& out) {
                 const unsigned char* quoted = icmp + kIcmpHeaderSize + kIp6HeaderSize;
                 const std::optional<int> status = statusForIcmp6Error(icmp[0], icmp[1]);
                 if (!status || size < kIcmpHeaderSize * 2 + kIp6HeaderSize ||
-                    icmp[kIcmpHeaderSize + 6] != IPPROTO_ICMPV6 || quoted[0] != kEchoRequest6 ||
+                    icmp[kIcmpHeaderSize + 6] != IPPROTO_ICMPV6 || quoted[0] != kIcmp6EchoRequest ||
                     read16(quoted + 4) != identifier_)
-                    continue;
+                    return false;
                 sequence = read16(quoted + 6);
                 const auto probe = inFlight_.find(*sequence);
                 std::array<std::uint8_t, 16> to{};
                 std::memcpy(to.data(), icmp + kIcmpHeaderSize + 24, 16);
                 if (probe == inFlight_.end() ||
                     !sameAddress(IpAddress::v6(to), probe->second.destination))
-                    continue;
+                    return false;
                 answer.status = *status;
             }
             answer.from =
                 IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&from)).value_or(IpAddress());
-            answer.ttl = static_cast<std::uint8_t>(ttlOf(msg));
+            readTtlAndClass(msg, answer.ttl);
         } else {
             sequence = rawSequence(buffer_.data(), size);
-            if (!sequence) continue;
+            if (!sequence) return false;
             const auto probe = inFlight_.find(*sequence);
-            if (probe == inFlight_.end()) continue;
+            if (probe == inFlight_.end()) return false;
             const std::optional<IcmpAnswer> found =
                 answerOnRawSocket(buffer_.data(), size,
                                   {probe->second.destination.v4NetworkOrder(), identifier_,
                                    *sequence, probe->second.payload});
-            if (!found) continue;
+            if (!found) return false;
             answer.status = found->status;
             answer.from = IpAddress::v4(found->from);
             answer.ttl = found->ttl;
         }
         if (settle(*sequence, receiveTimestamp(msg), answer)) out.push_back(answer);
-    }
+        return false;
+    });
 }
 
 }  // namespace norvik::platform

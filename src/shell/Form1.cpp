@@ -1,12 +1,10 @@
 #include "shell/Form1.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
@@ -19,9 +17,7 @@
 #include "shell/Form2.h"
 #include "shell/Help.h"
 #include "shell/IpTranslationPage.h"
-#include "shell/PageStack.h"
 #include "shell/PingPage.h"
-#include "shell/RunGuard.h"
 #include "shell/SettingsPage.h"
 #include "shell/Startup.h"
 #include "shell/TracePage.h"

@@ -67,6 +67,8 @@ PingPage::PingPage(PingFrame frame, store::Registry& reg, net::HostToIP& hosts,
     rule_->setFrameShadow(QFrame::Sunken);
     status_ = new StatusPanel(this);
     results_ = new PingResults(parent);
+    section_ = std::make_unique<PingResultsSection>(*this, frame_.heading, frame_.intro, results_,
+                                                    choices);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->addWidget(addressCaption, 0, 0);
@@ -153,7 +155,7 @@ void PingPage::enter() {
     const std::string nopings = reg_.ReadKeyValue(store::kNorvikKey, store::kNoPings);
     if (countBox_->count() > 0) countBox_->setCurrentIndex(0);
     if (nopings != store::kError) countBox_->setEditText(q(nopings));
-    applyDisplayChoices();
+    section_->applyDisplayChoices();
 
     for (const std::string& a : store::ReadSessionList(reg_)) addressBox_->addItem(q(a));
     if (addressBox_->count() > 0) addressBox_->setCurrentIndex(0);
@@ -208,11 +210,9 @@ void PingPage::ping() {
     if (frame_.runs.ended() || running_) return;
     running_ = true;
     stop_ = false;
-    // The bar starts empty, not at the last run's figure.
-    results_->setProgress(0);
     // A run of more than one ping plots its round trips as they come.
     const auto count = ping::ParseNumber(countText());
-    results_->startLive(untilBox_->isChecked() || (count && *count >= 2));
+    section_->startRun(untilBox_->isChecked() || (count && *count >= 2));
     stopButton_->setEnabled(true);
     stopButton_->setVisible(pingButton_->isVisible());
     run_.run();
@@ -235,39 +235,9 @@ void PingPage::setSurfaceColours(const QColor& surface, const QColor& text) {
     status_->setSurfaceColours(surface, text);
 }
 
-// ---- the results panel ----
-
-void PingPage::ShowProgressHeading() {
-    frame_.heading->setText(QStringLiteral("Progress"));
-    results_->showFields(false);
-    results_->fit(!isHidden());
-}
-
-void PingPage::ShowProgressCounters() {
-    results_->showCounters(true);
-    frame_.intro->setVisible(false);
-    results_->fit(!isHidden());
-}
-
-void PingPage::ShowReturnedData() {
-    frame_.intro->setVisible(false);
-    frame_.heading->setText(QStringLiteral("Returned Data"));
-    results_->showFields(true);
-    applyDisplayChoices();
-    results_->showCounters(false);
-    results_->fit(!isHidden());
-}
-
-// The display choices follow the store, and a field that is off is hidden;
-// nothing here shows a field again.
-void PingPage::applyDisplayChoices() {
-    using Choice = SettingsChoices::Choice;
-    choices_.readDisplay();
-    for (const auto& [choice, field] : {std::pair{Choice::DisplayAddress, 1},
-                                        {Choice::DisplayPacketSize, 3},
-                                        {Choice::DisplayDataPointer, 5}})
-        if (!choices_.chosen(choice)) results_->showField(field, false);
-}
+void PingPage::ShowProgressHeading() { section_->showProgressHeading(); }
+void PingPage::ShowProgressCounters() { section_->showProgressCounters(); }
+void PingPage::ShowReturnedData() { section_->showReturnedData(); }
 
 // ---- PingView ----
 

@@ -1,18 +1,16 @@
 #pragma once
 
-#include <QColor>
 #include <functional>
+#include <memory>
 
-#include "net/HostToIP.h"
 #include "ping/PingRun.h"
-#include "platform/EchoService.h"
-#include "platform/MessageBox.h"
 #include "shell/Page.h"
+#include "shell/PingResultsSection.h"
 #include "shell/RunGuard.h"
 #include "shell/SettingsPage.h"
-#include "store/Registry.h"
 
 class QCheckBox;
+class QColor;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -106,7 +104,6 @@ class PingPage : public Page, public ping::PingView, public StoppableRun {
   private:
     void makePayload();
     void lookUpAddress();
-    void applyDisplayChoices();
 
     PingFrame frame_;
     store::Registry& reg_;
@@ -128,6 +125,7 @@ class PingPage : public Page, public ping::PingView, public StoppableRun {
     QFrame* rule_;
     StatusPanel* status_;
     PingResults* results_;
+    std::unique_ptr<PingResultsSection> section_;
 };
 
 }  // namespace norvik::shell

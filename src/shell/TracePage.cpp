@@ -1,6 +1,5 @@
 #include "shell/TracePage.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -8,7 +7,6 @@
 #include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,12 +15,7 @@
 #include <QTableView>
 #include <QTextOption>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <chrono>
 
-#include "export/MonitorExport.h"
-#include "platform/LinuxProbeSocket.h"
-#include "shell/MonitorModel.h"
 #include "shell/ResultButtons.h"
 #include "shell/Widgets.h"
 #include "store/Settings.h"
@@ -45,61 +38,6 @@ QString lines(const std::string& text) {
 const QString kCrLf = QStringLiteral("\r\n");
 
 }  // namespace
-
-// A monitor run over the page. It is the monitor's view, and the socket the
-// monitor probes through as well, as seen from the page: a probe going out
-// starts a round. While a round is out, its wait refuses input as a
-// trace's echo does (Stop and Escape act at once, other input is held);
-// between rounds the window's events go through, so the table scrolls and
-// the pages change as ever.
-class TracePage::MonitorRun : public trace::MonitorView, public platform::ProbeSocket {
-  public:
-    MonitorRun(TracePage& page, platform::ProbeSocket& socket) : page_(page), socket_(socket) {}
-
-    platform::ProbeSent send(const platform::IpAddress& destination, int ttl,
-                             std::uint16_t sequence, std::string_view payload) override {
-        inRound_ = true;
-        return socket_.send(destination, ttl, sequence, payload);
-    }
-    int fd() const override { return socket_.fd(); }
-    std::vector<platform::ProbeAnswer> read() override { return socket_.read(); }
-
-    platform::Waiter waiter() override {
-        return [this](int fd, int timeoutMs) { return wait(fd, timeoutMs); };
-    }
-    void setInputBlocked(bool blocked) override {
-        page_.frame_.runs.blockInput(blocked && inRound_, true);
-    }
-    bool stopRequested() override { return page_.stop_; }
-    bool endRequested() override { return page_.frame_.runs.ended(); }
-    void roundEnded(const trace::MonitorTable& table) override {
-        inRound_ = false;
-        page_.roundEnded(table);
-    }
-
-  private:
-    bool wait(int fd, int timeoutMs) {
-        if (inRound_) return page_.frame_.runs.wait(fd, timeoutMs, page_.stop_);
-        // Short slices, each followed by the events that came meanwhile.
-        constexpr int kSliceMs = 20;
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-        for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) return false;
-            const int ms = static_cast<int>(std::min<std::int64_t>(left.count(), kSliceMs));
-            if (page_.frame_.runs.wait(fd, ms, page_.stop_)) return true;
-            if (page_.stop_ || page_.frame_.runs.ended() || platform::waitsAbandoned())
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (page_.stop_ || page_.frame_.runs.ended()) return false;
-        }
-    }
-
-    TracePage& page_;
-    platform::ProbeSocket& socket_;
-    bool inRound_ = false;
-};
 
 TracePage::TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& hosts,
                      platform::Resolver& resolver, platform::EchoService& echo,
@@ -150,35 +88,8 @@ TracePage::TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& host
     resultButtons_ = makeResultButtons();
     (new InputEdges(this))->watch(resultsBox_);
 
-    table_ = new QTableView(resultsSection_);
-    table_->setObjectName(QStringLiteral("tracetable"));
-    table_->setAccessibleName(QStringLiteral("Trace Route monitor"));
-    model_ = new MonitorModel(table_);
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setTabKeyNavigation(false);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->setVisible(false);
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    // The parts of the table are named for assistive technology too.
-    table_->horizontalHeader()->setAccessibleName(QStringLiteral("Columns"));
-    table_->verticalHeader()->setAccessibleName(QStringLiteral("Rows"));
-    if (auto* corner = table_->findChild<QAbstractButton*>())
-        corner->setAccessibleName(QStringLiteral("Select all"));
-    // Fixed widths: the columns do not jump as the figures change.
-    QHeaderView* header = table_->horizontalHeader();
-    const QFontMetrics metrics(table_->font());
-    for (int c = 0; c < trace::kMonitorColumnCount; ++c) {
-        const int text =
-            std::max(metrics.horizontalAdvance(QString::fromLatin1(trace::kMonitorColumns[c])),
-                     metrics.horizontalAdvance(QStringLiteral("00000.0")));
-        header->resizeSection(c, text + 2 * metrics.averageCharWidth());
-    }
-    header->setSectionResizeMode(1, QHeaderView::Stretch);
-    header->setMinimumSectionSize(metrics.averageCharWidth() * 4);
-    SetHoldsResult(table_, false);
-    tableButtons_ = makeTableButtons();
+    monitor_ = std::make_unique<TraceMonitorPanel>(*this, frame_, stop_, hosts_, resolver_, boxes_,
+                                                   resultsSection_);
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -203,8 +114,8 @@ TracePage::TracePage(TraceFrame frame, store::Registry& reg, net::HostToIP& host
     results->setSpacing(10);
     results->addWidget(resultsBox_, 1);
     results->addWidget(resultButtons_);
-    results->addWidget(table_, 1);
-    results->addWidget(tableButtons_);
+    results->addWidget(monitor_->table(), 1);
+    results->addWidget(monitor_->buttons());
     showResultsFor(monitorBox_->isChecked());
 
     // Each input is named after its caption for assistive technology.
@@ -244,16 +155,9 @@ ResultButtons* TracePage::makeResultButtons() {
         QStringLiteral("trace"), &boxes_, resultsSection_);
 }
 
-ResultButtons* TracePage::makeTableButtons() {
-    return new ResultButtons(
-        QStringLiteral("monitor"), table_,
-        [this](exports::Format f) { return exports::Render(f, monitorResults_); },
-        QStringLiteral("monitor"), &boxes_, resultsSection_);
-}
-
 void TracePage::showResultsFor(bool monitor) {
     resultsBox_->setVisible(!monitor);
-    table_->setVisible(monitor);
+    monitor_->setVisible(monitor);
 }
 
 void TracePage::enter() {
@@ -303,9 +207,9 @@ std::vector<QWidget*> TracePage::tabOrder() const {
             resultsBox_,
             resultButtons_->copyButton(),
             resultButtons_->saveButton(),
-            table_,
-            tableButtons_->copyButton(),
-            tableButtons_->saveButton()};
+            monitor_->table(),
+            monitor_->buttons()->copyButton(),
+            monitor_->buttons()->saveButton()};
 }
 
 QWidget* TracePage::stopButton() const { return stopButton_; }
@@ -330,7 +234,7 @@ void TracePage::trace() {
     // The kind of run stays as it started.
     monitorBox_->setEnabled(false);
     if (monitorBox_->isChecked()) {
-        monitor();
+        monitor_->run();
     } else {
         trace::Tracer(*this, hosts_, resolver_, echo_, boxes_).trace();
     }
@@ -339,76 +243,6 @@ void TracePage::trace() {
     if (frame_.runs.ended()) return;
     stopButton_->setVisible(false);
     monitorBox_->setEnabled(true);
-}
-
-void TracePage::monitor() {
-    const std::string typed = destinationText();
-    if (typed.empty()) {
-        boxes_.show("Where exactly did you want to trace to?!", platform::kAppTitle,
-                    platform::Buttons::Ok, platform::Icon::Critical);
-        return;
-    }
-    setStatus(trace::kTracing);
-    setTraceEnabled(false);
-    const trace::PacketSize size = trace::SettlePacketSize(packetSizeText());
-    if (size.text != packetSizeText()) setPacketSizeText(size.text);
-    setDestinationField("");
-    model_->clear();
-    monitorResults_ = trace::MonitorTable{typed, {}, 0, false, {}};
-    SetHoldsResult(table_, false);
-
-    // Where to: an address as typed, else the name's address by the family rule.
-    auto destination = platform::IpAddress::parse(typed);
-    if (!destination) {
-        if (!hosts_.SocketsStart()) {
-            boxes_.show("Unable to initialize the Windows Sockets", trace::kTracerError,
-                        platform::Buttons::Ok, platform::Icon::None);
-            setTraceEnabled(true);
-            return;
-        }
-        destination = platform::IpAddress::parse(hosts_.HostNameToIP(typed));
-        hosts_.SocketsCleanup();
-        if (frame_.runs.ended()) return;
-    }
-    std::unique_ptr<platform::ProbeSocket> socket;
-    if (destination) {
-        socket = frame_.openProbes ? frame_.openProbes(destination->family())
-                                   : std::unique_ptr<platform::ProbeSocket>(
-                                         platform::LinuxProbeSocket::open(destination->family()));
-        if (!socket) {
-            boxes_.show("Unable to Open an Icmp File Handle", trace::kTracerError,
-                        platform::Buttons::Ok, platform::Icon::None);
-            setStatus(trace::kFailedStatus);
-        }
-    } else {
-        // A name that does not resolve: no round can go out.
-        setStatus(trace::kTimedOutStatus);
-    }
-    if (socket) {
-        setDestinationField(destination->toString());
-        trace::MonitorOptions options;
-        options.packetSize = size.bytes;
-        options.names = namesWanted();
-        options.spacingMs = frame_.roundSpacingMs;
-        MonitorRun run(*this, *socket);
-        trace::Monitor monitor(run, run, resolver_);
-        const trace::MonitorEnding ending = monitor.run(typed, *destination, options);
-        if (ending == trace::MonitorEnding::Ended) return;
-        setStatus(trace::kStoppedText);
-    }
-    setTraceEnabled(true);
-    const std::string text = destinationText();
-    const std::vector<std::string> items = destinationItems();
-    if (!text.empty() && std::find(items.begin(), items.end(), text) == items.end())
-        appendDestinationItem(text);
-}
-
-void TracePage::roundEnded(const trace::MonitorTable& table) {
-    monitorResults_ = table;
-    model_->update(table);
-    SetHoldsResult(table_, true);
-    // What came during the round reaches the window now.
-    letEventsThrough();
 }
 
 // ---- TraceView ----

@@ -1,18 +1,12 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include "export/Export.h"
-#include "net/HostToIP.h"
 #include "platform/EchoService.h"
-#include "platform/MessageBox.h"
-#include "platform/ProbeSocket.h"
-#include "platform/Resolver.h"
 #include "shell/Page.h"
-#include "shell/RunGuard.h"
+#include "shell/TraceMonitorPanel.h"
 #include "store/Registry.h"
-#include "trace/Monitor.h"
 #include "trace/TraceView.h"
 
 class QCheckBox;
@@ -20,28 +14,13 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QTableView;
 
 namespace norvik::shell {
 
-class MonitorModel;
 class ResultButtons;
 
 // The stored state of the "Monitor" box: "1" checked, "0" not.
 inline constexpr const char* kTraceMonitor = "Trace Monitor";
-
-// What the TraceRoute page needs of the window around it.
-struct TraceFrame {
-    // The status line under the results, shared with the Whois Lookup page.
-    QLabel* status;
-    // Input refused during each echo, the echo's wait, the program's end.
-    RunControl& runs;
-    // Opens the socket a monitor probes through; null when none opens.
-    // Empty: the system's ICMP socket.
-    std::function<std::unique_ptr<platform::ProbeSocket>(platform::Family)> openProbes = nullptr;
-    // From the start of one monitor round to the next.
-    int roundSpacingMs = trace::kRoundSpacingMs;
-};
 
 // The TraceRoute page: the destination, packet size and name choice, the
 // Trace Route and Stop buttons, and the results box with Copy and Save
@@ -75,8 +54,8 @@ class TracePage : public Page, public trace::TraceView, public StoppableRun {
     // watches the path until stopped.
     void trace();
     // The monitor's table and the model it shows.
-    QTableView* monitorTable() const { return table_; }
-    MonitorModel& monitorModel() const { return *model_; }
+    QTableView* monitorTable() const { return monitor_->table(); }
+    MonitorModel& monitorModel() const { return monitor_->model(); }
 
     // TraceView.
     std::string destinationText() override;
@@ -102,14 +81,9 @@ class TracePage : public Page, public trace::TraceView, public StoppableRun {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    class MonitorRun;
-
     ResultButtons* makeResultButtons();
-    ResultButtons* makeTableButtons();
     // Shows the results box or, with "Monitor" ticked, the table.
     void showResultsFor(bool monitor);
-    void monitor();
-    void roundEnded(const trace::MonitorTable& table);
 
     TraceFrame frame_;
     store::Registry& reg_;
@@ -133,11 +107,7 @@ class TracePage : public Page, public trace::TraceView, public StoppableRun {
     QWidget* resultsSection_;
     QPlainTextEdit* resultsBox_;
     ResultButtons* resultButtons_;
-    QTableView* table_;
-    MonitorModel* model_;
-    ResultButtons* tableButtons_;
-    // The latest monitor's table, for Copy and Save.
-    trace::MonitorTable monitorResults_;
+    std::unique_ptr<TraceMonitorPanel> monitor_;
     QLineEdit* destinationField_;  // hidden: the address traced to
 };
 
