@@ -42,7 +42,10 @@ class RdapPage : public PageTest {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(R"({"services": [[["test"], [")" + b + R"("]]]})");
     }
-    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
+    void TearDown() override {
+        PageTest::TearDown();  // the page goes before the timer it ticks on
+        qunsetenv("XDG_CACHE_HOME");
+    }
     void openPage() {
         host<shell::WhoisPage>(
             shell::WhoisFrame{status, client, *timer, whoisPort, [this] { return timers.make(); },
