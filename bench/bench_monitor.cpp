@@ -31,6 +31,7 @@
 #include "../tests/support/DelayRelay.h"
 #include "../tests/support/LoopbackResolver.h"
 #include "../tests/support/Netns.h"
+#include "BenchApp.h"
 #include "export/MonitorExport.h"
 #include "platform/LinuxProbeSocket.h"
 #include "platform/qt/EventLoopWaiter.h"
@@ -56,14 +57,6 @@ double cpuMs() {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
-}
-
-std::string cliPath() {
-    if (const char* env = std::getenv("NORVIK_CLI")) return env;
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return path.substr(0, path.rfind('/')) + "/../src/norvik-cli";
 }
 
 int failed(const std::string& why) {
@@ -250,7 +243,7 @@ int reportBesideMtr() {
                     dropping ? ", r2 dropping every second probe it gets" : ", no loss");
         std::string ours, theirs;
         const double oursS =
-            timed({cliPath(), "trace", "--report", "-c", "10", "203.0.113.2"}, &ours);
+            timed({bench::cliPath(), "trace", "--report", "-c", "10", "203.0.113.2"}, &ours);
         std::printf("    norvik-cli trace --report -c 10  %5.2f s  loss %% per hop: %s\n", oursS,
                     losses(ours, 2).c_str());
         if (!mtr) {

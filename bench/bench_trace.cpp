@@ -29,6 +29,7 @@
 
 #include "../tests/support/DelayRelay.h"
 #include "../tests/support/Netns.h"
+#include "BenchApp.h"
 #include "net/HostToIP.h"
 #include "platform/LinuxEchoService.h"
 #include "platform/StderrMessageBox.h"
@@ -153,14 +154,6 @@ Paired echoesAndTrace(const std::string& to, int hops, int run) {
     return {run % 2 ? first : bareEchoes(to, hops), ms, std::move(text)};
 }
 
-std::string cliPath() {
-    if (const char* env = std::getenv("NORVIK_CLI")) return env;
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return path.substr(0, path.rfind('/')) + "/../src/norvik-cli";
-}
-
 int delayedPath(int runs, int kHops, bool v6) {
     constexpr auto kDelay = std::chrono::microseconds(5000);  // one way, per link
     test::NetnsLab lab;
@@ -187,7 +180,7 @@ int delayedPath(int runs, int kHops, bool v6) {
 
     std::vector<double> engine, echoes, cli, traceroute, bare;
     int engineHops = 0, cliHops = 0, tracerouteHops = 0;
-    const std::string cliBinary = cliPath();
+    const std::string cliBinary = bench::cliPath();
     for (int r = 0; r < runs; ++r) {
         const std::string got = test::runInside(sender, [&] {
             const Paired p = echoesAndTrace(dest, kHops, r);
@@ -270,7 +263,7 @@ int ipv6Path(int runs) {
     if (!lab.build(test::path(kHops - 1))) return labFailed(lab);
     const std::string dest = "2001:db8:3::2";
     const std::string sender = lab.name("sender");
-    const std::string cli = cliPath();
+    const std::string cli = bench::cliPath();
     const std::vector<std::string> traceroute = {"traceroute", "-6", "-I", "-q", "1",
                                                  "-N",         "1",  "-n", dest};
     std::string out;
