@@ -92,13 +92,19 @@ TraceMonitorPanel::TraceMonitorPanel(trace::TraceView& page, const TraceFrame& f
     table_->verticalHeader()->setAccessibleName(QStringLiteral("Rows"));
     if (auto* corner = table_->findChild<QAbstractButton*>())
         corner->setAccessibleName(QStringLiteral("Select all"));
-    // Fixed widths: the columns do not jump as the figures change.
+    // Fixed widths, each as wide as its heading or its widest usual figure,
+    // so the columns do not jump as the figures change; the host takes the
+    // rest.
     QHeaderView* header = table_->horizontalHeader();
-    const QFontMetrics metrics(table_->font());
+    const QFontMetrics metrics(header->font());
     for (int c = 0; c < trace::kMonitorColumnCount; ++c) {
+        const QString figure = c == 0   ? QStringLiteral("00")
+                               : c == 2 ? QStringLiteral("100.0")
+                               : c == 3 ? QStringLiteral("00000")
+                                        : QStringLiteral("0000.0");
         const int text =
             std::max(metrics.horizontalAdvance(QString::fromLatin1(trace::kMonitorColumns[c])),
-                     metrics.horizontalAdvance(QStringLiteral("00000.0")));
+                     metrics.horizontalAdvance(figure));
         header->resizeSection(c, text + 2 * metrics.averageCharWidth());
     }
     header->setSectionResizeMode(1, QHeaderView::Stretch);
