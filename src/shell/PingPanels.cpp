@@ -136,11 +136,14 @@ PingResults::PingResults(QWidget* parent) : QWidget(parent) {
         reply->addWidget(f.box, static_cast<int>(i), 1);
     }
     reply->setColumnStretch(1, 1);
-    auto* results = new QVBoxLayout(this);
-    results->setContentsMargins(0, 0, 0, 0);
-    results->setSpacing(10);
-    results->addLayout(progress);
-    results->addLayout(reply);
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(10);
+    layout_->addLayout(progress);
+    layout_->addLayout(reply);
+    // Room the window gives the results goes below them, or to the plot
+    // while it shows.
+    layout_->addStretch(1);
     showCounters(false);
     showFields(false);
     setVisible(false);
@@ -158,6 +161,8 @@ void PingResults::showCounters(bool shown) {
         w->setVisible(shown);
     plot_->setVisible(shown && liveOn_);
     live_->setVisible(shown && liveOn_);
+    layout_->setStretch(0, shown && liveOn_ ? 1 : 0);
+    layout_->setStretch(2, shown && liveOn_ ? 0 : 1);
 }
 
 void PingResults::startLive(bool on) {

@@ -9,6 +9,7 @@
 #include "ping/PingRun.h"
 
 class QLabel;
+class QVBoxLayout;
 class QLineEdit;
 class QProgressBar;
 
@@ -86,6 +87,7 @@ class PingResults : public QWidget {
     QProgressBar* bar_;
     RttPlot* plot_;
     QLabel* live_;
+    QVBoxLayout* layout_;
     bool liveOn_ = false;
     // The run's figures so far, in microseconds.
     int sent_ = 0, received_ = 0;
