@@ -118,7 +118,10 @@ TraceMonitorPanel::TraceMonitorPanel(trace::TraceView& page, const TraceFrame& f
 
 TraceMonitorPanel::~TraceMonitorPanel() = default;
 
-void TraceMonitorPanel::setVisible(bool visible) { table_->setVisible(visible); }
+void TraceMonitorPanel::setVisible(bool visible) {
+    table_->setVisible(visible);
+    buttons_->setVisible(visible);
+}
 
 void TraceMonitorPanel::run() {
     const std::string typed = page_.destinationText();

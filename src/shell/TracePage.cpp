@@ -156,7 +156,10 @@ ResultButtons* TracePage::makeResultButtons() {
 }
 
 void TracePage::showResultsFor(bool monitor) {
+    // Each box's buttons follow it once it has been shown; before that the
+    // page sets them too.
     resultsBox_->setVisible(!monitor);
+    resultButtons_->setVisible(!monitor);
     monitor_->setVisible(monitor);
 }
 

@@ -256,8 +256,14 @@ struct SaveTo : shell::SaveDialog {
 
 TEST_F(TraceMonitor, RoundsUpdateTheTableInPlaceUntilStoppedMidRound) {
     auto p = page(window);
+    // One row of Copy and Save shows: the one of the box or table shown.
+    const auto copyShown = [&](const char* name) {
+        return !window.findChild<QWidget*>(name)->parentWidget()->isHidden();
+    };
+    EXPECT_TRUE(copyShown("tracecopy") && !copyShown("monitorcopy"));
     auto* box = p->findChild<QCheckBox*>("tracemonitor");
     box->click();
+    EXPECT_TRUE(!copyShown("tracecopy") && copyShown("monitorcopy"));
     EXPECT_EQ(reg.ReadKeyValue(store::kNorvikKey, "Trace Monitor"), "1");
     QWidget other;
     EXPECT_TRUE(page(other)->findChild<QCheckBox*>("tracemonitor")->isChecked());
@@ -324,6 +330,7 @@ TEST_F(TraceMonitor, RoundsUpdateTheTableInPlaceUntilStoppedMidRound) {
     box->click();
     EXPECT_EQ(reg.ReadKeyValue(store::kNorvikKey, "Trace Monitor"), "0");
     EXPECT_FALSE(window.findChild<QWidget*>("trace")->isHidden());
+    EXPECT_TRUE(copyShown("tracecopy") && !copyShown("monitorcopy"));
 }
 
 TEST_F(TraceMonitor, EscapeAndClosingTheWindowMidRound) {
