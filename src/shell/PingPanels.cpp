@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -106,6 +107,12 @@ PingResults::PingResults(QWidget* parent) : QWidget(parent) {
     plot_->setObjectName(QStringLiteral("pingplot"));
     // The room the results have goes to the plot, not between the counters.
     plot_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    plotLater_ = new QTimer(this);
+    plotLater_->setSingleShot(true);
+    connect(plotLater_, &QTimer::timeout, this, [this] {
+        plot_->update();
+        plotDrawn_.start();
+    });
     auto* progress = new QGridLayout;
     progress->addWidget(todoCaption_, 0, 0);
     progress->addWidget(todo_, 0, 1);
@@ -170,6 +177,8 @@ void PingResults::startLive(bool on) {
     sent_ = received_ = 0;
     sumUs_ = jumpsUs_ = 0;
     plot_->setRecords({});
+    plotLater_->stop();
+    plotDrawn_.invalidate();
     live_->clear();
 }
 
@@ -190,8 +199,18 @@ void PingResults::addLive(const ping::PingRecord& record) {
     s.lossPercent = 100.0 * (sent_ - received_) / sent_;
     if (received_ > 0) s.avgMs = sumUs_ / received_ / 1000.0;
     if (received_ > 1) s.jitterMs = jumpsUs_ / (received_ - 1) / 1000.0;
+    // Drawing the plot costs about a millisecond: a fast run would spend
+    // most of its time on it, so it is drawn at most every 50 ms, and once
+    // more after the last ping.
+    constexpr int kPlotDrawMs = 50;
     plot_->add(record);
-    plot_->repaint();
+    if (!plotDrawn_.isValid() || plotDrawn_.elapsed() >= kPlotDrawMs) {
+        plotLater_->stop();
+        plot_->repaint();
+        plotDrawn_.start();
+    } else if (!plotLater_->isActive()) {
+        plotLater_->start(kPlotDrawMs - static_cast<int>(plotDrawn_.elapsed()));
+    }
     setNow(live_, ping::LiveLine(s));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QWidget>
 #include <array>
@@ -12,6 +13,7 @@ class QLabel;
 class QVBoxLayout;
 class QLineEdit;
 class QProgressBar;
+class QTimer;
 
 namespace norvik::shell {
 
@@ -88,6 +90,9 @@ class PingResults : public QWidget {
     RttPlot* plot_;
     QLabel* live_;
     QVBoxLayout* layout_;
+    // When the plot was last drawn, and the drawing of pings that came since.
+    QElapsedTimer plotDrawn_;
+    QTimer* plotLater_;
     bool liveOn_ = false;
     // The run's figures so far, in microseconds.
     int sent_ = 0, received_ = 0;

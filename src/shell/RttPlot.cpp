@@ -46,10 +46,7 @@ void RttPlot::setRecords(const std::vector<ping::PingRecord>& records) {
     update();
 }
 
-void RttPlot::add(const ping::PingRecord& record) {
-    push(record);
-    update();
-}
+void RttPlot::add(const ping::PingRecord& record) { push(record); }
 
 void RttPlot::push(const ping::PingRecord& record) {
     const float v = record.replied() ? static_cast<float>(record.roundTripUs / 1000.0) : -1.0f;

@@ -17,7 +17,8 @@ class RttPlot : public QWidget {
     explicit RttPlot(QWidget* parent = nullptr);
 
     void setRecords(const std::vector<ping::PingRecord>& records);
-    // One more ping at the end, as a run goes on.
+    // One more ping at the end, as a run goes on; drawn when the plot is
+    // next updated (a fast run need not draw every ping).
     void add(const ping::PingRecord& record);
     int count() const { return static_cast<int>(ms_.size()); }
 
